@@ -1,0 +1,71 @@
+# Shared build settings and the two helpers every module uses: reef_module() for a library
+# under src/ and reef_add_test() for a test executable under tests/.
+
+add_library(reef_warnings INTERFACE)
+target_compile_options(reef_warnings INTERFACE -Wall -Wextra -Werror)
+
+# Every text inside the program is Windows-1252; sources are UTF-8.
+add_library(reef_charset INTERFACE)
+target_compile_options(reef_charset INTERFACE -finput-charset=UTF-8 -fexec-charset=CP1252)
+
+if(REEF_SANITIZE AND NOT WIN32)
+  string(REPLACE ";" "," _reef_san "${REEF_SANITIZE}")
+  add_compile_options(-fsanitize=${_reef_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_reef_san})
+endif()
+
+if(WIN32)
+  # No DLL beyond those Windows ships.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+find_package(Threads REQUIRED)
+
+# GoogleTest from Debian's source package, so the same version builds natively and with MinGW.
+set(REEF_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${REEF_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
+include(GoogleTest)
+
+# reef_module(<name> [DEPS <libs>...]): a static library of the *.cpp files in the
+# current source folder (not its subfolders), headers included as "module/file.h".
+function(reef_module name)
+  cmake_parse_arguments(M "" "" "DEPS;SOURCES" ${ARGN})
+  file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(APPEND _srcs ${M_SOURCES})
+  if(_srcs)
+    add_library(${name} STATIC ${_srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${M_DEPS} reef_charset PRIVATE reef_warnings)
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${M_DEPS} reef_charset)
+  endif()
+endfunction()
+
+# reef_add_test(<name> SOURCES <files>... [LIBS <libs>...] [NO_MAIN] [WINDOWS_ONLY] [NATIVE_ONLY])
+# Natively every test case becomes a ctest test of its own; under Wine (cross build) the
+# executable is one ctest test, because starting Wine once per case is slow.
+function(reef_add_test name)
+  cmake_parse_arguments(T "NO_MAIN;WINDOWS_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  if(T_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(T_NATIVE_ONLY AND WIN32)
+    return()
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock reef_warnings reef_charset Threads::Threads)
+  if(NOT T_NO_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${name})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  endif()
+endfunction()

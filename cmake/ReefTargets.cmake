@@ -46,11 +46,13 @@ function(reef_module name)
   endif()
 endfunction()
 
-# reef_add_test(<name> SOURCES <files>... [LIBS <libs>...] [NO_MAIN] [WINDOWS_ONLY] [NATIVE_ONLY])
+# reef_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...] [NO_MAIN]
+#               [WINDOWS_ONLY] [NATIVE_ONLY])
+# The label "threads" marks tests that the ThreadSanitizer build runs as well.
 # Natively every test case becomes a ctest test of its own; under Wine (cross build) the
 # executable is one ctest test, because starting Wine once per case is slow.
 function(reef_add_test name)
-  cmake_parse_arguments(T "NO_MAIN;WINDOWS_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "NO_MAIN;WINDOWS_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS;LABELS" ${ARGN})
   if(T_WINDOWS_ONLY AND NOT WIN32)
     return()
   endif()
@@ -65,7 +67,11 @@ function(reef_add_test name)
   endif()
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})
+    if(T_LABELS)
+      set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
   else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()

@@ -1,0 +1,4 @@
+// Entry point of ReefTools.exe.
+int main() {
+    return 0;
+}

@@ -1,0 +1,28 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the project needs, only those
+# missing, so a second run costs nothing.
+reef_install_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$pkg")
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Everything the build needs: native (tests, list server) and the Windows cross build.
+REEF_BUILD_PACKAGES=(
+    cmake make g++ pkg-config googletest libgtest-dev libgmock-dev
+    g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+    libmicrohttpd-dev libsqlite3-dev libsodium-dev
+)
+# What the desktop program needs to run on Linux.
+REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)
+# Peers the network tests start on loopback.
+REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps)

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: native tests with AddressSanitizer and UBSan, the
+# threading tests again with ThreadSanitizer, and the Windows test executables under Wine in
+# a private Xvfb display with a private Wine prefix inside the build folder. Ends with one line
+# "N passed, N failed"; the exit status is non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+. scripts/packages.sh
+reef_install_packages "${REEF_BUILD_PACKAGES[@]}" "${REEF_RUN_PACKAGES[@]}" "${REEF_TEST_PACKAGES[@]}" ||
+    { echo "package installation failed"; echo "0 passed, 1 failed"; exit 1; }
+
+jobs=$(nproc)
+passed=0
+failed=0
+xvfb_pid=""
+wine_prefix="$root/build/windows/wineprefix"
+
+cleanup() {
+    if [ -d "$wine_prefix" ]; then
+        WINEPREFIX="$wine_prefix" wineserver -k 2>/dev/null
+    fi
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null
+        wait "$xvfb_pid" 2>/dev/null
+    fi
+}
+trap cleanup EXIT
+
+# Adds the counts of one ctest run (its log in $1) to the totals; a run that did not get as far
+# as counting counts as one failure.
+count_ctest() {
+    local line total bad
+    line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1)
+    if [ -z "$line" ]; then
+        if grep -q 'No tests were found' "$1"; then
+            return
+        fi
+        failed=$((failed + 1))
+        return
+    fi
+    bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+
+build() { # preset
+    echo "== build $1"
+    if ! cmake --preset "$1" >"build/build-$1.log" 2>&1 || ! cmake --build --preset "$1" -j"$jobs" >>"build/build-$1.log" 2>&1; then
+        tail -n 40 "build/build-$1.log"
+        echo "build $1 failed (log: build/build-$1.log)"
+        failed=$((failed + 1))
+        return 1
+    fi
+}
+
+mkdir -p build
+if build native; then
+    echo "== tests (native, ASan + UBSan)"
+    ctest --test-dir build/native -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E 'Failed|\*\*\*|tests passed'
+    count_ctest build/native-tests.log
+fi
+
+if build native-tsan; then
+    echo "== threading tests (native, ThreadSanitizer)"
+    ctest --test-dir build/native-tsan -L threads -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/tsan-tests.log | grep -E 'Failed|\*\*\*|tests passed|No tests'
+    count_ctest build/tsan-tests.log
+fi
+
+if build windows; then
+    echo "== tests (Windows, under Wine)"
+    display=99
+    while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$display" WINEPREFIX="$wine_prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    for _ in $(seq 50); do
+        xdpyinfo >/dev/null 2>&1 && break
+        [ -e "/tmp/.X11-unix/X${display}" ] && break
+        sleep 0.1
+    done
+    if [ ! -d "$wine_prefix" ]; then
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+    # One Wine session at a time: the tests share the prefix and the display.
+    ctest --test-dir build/windows --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E 'Failed|\*\*\*|tests passed|No tests'
+    count_ctest build/windows-tests.log
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -22,19 +22,24 @@ class Connection {
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // An IPv4 literal is used as it is; any other host is looked up and its first IPv4
-    // address taken. Blocking connect. False when the name cannot be resolved or the connect
-    // fails; the connection is then closed.
+    // A dotted-decimal IPv4 literal ("192.168.0.1") is used as it is; any other host is
+    // looked up and its first IPv4 address taken (no IPv6). Blocking connect, with the
+    // operating system's time-out. False when the name cannot be resolved or the connect
+    // fails; the object is then closed. Opening an open connection closes it first.
     bool open(const std::string& host, std::uint16_t port);
     bool isOpen() const;
-    // Sends everything; false on a socket error.
+    // Sends everything, retrying partial sends; false on a socket error or when closed. A
+    // peer that has gone away gives false, never a signal that ends the process.
     bool send(const void* data, std::size_t size);
     bool send(const std::string& bytes) { return send(bytes.data(), bytes.size()); }
-    // True when receive() would return at once (data waiting, or the peer closed). Never
-    // blocks.
+    // True when receive() would return at once: data waiting, or the peer closed or reset
+    // the connection (receive() then gives 0 or a negative count). Never blocks. False on a
+    // closed object.
     bool dataAvailable() const;
-    // Blocks until data or end of stream; the byte count, 0 at end of stream, negative on error.
+    // Reads what is there, at most capacity (> 0) bytes; blocks until data or end of stream.
+    // The byte count, 0 at end of stream, negative on error or on a closed object.
     long receive(void* buffer, std::size_t capacity);
+    // Closes the socket; safe to call more than once. The destructor closes as well.
     void close();
 
   private:

@@ -10,6 +10,9 @@ namespace reef::calc {
 struct AttackLimitWindow {
     platform::WindowId window; // empty while closed
     std::int64_t points = 0;   // the last points value entered
+    platform::ControlId upperField;
+    platform::ControlId pointsField;
+    platform::ControlId lowerField;
 };
 
 // Opens the window; when it cannot be created, tells the user and returns an empty handle,

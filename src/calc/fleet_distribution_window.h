@@ -11,9 +11,13 @@ struct FleetDistributionWindow {
     platform::WindowId window; // empty while closed
     std::array<platform::ControlId, 7> soll{};
     std::array<platform::ControlId, 7> haben{};
+    platform::ControlId saveSollButton;
+    platform::ControlId loadSollButton;
+    platform::ControlId saveHabenButton;
+    platform::ControlId loadHabenButton;
 };
 
-// Opens the window with the rows loaded; when it cannot be created, tells the user and
+// Opens the window with all fields empty; when it cannot be created, tells the user and
 // returns an empty handle (the program goes on).
 platform::WindowId openFleetDistributionWindow(platform::Platform& ui,
                                                FleetDistributionWindow& state);

@@ -1,0 +1,93 @@
+#include "calc/attack_limit_window.h"
+
+#include "calc/attack_limits.h"
+#include "calc/calc_messages.h"
+#include "text/integer_text.h"
+
+namespace reef::calc {
+
+namespace {
+
+using platform::ControlId;
+using platform::Rect;
+
+constexpr const char* kTitle = "Reef - Tools: Attgrenze";
+constexpr int kClientWidth = 200;
+constexpr int kClientHeight = 80;
+
+constexpr int kMargin = 5;
+constexpr int kRowHeight = 18;
+constexpr int kRowGap = 5;
+constexpr int kLabelWidth = 80;
+constexpr int kFieldX = kMargin + kLabelWidth;
+constexpr int kFieldWidth = kClientWidth - 2 * kMargin - kLabelWidth;
+
+constexpr int rowY(int row) {
+    return kMargin + row * (kRowHeight + kRowGap);
+}
+
+bool createControls(platform::Platform& ui, AttackLimitWindow& state) {
+    bool ok = true;
+    auto row = [&](int index, const char* caption, platform::EditStyle style) {
+        ok = ui.createLabel(state.window, Rect{kMargin, rowY(index), kLabelWidth, kRowHeight},
+                            caption, platform::LabelStyle{}) &&
+             ok;
+        const ControlId field = ui.createEdit(
+            state.window, Rect{kFieldX, rowY(index), kFieldWidth, kRowHeight}, "", style);
+        ok = field && ok;
+        return field;
+    };
+    const platform::EditStyle readOnly{false, true, false};
+    state.upperField = row(0, "obere Grenze :", readOnly);
+    state.pointsField = row(1, "aktuelle Punkte:", platform::EditStyle{});
+    state.lowerField = row(2, "untere Grenze:", readOnly);
+    return ok;
+}
+
+void readPoints(platform::Platform& ui, AttackLimitWindow& state) {
+    state.points = pointsValue(ui.text(state.pointsField));
+}
+
+} // namespace
+
+platform::WindowId openAttackLimitWindow(platform::Platform& ui, AttackLimitWindow& state) {
+    const std::int64_t points = state.points;
+    state = AttackLimitWindow{};
+    state.points = points;
+    state.window = ui.openWindow(kTitle, kClientWidth, kClientHeight);
+    if (state.window && !createControls(ui, state)) {
+        ui.closeWindow(state.window);
+        state.window = {};
+        state.upperField = state.pointsField = state.lowerField = {};
+    }
+    if (!state.window) {
+        ui.messageBox(kErrorCaption, kWindowFailedMessage, platform::MessageBoxKind::Error);
+    }
+    return state.window;
+}
+
+void handleAttackLimitEvent(platform::Platform& ui, AttackLimitWindow& state,
+                            const platform::Event& event) {
+    if (!state.window || event.window != state.window) {
+        return;
+    }
+    if (event.kind == platform::EventKind::CloseRequest) {
+        ui.closeWindow(state.window);
+        state.window = {};
+        state.upperField = state.pointsField = state.lowerField = {};
+        return;
+    }
+    if (event.kind != platform::EventKind::Control || event.control != state.pointsField) {
+        return;
+    }
+    if (event.controlType == platform::ControlEventType::Changed) {
+        readPoints(ui, state);
+        ui.setText(state.upperField, text::groupedText(upperAttackLimit(state.points)));
+        ui.setText(state.lowerField, text::groupedText(lowerAttackLimit(state.points)));
+    } else if (event.controlType == platform::ControlEventType::LostFocus) {
+        readPoints(ui, state);
+        ui.setText(state.pointsField, text::groupedText(state.points));
+    }
+}
+
+} // namespace reef::calc

@@ -7,6 +7,15 @@ namespace reef::etaplan {
 
 struct EtaPlanWindow {
     platform::WindowId window; // empty while closed
+    // The controls the handlers read and write; valid only while the window is open.
+    platform::ControlId targetField;
+    platform::ControlId coordinatorsField;
+    platform::ControlId participantsField;
+    platform::ControlId channelField;
+    platform::ControlId attackTimeField;
+    platform::ControlId createPlanButton;
+    platform::ControlId saveSettingsButton;
+    platform::ControlId planArea;
 };
 
 // Opens the window with the saved settings; when it cannot be created, tells the user and

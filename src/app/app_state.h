@@ -1,0 +1,56 @@
+#pragma once
+// The program's one state record: every window and control handle, the state of both fleet
+// lists, the shared tables and the proxy settings. A window handle is empty while its window
+// is closed; opening once and all close handling rely on that.
+
+#include "calc/attack_limit_window.h"
+#include "calc/fleet_distribution_window.h"
+#include "etaplan/eta_plan_window.h"
+#include "fleetlists/catalogue.h"
+#include "fleetlists/column_widths.h"
+#include "fleetlists/fleet_entry.h"
+#include "fleetlists/list_window_state.h"
+#include "platform/handles.h"
+
+#include <array>
+#include <string>
+
+namespace reef::app {
+
+struct MainWindow {
+    platform::WindowId window;
+    platform::ControlId etaPlanButton;
+    platform::ControlId fleetDistributionButton;
+    platform::ControlId attackLimitButton;
+    platform::ControlId enemyListButton;
+    platform::ControlId alliedListButton;
+    platform::ControlId notice;
+    platform::ControlId exitButton;
+    platform::ControlId helpButton;
+};
+
+struct AppState {
+    MainWindow main;
+    platform::MenuId trayMenu;
+    bool trayIcon = false;
+
+    etaplan::EtaPlanWindow etaPlan;
+    calc::FleetDistributionWindow fleetDistribution;
+    calc::AttackLimitWindow attackLimit;
+
+    // Indexed by fleetlists::FleetListKind.
+    std::array<fleetlists::ListWindowState, fleetlists::kFleetListKindCount> lists;
+    std::string listPassword; // shared by both lists; empty until known
+    fleetlists::ColumnWidths columnWidths = fleetlists::kDefaultColumnWidths;
+    fleetlists::FleetListTables tables;
+
+    // Set by the exit sequence; the event loop ends and the process ends with the code.
+    bool exiting = false;
+    int exitCode = 0;
+
+    fleetlists::ListWindowState& list(fleetlists::FleetListKind kind) {
+        return lists[static_cast<std::size_t>(fleetlists::indexOf(kind))];
+    }
+};
+
+} // namespace reef::app

@@ -1,0 +1,15 @@
+#pragma once
+// Texts of the message boxes the shell shows.
+
+namespace reef::app {
+
+inline constexpr const char* kErrorCaption = "Error: Reef - Tools";
+inline constexpr const char* kQuestionCaption = "Reef - Tools";
+inline constexpr const char* kWindowFailedMessage = "Fenster konnte nicht geöffnet werden!";
+inline constexpr const char* kProxyLoadFailedMessage = "Konnte Daten für Proxy nicht laden!";
+inline constexpr const char* kSocketsFailedMessage =
+    "Konnte Netzwerkbefehle nicht initialisieren!\nFeature ''Flottenlisten'' deaktiviert";
+inline constexpr const char* kQuitQuestion = "Programm wirklich beenden?";
+inline constexpr const char* kTrayTooltip = "Reef-Tool 0.2.3.5";
+
+} // namespace reef::app

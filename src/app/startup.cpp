@@ -1,0 +1,64 @@
+#include "app/startup.h"
+
+#include "app/command_line.h"
+#include "app/event_loop.h"
+#include "app/exit_program.h"
+#include "app/main_window.h"
+#include "app/messages.h"
+#include "fleetlists/catalogue.h"
+#include "platform/connection.h"
+
+namespace reef::app {
+
+namespace {
+
+void showError(platform::Platform& ui, const char* text) {
+    ui.messageBox(kErrorCaption, text, platform::MessageBoxKind::Error);
+}
+
+} // namespace
+
+StartupServices defaultStartupServices() {
+    StartupServices services;
+    services.loadProxySettings = [](AppState&) { return false; };
+    services.startSockets = [] { return platform::startSockets(); };
+    return services;
+}
+
+bool startProgram(platform::Platform& ui, AppState& state, const std::string& commandLine,
+                  const StartupServices& services) {
+    state = AppState{};
+    state.tables = fleetlists::buildFleetListTables();
+
+    if (proxySwitchGiven(commandLine) && !services.loadProxySettings(state)) {
+        showError(ui, kProxyLoadFailedMessage);
+    }
+
+    if (!openMainWindow(ui, state.main)) {
+        showError(ui, kWindowFailedMessage);
+        failureExit(ui, state);
+        return false;
+    }
+
+    state.trayMenu = createTrayMenu(ui);
+    // A missing tray icon is not worth a message: the window then minimises as usual.
+    state.trayIcon = ui.addTrayIcon(state.main.window, kTrayTooltip);
+
+    if (!services.startSockets()) {
+        ui.setEnabled(state.main.enemyListButton, false);
+        ui.setEnabled(state.main.alliedListButton, false);
+        showError(ui, kSocketsFailedMessage);
+    }
+    return true;
+}
+
+int runProgram(platform::Platform& ui, const std::string& commandLine,
+               const StartupServices& services) {
+    AppState state;
+    if (!startProgram(ui, state, commandLine, services)) {
+        return state.exitCode;
+    }
+    return runEventLoop(ui, state);
+}
+
+} // namespace reef::app

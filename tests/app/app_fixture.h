@@ -1,0 +1,83 @@
+#pragma once
+// A started program over the headless backend, driven as a user would.
+
+#include "app/app_state.h"
+#include "app/event_loop.h"
+#include "app/startup.h"
+#include "platform/headless/headless_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+namespace reef::app::testing {
+
+// Runs each test in a fresh working directory, as the program writes files into it.
+class TempWorkingDirectory {
+  public:
+    TempWorkingDirectory() : previous_(std::filesystem::current_path()) {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::temp_directory_path() /
+               ("reef-app-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+                std::to_string(::getpid()));
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        std::filesystem::current_path(dir_);
+    }
+    ~TempWorkingDirectory() {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(dir_);
+    }
+
+  private:
+    std::filesystem::path previous_;
+    std::filesystem::path dir_;
+};
+
+class AppTest : public ::testing::Test {
+  protected:
+    platform::headless::HeadlessPlatform ui;
+    platform::headless::HeadlessDriver user{ui};
+    AppState state;
+    StartupServices services;
+    int proxyLoads = 0;
+    bool proxyLoadResult = true;
+    bool socketsResult = true;
+
+    AppTest() {
+        services.loadProxySettings = [this](AppState&) {
+            ++proxyLoads;
+            return proxyLoadResult;
+        };
+        services.startSockets = [this] { return socketsResult; };
+    }
+
+    bool start(const std::string& commandLine = "ReefTools.exe") {
+        return startProgram(ui, state, commandLine, services);
+    }
+
+    // Handles every event the user's actions have queued, as the loop does.
+    void handleEvents() {
+        for (int i = 0; i < 100 && !ui.pendingEvents().empty() && !state.exiting; ++i) {
+            runEventLoopOnce(ui, state);
+        }
+    }
+
+    void clickAndHandle(platform::ControlId control) {
+        user.click(control);
+        handleEvents();
+    }
+
+    void chooseTrayItem(int item) {
+        user.clickTray(platform::TrayEventType::RightClick);
+        handleEvents();
+        ASSERT_TRUE(user.isPopupMenuShown());
+        user.choosePopupItem(item);
+        handleEvents();
+    }
+};
+
+} // namespace reef::app::testing

@@ -1,4 +1,10 @@
 // Entry point of ReefTools.exe.
-int main() {
-    return 0;
+
+#include "app/startup.h"
+#include "platform/platform.h"
+#include "platform/process.h"
+
+int main(int argc, char** argv) {
+    const std::unique_ptr<reef::platform::Platform> ui = reef::platform::createNativePlatform();
+    return reef::app::runProgram(*ui, reef::platform::processCommandLine(argc, argv));
 }

@@ -1,0 +1,246 @@
+#include "entry.h"
+
+#include <charconv>
+#include <limits>
+
+namespace reef::listserver {
+
+std::optional<ListKind> listKindOf(std::string_view identifier) {
+    if (identifier == "Reef_Frend")
+        return ListKind::Allied;
+    if (identifier == "Reef_Enemy")
+        return ListKind::Enemy;
+    return std::nullopt;
+}
+
+FleetEntry EntryPatch::appliedTo(FleetEntry entry) const {
+    auto take = [](auto& field, const auto& value) {
+        if (value)
+            field = *value;
+    };
+    take(entry.Hilfe, Hilfe);
+    take(entry.Name, Name);
+    take(entry.Allianz, Allianz);
+    take(entry.Basis, Basis);
+    take(entry.Punkte, Punkte);
+    take(entry.Schiffe, Schiffe);
+    take(entry.Modus, Modus);
+    take(entry.ZielName, ZielName);
+    take(entry.ZielAllianz, ZielAllianz);
+    take(entry.ZielBasis, ZielBasis);
+    take(entry.ZielPunkte, ZielPunkte);
+    take(entry.Von, Von);
+    take(entry.ZielZeit, ZielZeit);
+    take(entry.BasisZeit, BasisZeit);
+    return entry;
+}
+
+namespace {
+
+// A value that would break the record framing of a download, or a line of the cache files
+// the desktop program writes, is refused. The end marker is refused too: arriving at the end
+// of a received block it would make the desktop program take a cut-off list as complete.
+std::optional<std::string> valueFault(std::string_view key, std::string_view value) {
+    if (value.size() > kMaxValueBytes)
+        return std::string(key) + " longer than 100 bytes";
+    if (value.find("|>") != std::string_view::npos || value.find("<|") != std::string_view::npos)
+        return std::string(key) + " contains a field marker";
+    if (value.find(kListEnd) != std::string_view::npos)
+        return std::string(key) + " contains the end marker";
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return std::string(key) + " contains CR, LF or NUL";
+    return std::nullopt;
+}
+
+template <typename Int> std::optional<Int> strictInteger(std::string_view text) {
+    if (text.empty() || (text.size() == 1 && text[0] == '-'))
+        return std::nullopt;
+    Int value{};
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+struct Reader {
+    const QueryValues& query;
+    std::optional<std::string> fault;
+
+    const std::string* raw(std::string_view key) {
+        auto it = query.find(key);
+        if (it == query.end())
+            return nullptr;
+        if (!fault) {
+            fault = valueFault(key, it->second);
+            if (fault)
+                return nullptr;
+        }
+        return &it->second;
+    }
+
+    void fail(std::string reason) {
+        if (!fault)
+            fault = std::move(reason);
+    }
+
+    std::optional<std::string> text(std::string_view key, bool required) {
+        const std::string* value = raw(key);
+        if (required && (!value || value->empty())) {
+            fail(std::string(key) + " missing");
+            return std::nullopt;
+        }
+        if (!value)
+            return std::nullopt;
+        return *value;
+    }
+
+    // A count that the desktop program sends as its digits, empty when none were typed.
+    template <typename Int> std::optional<Int> count(std::string_view key) {
+        const std::string* value = raw(key);
+        if (!value)
+            return std::nullopt;
+        if (value->empty())
+            return Int{0};
+        auto number = strictInteger<Int>(*value);
+        if (!number)
+            fail(std::string(key) + " not a number");
+        return number;
+    }
+
+    std::optional<int> code(std::string_view key, int highest) {
+        const std::string* value = raw(key);
+        if (!value)
+            return std::nullopt;
+        auto number = strictInteger<int>(*value);
+        if (!number || *number < 0 || *number > highest) {
+            fail(std::string(key) + " outside 0.." + std::to_string(highest));
+            return std::nullopt;
+        }
+        return number;
+    }
+
+    std::optional<std::int32_t> clockTime(std::string_view key, bool required) {
+        const std::string* value = raw(key);
+        if (!value || value->empty()) {
+            if (required)
+                fail(std::string(key) + " missing");
+            return std::nullopt;
+        }
+        auto number = strictInteger<std::int32_t>(*value);
+        if (!number || *number < 0 || *number > kLastSecondOfDay) {
+            fail(std::string(key) + " outside 0..86399");
+            return std::nullopt;
+        }
+        return number;
+    }
+};
+
+} // namespace
+
+std::variant<EntryPatch, Rejection> readEntryPatch(const QueryValues& query, ListKind kind) {
+    Reader in{query, std::nullopt};
+    EntryPatch patch;
+    patch.Hilfe = in.code("Hilfe", 5);
+    patch.Name = in.text("Name", true);
+    patch.Allianz = in.text("Allianz", false);
+    patch.Basis = in.text("Basis", true);
+    patch.Punkte = in.count<std::int64_t>("Punkte");
+    patch.Schiffe = in.count<std::int32_t>("Schiffe");
+    patch.Modus = in.code("Modus", 2);
+    patch.ZielName = in.text("ZielName", true);
+    patch.ZielAllianz = in.text("ZielAllianz", false);
+    patch.ZielBasis = in.text("ZielBasis", true);
+    patch.ZielPunkte = in.count<std::int64_t>("ZielPunkte");
+    patch.Von = in.text("Von", kind == ListKind::Enemy);
+    if (query.contains("ZielZeit"))
+        patch.ZielZeit = in.clockTime("ZielZeit", false);
+    patch.BasisZeit = in.clockTime("BasisZeit", true);
+    if (in.fault)
+        return Rejection{*in.fault};
+    return patch;
+}
+
+std::variant<ChangeKey, Rejection> readChangeKey(const QueryValues& query) {
+    Reader in{query, std::nullopt};
+    ChangeKey key;
+    const std::string* idw = in.raw("IDW");
+    const std::string* basisZeitW = in.raw("BasisZeitW");
+    if (in.fault)
+        return Rejection{*in.fault};
+    if (!idw || !basisZeitW)
+        return Rejection{"IDW or BasisZeitW missing"};
+    auto length = strictInteger<std::int64_t>(*idw);
+    auto time = strictInteger<std::int32_t>(*basisZeitW);
+    if (!length || *length < 0)
+        return Rejection{"IDW not a length"};
+    if (!time || *time < 0 || *time > kLastSecondOfDay)
+        return Rejection{"BasisZeitW outside 0..86399"};
+    key.nameLength = *length;
+    key.basisZeit = *time;
+    return key;
+}
+
+std::optional<std::size_t> pickEntryToChange(const std::vector<FleetEntry>& candidates,
+                                             std::string_view newName) {
+    if (candidates.size() == 1)
+        return 0;
+    std::optional<std::size_t> found;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (candidates[i].Name != newName)
+            continue;
+        if (found)
+            return std::nullopt;
+        found = i;
+    }
+    return found;
+}
+
+namespace {
+
+void appendField(std::string& body, std::string_view value) {
+    body += "<|";
+    body += value;
+    body += "|>";
+}
+
+void appendNumber(std::string& body, std::int64_t value) {
+    char digits[24];
+    auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+    (void)error;
+    appendField(body, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
+
+} // namespace
+
+void appendRecord(std::string& body, const FleetEntry& entry) {
+    appendNumber(body, entry.Hilfe);
+    appendField(body, entry.Name);
+    appendField(body, entry.Allianz);
+    appendField(body, entry.Basis);
+    appendNumber(body, entry.Punkte);
+    appendNumber(body, entry.Schiffe);
+    appendNumber(body, entry.Modus);
+    appendField(body, entry.ZielName);
+    appendField(body, entry.ZielAllianz);
+    appendField(body, entry.ZielBasis);
+    appendNumber(body, entry.ZielPunkte);
+    appendField(body, entry.Von);
+    if (entry.ZielZeit)
+        appendNumber(body, *entry.ZielZeit);
+    else
+        appendField(body, "");
+    appendNumber(body, entry.BasisZeit);
+    appendNumber(body, entry.UpdateZeit);
+}
+
+std::string listBody(const std::vector<FleetEntry>& entries) {
+    std::string body;
+    body.reserve(kListStart.size() + kListEnd.size() + entries.size() * 160);
+    body += kListStart;
+    for (const FleetEntry& entry : entries)
+        appendRecord(body, entry);
+    body += kListEnd;
+    return body;
+}
+
+} // namespace reef::listserver

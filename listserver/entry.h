@@ -1,0 +1,96 @@
+#pragma once
+// One fleet entry as the list server keeps it, the checks of the values a submission brings,
+// and the record form in which a download returns it.
+
+#include "query.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace reef::listserver {
+
+enum class ListKind { Allied = 0, Enemy = 1 };
+
+// "Reef_Frend" or "Reef_Enemy"; anything else gives nothing.
+std::optional<ListKind> listKindOf(std::string_view identifier);
+
+// Texts are kept as the bytes that arrived (Windows-1252 from the desktop program).
+struct FleetEntry {
+    int Hilfe = 0;
+    std::string Name;
+    std::string Allianz;
+    std::string Basis;
+    std::int64_t Punkte = 0;
+    std::int32_t Schiffe = 0;
+    int Modus = 0;
+    std::string ZielName;
+    std::string ZielAllianz;
+    std::string ZielBasis;
+    std::int64_t ZielPunkte = 0;
+    std::string Von;
+    std::optional<std::int32_t> ZielZeit; // not given when empty
+    std::int32_t BasisZeit = 0;
+    std::int64_t UpdateZeit = 0; // local wall-clock seconds since 1970 of the last change
+
+    bool operator==(const FleetEntry&) const = default;
+};
+
+// The values a change brings; a key the request left out keeps the stored value.
+struct EntryPatch {
+    std::optional<int> Hilfe;
+    std::optional<std::string> Name;
+    std::optional<std::string> Allianz;
+    std::optional<std::string> Basis;
+    std::optional<std::int64_t> Punkte;
+    std::optional<std::int32_t> Schiffe;
+    std::optional<int> Modus;
+    std::optional<std::string> ZielName;
+    std::optional<std::string> ZielAllianz;
+    std::optional<std::string> ZielBasis;
+    std::optional<std::int64_t> ZielPunkte;
+    std::optional<std::string> Von;
+    std::optional<std::optional<std::int32_t>> ZielZeit; // engaged-but-empty clears it
+    std::optional<std::int32_t> BasisZeit;
+
+    // The patch applied over an entry (a new entry starts from the default FleetEntry).
+    FleetEntry appliedTo(FleetEntry entry) const;
+};
+
+// Which entry a change replaces: the stored name's length ("IDW", the desktop program knows
+// only that) and the stored return time ("BasisZeitW").
+struct ChangeKey {
+    std::int64_t nameLength = 0;
+    std::int32_t basisZeit = 0;
+};
+
+// Why a submission was refused; the answer is "false" in every case, the reason goes to
+// the log.
+struct Rejection {
+    std::string reason;
+};
+
+// Reads the entry keys of a "New" or "Change" request and checks every value.
+std::variant<EntryPatch, Rejection> readEntryPatch(const QueryValues& query, ListKind kind);
+std::variant<ChangeKey, Rejection> readChangeKey(const QueryValues& query);
+
+inline constexpr std::size_t kMaxValueBytes = 100;
+inline constexpr std::int32_t kLastSecondOfDay = 86399;
+
+// Of the stored entries that match a change's key, the one to replace: the only one, or the
+// only one among several that already has the new name. Nothing when that is not clear, so
+// that no wrong entry is ever overwritten.
+std::optional<std::size_t> pickEntryToChange(const std::vector<FleetEntry>& candidates,
+                                             std::string_view newName);
+
+// Download answer body: "|>Update<|", one record of 15 "<|value|>" fields per entry, then
+// "<>end|<>" as the very last bytes.
+inline constexpr std::string_view kListStart = "|>Update<|";
+inline constexpr std::string_view kListEnd = "<>end|<>";
+void appendRecord(std::string& body, const FleetEntry& entry);
+std::string listBody(const std::vector<FleetEntry>& entries);
+
+} // namespace reef::listserver

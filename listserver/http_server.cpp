@@ -1,0 +1,368 @@
+#include "http_server.h"
+
+#include "list_service.h"
+
+#include <microhttpd.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace reef::listserver {
+
+namespace {
+
+double monotonicSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Per request: the target exactly as it arrived, before libmicrohttpd splits and decodes it
+// (its own decoding would turn "+" into a blank, which the desktop program never means).
+struct Request {
+    std::string target;
+    double started = 0;
+    bool answered = false;
+};
+
+// Bytes of the log that came from the client: printable ASCII only, so that no line can be
+// forged or a terminal steered.
+std::string printable(std::string_view text, std::size_t limit = 200) {
+    std::string out;
+    for (unsigned char c : text.substr(0, limit)) {
+        if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+            out += escaped;
+        }
+    }
+    if (text.size() > limit)
+        out += "...";
+    return out;
+}
+
+std::string clientAddress(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr)
+        return "?";
+    char text[INET6_ADDRSTRLEN] = "?";
+    const sockaddr* address = info->client_addr;
+    if (address->sa_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
+                  sizeof text);
+    else if (address->sa_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
+                  sizeof text);
+    return text;
+}
+
+std::string utcTimestamp() {
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+void writeLogLine(const std::string& line) {
+    // One write per line, so lines of parallel requests do not interleave.
+    std::string withEnd = line + "\n";
+    std::size_t done = 0;
+    while (done < withEnd.size()) {
+        ssize_t n = ::write(STDERR_FILENO, withEnd.data() + done, withEnd.size() - done);
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR)
+                continue;
+            return;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+} // namespace
+
+bool splitListenAddress(const std::string& text, std::string& host, std::uint16_t& port) {
+    std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == text.size())
+        return false;
+    host = text.substr(0, colon);
+    if (host.front() == '[') {
+        if (host.back() != ']' || host.size() < 3)
+            return false;
+        host = host.substr(1, host.size() - 2);
+    }
+    unsigned long value = 0;
+    for (std::size_t i = colon + 1; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+        value = value * 10 + static_cast<unsigned long>(text[i] - '0');
+        if (value > 65535)
+            return false;
+    }
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
+
+struct HttpServer::State {
+    HttpOptions options;
+    ListService& service;
+    MHD_Daemon* daemon = nullptr;
+    int listenFd = -1;
+    std::uint16_t port = 0;
+
+    // Open connections and when they were accepted, for cutting those that take too long.
+    struct Open {
+        int fd = -1;
+        double accepted = 0;
+        bool cut = false;
+    };
+    std::mutex openMutex;
+    std::unordered_map<MHD_Connection*, Open> open;
+    std::mutex reaperMutex;
+    std::condition_variable reaperWake;
+    bool stopping = false;
+    std::thread reaper;
+
+    State(const HttpOptions& o, ListService& s) : options(o), service(s) {}
+
+    void reap() {
+        std::unique_lock lock(reaperMutex);
+        while (!stopping) {
+            reaperWake.wait_for(lock, std::chrono::seconds(1));
+            if (stopping)
+                break;
+            double now = monotonicSeconds();
+            std::lock_guard guard(openMutex);
+            for (auto& [connection, entry] : open) {
+                if (!entry.cut && now - entry.accepted > options.connectionDeadlineSeconds) {
+                    // libmicrohttpd reports the close to us (under openMutex) before it closes
+                    // the socket, so this descriptor is still this connection's. Shutting it
+                    // down makes libmicrohttpd drop the connection by itself.
+                    ::shutdown(entry.fd, SHUT_RDWR);
+                    entry.cut = true;
+                }
+            }
+        }
+    }
+};
+
+namespace {
+
+void* onTarget(void* cls, const char* uri, MHD_Connection*) {
+    (void)cls;
+    auto* request = new Request;
+    request->target = uri ? uri : "";
+    request->started = monotonicSeconds();
+    return request;
+}
+
+void onCompleted(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+    delete static_cast<Request*>(*context);
+    *context = nullptr;
+}
+
+void onConnection(void* cls, MHD_Connection* connection, void**,
+                  MHD_ConnectionNotificationCode code) {
+    auto* state = static_cast<HttpServer::State*>(cls);
+    std::lock_guard lock(state->openMutex);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        if (info)
+            state->open[connection] = {info->connect_fd, monotonicSeconds(), false};
+    } else {
+        state->open.erase(connection);
+    }
+}
+
+MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* value) {
+    auto* total = static_cast<std::size_t*>(cls);
+    *total += std::strlen(key) + (value ? std::strlen(value) : 0) + 4;
+    return MHD_YES;
+}
+
+MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
+                     const char* version, const char*, size_t* uploadSize, void** context) {
+    auto* state = static_cast<HttpServer::State*>(cls);
+    auto* request = static_cast<Request*>(*context);
+    if (!request)
+        return MHD_NO;
+    if (request->answered) {
+        // A body after the answer is read and dropped; the connection closes after the answer.
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    request->answered = true;
+
+    std::string address = clientAddress(connection);
+    std::size_t requestBytes =
+        std::strlen(method) + request->target.size() + std::strlen(version) + 4;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, headerSize, &requestBytes);
+
+    Answer answer;
+    if (requestBytes > state->options.maxRequestBytes) {
+        answer = Answer{request->target.size() > state->options.maxRequestBytes ? 414 : 431,
+                        "Request too large", "refused: request over 8 KiB"};
+    } else if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "HEAD") != 0) {
+        answer = Answer{405, "Method Not Allowed", "refused: only GET"};
+    } else {
+        answer = state->service.handle(request->target, address);
+    }
+
+    MHD_Response* response = MHD_create_response_from_buffer(answer.body.size(), answer.body.data(),
+                                                             MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_set_response_options(
+        response,
+        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
+        MHD_RO_END);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                            "text/plain; charset=windows-1252");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    if (answer.status == 405)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+    MHD_Result queued =
+        MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
+    MHD_destroy_response(response);
+
+    // Only the path of the target: its query carries the password.
+    std::string_view target = request->target;
+    std::size_t question = target.find('?');
+    std::string shown = answer.status == 200 && answer.body.starts_with("|>Update<|")
+                            ? "list"
+                            : printable(answer.body, 12);
+    char took[32];
+    std::snprintf(took, sizeof took, "%.1f ms", (monotonicSeconds() - request->started) * 1000);
+    writeLogLine(utcTimestamp() + " " + address + " \"" + printable(method, 16) + " " +
+                 printable(target.substr(0, question), 120) + "\" " +
+                 std::to_string(answer.status) + " " + shown + " " +
+                 std::to_string(answer.body.size()) + " B " + took + " - " +
+                 printable(answer.note, 300));
+    return queued;
+}
+
+int bindListenSocket(const HttpOptions& options, std::uint16_t& boundPort) {
+    std::string host;
+    std::uint16_t port = 0;
+    if (!splitListenAddress(options.listen, host, port))
+        throw std::runtime_error("--listen " + options.listen +
+                                 ": expected ADDRESS:PORT, e.g. 0.0.0.0:80 or [::]:80");
+    addrinfo hints{};
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    std::string service = std::to_string(port);
+    int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    if (rc != 0 || !found)
+        throw std::runtime_error("--listen " + options.listen + ": " + host +
+                                 " is not a numeric IP address");
+    int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        freeaddrinfo(found);
+        throw std::runtime_error(std::string("cannot create a socket: ") + std::strerror(errno));
+    }
+    int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (found->ai_family == AF_INET6)
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+    if (::bind(fd, found->ai_addr, found->ai_addrlen) != 0) {
+        int error = errno;
+        freeaddrinfo(found);
+        ::close(fd);
+        std::string why = std::strerror(error);
+        if (error == EADDRINUSE)
+            why = "the port is already in use by another program";
+        else if (error == EACCES)
+            why = "permission denied (ports below 1024 need root or the capability "
+                  "CAP_NET_BIND_SERVICE)";
+        else if (error == EADDRNOTAVAIL)
+            why = "this machine has no such address";
+        throw std::runtime_error("cannot listen on " + options.listen + ": " + why);
+    }
+    freeaddrinfo(found);
+    if (::listen(fd, 1024) != 0) {
+        int error = errno;
+        ::close(fd);
+        throw std::runtime_error("cannot listen on " + options.listen + ": " +
+                                 std::strerror(error));
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    boundPort =
+        ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port
+                                          : reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    return fd;
+}
+
+} // namespace
+
+HttpServer::HttpServer(const HttpOptions& options, ListService& service)
+    : state_(std::make_unique<State>(options, service)) {
+    State& s = *state_;
+    s.listenFd = bindListenSocket(options, s.port);
+    unsigned flags =
+        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+    s.daemon = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
+        MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(std::max(1u, options.threads)),
+        MHD_OPTION_CONNECTION_TIMEOUT, options.idleTimeoutSeconds,
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        static_cast<size_t>(std::max<std::size_t>(16384, options.maxRequestBytes * 2)),
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.connectionsPerAddress,
+        MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_URI_LOG_CALLBACK, &onTarget, &s,
+        MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, &s, MHD_OPTION_NOTIFY_CONNECTION, &onConnection,
+        &s, MHD_OPTION_END);
+    if (!s.daemon) {
+        ::close(s.listenFd);
+        throw std::runtime_error("cannot start the HTTP server on " + options.listen);
+    }
+    s.reaper = std::thread([&s] { s.reap(); });
+}
+
+HttpServer::~HttpServer() {
+    stop();
+}
+
+std::uint16_t HttpServer::port() const {
+    return state_->port;
+}
+
+void HttpServer::stop() {
+    State& s = *state_;
+    {
+        std::lock_guard lock(s.reaperMutex);
+        s.stopping = true;
+    }
+    s.reaperWake.notify_all();
+    if (s.reaper.joinable())
+        s.reaper.join();
+    if (s.daemon) {
+        // Quiescing hands the listening socket back, so no new connection is taken while
+        // the running requests end.
+        MHD_socket returned = MHD_quiesce_daemon(s.daemon);
+        if (returned != MHD_INVALID_SOCKET)
+            ::close(returned);
+        MHD_stop_daemon(s.daemon);
+        s.daemon = nullptr;
+        s.listenFd = -1;
+    }
+}
+
+} // namespace reef::listserver

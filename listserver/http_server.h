@@ -1,0 +1,50 @@
+#pragma once
+// HTTP for the list service, on libmicrohttpd: GET requests of HTTP/1.0 clients, one answer
+// per connection, and a log line per request on standard error.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace reef::listserver {
+
+class ListService;
+
+struct HttpOptions {
+    std::string listen = "0.0.0.0:80";
+    unsigned threads = 4;
+    // A connection that sends nothing for this long is closed.
+    unsigned idleTimeoutSeconds = 5;
+    // A connection still open this long after it was accepted is cut, however slowly it keeps
+    // trickling (the desktop program itself gives up after 10 s).
+    unsigned connectionDeadlineSeconds = 15;
+    // Request line and header lines together.
+    std::size_t maxRequestBytes = 8192;
+    // Connections one client address may hold open at once.
+    unsigned connectionsPerAddress = 32;
+};
+
+// "ADDRESS:PORT" with a numeric IPv4 address, or "[IPv6]:PORT"; false when malformed.
+bool splitListenAddress(const std::string& text, std::string& host, std::uint16_t& port);
+
+class HttpServer {
+  public:
+    // Binds and starts serving; throws std::runtime_error with a text for the admin (the
+    // port is taken, the address is not one of this machine, ...).
+    HttpServer(const HttpOptions& options, ListService& service);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    // The port actually bound (differs from the asked one when that was 0).
+    std::uint16_t port() const;
+    // Stops accepting, lets running requests end, closes every connection.
+    void stop();
+
+    struct State;
+
+  private:
+    std::unique_ptr<State> state_;
+};
+
+} // namespace reef::listserver

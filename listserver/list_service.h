@@ -1,0 +1,74 @@
+#pragma once
+// What the list server answers to one request, apart from HTTP itself.
+
+#include "entry.h"
+#include "password_guard.h"
+#include "server_key.h"
+#include "store.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+
+namespace reef::listserver {
+
+inline constexpr std::string_view kScriptPath = "/Reef-Update.php";
+
+struct Answer {
+    int status = 200;
+    std::string body;
+    std::string note; // for the log: what happened, never the password
+};
+
+// The clocks the service reads; tests set them.
+struct ServiceClock {
+    std::function<std::int64_t()> utcSeconds;   // real time, seconds since 1970 UTC
+    std::function<std::int64_t()> localSeconds; // wall-clock time of the server's zone
+    std::function<double()> monotonicSeconds;
+};
+
+struct ServiceOptions {
+    std::int64_t expirySeconds = 24 * 3600;
+    std::size_t maxEntriesPerList = 2000;
+};
+
+class ListService {
+  public:
+    ListService(ListStore& store, const ServerKey& key, ServiceClock clock, ServiceOptions options);
+
+    // target: the request target as it arrived (absolute or origin form).
+    Answer handle(std::string_view target, const std::string& clientAddress);
+
+    // Deletes entries that have not been updated within the expiry time.
+    std::int64_t removeExpired();
+
+  private:
+    Answer update(const Alliance& alliance, ListKind kind);
+    Answer add(const Alliance& alliance, ListKind kind, const QueryValues& query);
+    Answer change(const Alliance& alliance, ListKind kind, const QueryValues& query);
+    std::int64_t notBefore(std::int64_t nowUtc) const { return nowUtc - options_.expirySeconds; }
+    void listChanged(AllianceId alliance, ListKind kind);
+
+    ListStore& store_;
+    const ServerKey& key_;
+    ServiceClock clock_;
+    ServiceOptions options_;
+    PasswordGuard guard_;
+
+    // The download body of a list, kept until the list is written or its oldest entry
+    // expires, so that the frequent downloads cost no database work.
+    struct CachedList {
+        std::uint64_t generation = 0;
+        std::shared_ptr<const std::string> body;
+        std::int64_t validUntilUtc = 0;
+        std::size_t count = 0;
+    };
+    std::shared_mutex cacheMutex_;
+    std::map<std::pair<AllianceId, int>, CachedList> cache_;
+};
+
+} // namespace reef::listserver

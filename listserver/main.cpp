@@ -1,0 +1,358 @@
+// reef-listserver: the list server an alliance runs for the two fleet lists of the desktop
+// program, and the admin commands for its alliances.
+
+#include "http_server.h"
+#include "list_service.h"
+#include "local_time.h"
+#include "server_key.h"
+#include "sqlite_store.h"
+
+#include <sodium.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace reef::listserver;
+
+namespace {
+
+constexpr const char* kHelp =
+    R"(reef-listserver - the list server for the fleet lists of Reef - Tools
+
+Usage:
+  reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
+                        [--expiry-hours HOURS] [--threads N] [--demo]
+  reef-listserver alliance add NAME [--db FILE]        password from standard input
+  reef-listserver alliance list [--db FILE]
+  reef-listserver alliance password NAME [--db FILE]   new password from standard input
+  reef-listserver alliance remove NAME [--db FILE]     removes it with both its lists
+  reef-listserver --help
+
+serve answers the desktop program's requests (GET /Reef-Update.php) until it gets
+SIGTERM or SIGINT, and writes one line per request to standard error.
+
+Options:
+  --listen ADDRESS:PORT  address and port to listen on (default 0.0.0.0:80; IPv6 as
+                         [::]:80; port 0 picks a free port, shown at start)
+  --db FILE              the database (default reef-lists.sqlite in the working directory);
+                         created at the first start. The key that protects the stored
+                         passwords is created beside it as FILE.key, readable only by its
+                         owner; back up both together.
+  --timezone ZONE        time zone of the times of change sent to the desktop program,
+                         e.g. Europe/Berlin (default: the machine's)
+  --expiry-hours HOURS   entries not updated for this long are removed (default 24)
+  --threads N            worker threads answering requests (default 4)
+  --demo                 make sure an alliance "Demo" exists, give it a fresh random
+                         password and print it (for trying the desktop program out)
+  --help                 this text
+
+Alliances: each has its own password and its own two lists; a request's alliance is the
+one whose password it brings, so two alliances cannot share a password. The password is
+read as one line from standard input (without echo on a terminal). It may not contain
+blanks, control characters, & # %, or characters outside ASCII, as the desktop program
+sends it unescaped inside the request.
+
+Answers: "Error1" wrong password (after 10 wrong passwords from one address, that address
+may try again only once every 6 seconds), "Error2" database unavailable, "Error3" faulty
+query, "Error10" any other failure; "false" for an entry that was refused.
+)";
+
+struct Arguments {
+    std::vector<std::string> words;
+    std::string listen = "0.0.0.0:80";
+    std::string db = "reef-lists.sqlite";
+    std::optional<std::string> timezone;
+    long expiryHours = 24;
+    long threads = 4;
+    bool demo = false;
+    bool help = false;
+};
+
+[[noreturn]] void usageError(const std::string& text) {
+    std::cerr << "reef-listserver: " << text << "\nTry 'reef-listserver --help'.\n";
+    std::exit(2);
+}
+
+long numberOption(const std::string& name, const std::string& value, long low, long high) {
+    try {
+        std::size_t used = 0;
+        long number = std::stol(value, &used);
+        if (used == value.size() && number >= low && number <= high)
+            return number;
+    } catch (const std::exception&) {
+    }
+    usageError(name + " expects a whole number from " + std::to_string(low) + " to " +
+               std::to_string(high));
+}
+
+Arguments parseArguments(int argc, char** argv) {
+    Arguments args;
+    std::vector<std::string> in(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        std::string word = in[i];
+        if (word.size() < 2 || word.rfind("--", 0) != 0) {
+            args.words.push_back(word);
+            continue;
+        }
+        std::optional<std::string> inlineValue;
+        if (auto eq = word.find('='); eq != std::string::npos) {
+            inlineValue = word.substr(eq + 1);
+            word = word.substr(0, eq);
+        }
+        auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= in.size())
+                usageError(word + " needs a value");
+            return in[++i];
+        };
+        if (word == "--help")
+            args.help = true;
+        else if (word == "--listen")
+            args.listen = value();
+        else if (word == "--db")
+            args.db = value();
+        else if (word == "--timezone")
+            args.timezone = value();
+        else if (word == "--expiry-hours")
+            args.expiryHours = numberOption(word, value(), 1, 24 * 366);
+        else if (word == "--threads")
+            args.threads = numberOption(word, value(), 1, 256);
+        else if (word == "--demo")
+            args.demo = true;
+        else
+            usageError("unknown option " + word);
+    }
+    return args;
+}
+
+std::string readPasswordLine(const std::string& prompt) {
+    bool terminal = ::isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        std::cerr << prompt << std::flush;
+        ::tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    std::string line;
+    bool got = static_cast<bool>(std::getline(std::cin, line));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        std::cerr << "\n";
+    }
+    if (!got && line.empty())
+        throw std::runtime_error("no password on standard input");
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    std::string problem = passwordProblem(line);
+    if (!problem.empty())
+        throw std::runtime_error(problem);
+    return line;
+}
+
+std::string checkedAllianceName(const std::string& name) {
+    if (name.empty() || name.size() > 100)
+        throw std::runtime_error("an alliance name has 1 to 100 characters");
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7f)
+            throw std::runtime_error("an alliance name may not contain control characters");
+    return name;
+}
+
+// The key that belongs to the database: created with the database, refused when it is
+// missing or foreign, since then no stored password could ever match.
+ServerKey openKey(ListStore& store, const std::string& db) {
+    std::string path = keyFileFor(db);
+    auto check = store.keyCheck();
+    bool created = false;
+    ServerKey key = [&] {
+        try {
+            return ServerKey::loadOrCreate(path, !check.has_value(), &created);
+        } catch (const std::runtime_error& error) {
+            if (check && access(path.c_str(), F_OK) != 0)
+                throw std::runtime_error(
+                    "the key file " + path +
+                    " that belongs to this database is missing; restore it from the backup "
+                    "(without it no stored password can match)");
+            throw;
+        }
+    }();
+    if (!check) {
+        store.setKeyCheck(key.checkValue());
+        if (created)
+            std::cerr << "reef-listserver: created the server key " << path
+                      << " (readable only by its owner; back it up with the database)\n";
+    } else if (*check != key.checkValue()) {
+        throw std::runtime_error("the key file " + path +
+                                 " does not belong to this database; restore the right one");
+    }
+    return key;
+}
+
+std::string randomPassword() {
+    const char letters[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+    std::string password;
+    for (int i = 0; i < 12; ++i)
+        password.push_back(letters[randombytes_uniform(sizeof letters - 1)]);
+    return password;
+}
+
+int serve(const Arguments& args) {
+    if (args.words.size() != 1)
+        usageError("serve takes no further words");
+    if (args.timezone) {
+        std::string problem = useTimeZone(*args.timezone);
+        if (!problem.empty())
+            usageError("--timezone: " + problem);
+    }
+    // Every thread started from here on inherits the blocked signals; only the main thread
+    // takes them, with sigtimedwait below.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    SqliteStore store(args.db, SqliteStore::Create::IfMissing);
+    ServerKey key = openKey(store, args.db);
+
+    if (args.demo) {
+        std::string password = randomPassword();
+        std::string hash = key.passwordHash(password);
+        if (!store.setAlliancePassword("Demo", hash) && !store.addAlliance("Demo", hash))
+            throw std::runtime_error("cannot set up the demo alliance");
+        std::cout << "Demo alliance \"Demo\", list password: " << password << std::endl;
+    }
+
+    ServiceClock clock{
+        [] { return static_cast<std::int64_t>(std::time(nullptr)); },
+        [] { return localWallSeconds(static_cast<std::int64_t>(std::time(nullptr))); },
+        [] {
+            using namespace std::chrono;
+            return duration<double>(steady_clock::now().time_since_epoch()).count();
+        }};
+    ServiceOptions serviceOptions;
+    serviceOptions.expirySeconds = args.expiryHours * 3600;
+    ListService service(store, key, clock, serviceOptions);
+
+    HttpOptions httpOptions;
+    httpOptions.listen = args.listen;
+    httpOptions.threads = static_cast<unsigned>(args.threads);
+    HttpServer server(httpOptions, service);
+
+    std::string host;
+    std::uint16_t port = 0;
+    splitListenAddress(args.listen, host, port);
+    std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    std::cerr << "reef-listserver: listening on " << shownHost << ":" << server.port()
+              << " (database " << args.db << ", time zone "
+              << (args.timezone ? *args.timezone : std::string("of the machine"))
+              << ", entries expire after " << args.expiryHours << " h)" << std::endl;
+
+    for (;;) {
+        timespec wait{60, 0};
+        int signal = sigtimedwait(&stopSignals, nullptr, &wait);
+        if (signal == SIGINT || signal == SIGTERM) {
+            std::cerr << "reef-listserver: " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
+                      << ", stopping" << std::endl;
+            break;
+        }
+        try {
+            std::int64_t removed = service.removeExpired();
+            if (removed > 0)
+                std::cerr << "reef-listserver: removed " << removed << " expired entries"
+                          << std::endl;
+        } catch (const std::exception& error) {
+            std::cerr << "reef-listserver: removing expired entries failed: " << error.what()
+                      << std::endl;
+        }
+    }
+    server.stop();
+    std::cerr << "reef-listserver: stopped" << std::endl;
+    return 0;
+}
+
+int alliance(const Arguments& args) {
+    if (args.words.size() < 2)
+        usageError("alliance needs one of add, list, password, remove");
+    const std::string& action = args.words[1];
+    if (action == "list") {
+        if (args.words.size() != 2)
+            usageError("alliance list takes no name");
+        SqliteStore store(args.db, SqliteStore::Create::Never);
+        for (const Alliance& each : store.alliances())
+            std::cout << each.name << "\n";
+        return 0;
+    }
+    if (action != "add" && action != "password" && action != "remove")
+        usageError("unknown alliance command " + action);
+    if (args.words.size() != 3)
+        usageError("alliance " + action + " needs exactly one NAME");
+    std::string name = checkedAllianceName(args.words[2]);
+    if (action == "remove") {
+        SqliteStore store(args.db, SqliteStore::Create::Never);
+        if (!store.removeAlliance(name))
+            throw std::runtime_error("there is no alliance \"" + name + "\"");
+        std::cout << "Removed alliance \"" << name << "\" with both its lists.\n";
+        return 0;
+    }
+    SqliteStore store(args.db, action == "add" ? SqliteStore::Create::IfMissing
+                                               : SqliteStore::Create::Never);
+    ServerKey key = openKey(store, args.db);
+    std::string password = readPasswordLine("Password for \"" + name + "\": ");
+    std::string hash = key.passwordHash(password);
+    if (action == "add") {
+        if (!store.addAlliance(name, hash)) {
+            bool nameTaken = false;
+            for (const Alliance& each : store.alliances())
+                nameTaken = nameTaken || each.name == name;
+            throw std::runtime_error(nameTaken ? "an alliance \"" + name + "\" exists already"
+                                               : "another alliance has this password; every "
+                                                 "alliance needs its own");
+        }
+        std::cout << "Added alliance \"" << name << "\".\n";
+    } else {
+        if (store.findAlliance(hash) && store.findAlliance(hash)->name != name)
+            throw std::runtime_error("another alliance has this password; every alliance needs "
+                                     "its own");
+        if (!store.setAlliancePassword(name, hash))
+            throw std::runtime_error("there is no alliance \"" + name + "\"");
+        std::cout << "Changed the password of alliance \"" << name << "\".\n";
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments args = parseArguments(argc, argv);
+    if (args.help) {
+        std::cout << kHelp;
+        return 0;
+    }
+    if (args.words.empty())
+        usageError("a command is needed: serve or alliance");
+    try {
+        if (args.words[0] == "serve")
+            return serve(args);
+        if (args.words[0] == "alliance")
+            return alliance(args);
+        usageError("unknown command " + args.words[0]);
+    } catch (const std::exception& error) {
+        std::cerr << "reef-listserver: " << error.what() << std::endl;
+        return 1;
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The server's secret key and the keyed hash of list passwords. The key lives in a file of
+// its own beside the database, readable only by its owner, so that a copy of the database
+// alone reveals no password, while every request costs one cheap hash.
+
+#include <string>
+#include <string_view>
+
+namespace reef::listserver {
+
+class ServerKey {
+  public:
+    // Reads the key file, or creates it with a fresh random key when it does not exist and
+    // mayCreate is set. Throws std::runtime_error with a text for the admin.
+    static ServerKey loadOrCreate(const std::string& path, bool mayCreate, bool* created);
+
+    // 32 bytes: keyed BLAKE2b of the password.
+    std::string passwordHash(std::string_view password) const;
+    // A value that tells whether a key file belongs to a database.
+    std::string checkValue() const;
+
+  private:
+    std::string key_;
+};
+
+// The key file that belongs to a database file.
+std::string keyFileFor(const std::string& databasePath);
+
+// Why the desktop program could not send this password intact, or empty when it can.
+std::string passwordProblem(std::string_view password);
+
+} // namespace reef::listserver

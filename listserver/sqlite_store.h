@@ -1,0 +1,61 @@
+#pragma once
+// The lists in one SQLite file: WAL journal with full sync, so that every answer "ready" is
+// on disk before it is sent; a schema version with migrations.
+
+#include "store.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace reef::listserver {
+
+class SqliteStore final : public ListStore {
+  public:
+    enum class Create { IfMissing, Never };
+
+    // Opens (and creates or migrates) the database; throws StorageUnavailable with a text
+    // for the admin when that fails.
+    SqliteStore(const std::string& path, Create create);
+    ~SqliteStore() override;
+    SqliteStore(const SqliteStore&) = delete;
+    SqliteStore& operator=(const SqliteStore&) = delete;
+
+    static int schemaVersion();
+
+    std::optional<Alliance> findAlliance(const std::string& passwordHash) override;
+    std::vector<Alliance> alliances() override;
+    bool addAlliance(const std::string& name, const std::string& passwordHash) override;
+    bool setAlliancePassword(const std::string& name, const std::string& passwordHash) override;
+    bool removeAlliance(const std::string& name) override;
+
+    ListSnapshot entries(AllianceId alliance, ListKind kind, std::int64_t notBeforeUtc) override;
+    AddResult addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
+                       const ChangeTime& when, std::int64_t notBeforeUtc,
+                       std::size_t maxEntries) override;
+    ChangeResult changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
+                             const EntryPatch& patch, const ChangeTime& when,
+                             std::int64_t notBeforeUtc) override;
+    std::int64_t removeExpired(std::int64_t beforeUtc) override;
+
+    std::optional<std::string> keyCheck() override;
+    void setKeyCheck(const std::string& check) override;
+
+    struct Connection;
+
+  private:
+    class Lease;
+    std::unique_ptr<Connection> openConnection(bool create);
+
+    std::string path_;
+    std::mutex poolMutex_;
+    std::vector<std::unique_ptr<Connection>> idle_;
+    // One writer at a time inside this process, so that threads queue here instead of in
+    // SQLite's sleeping busy handler; other processes (admin commands) meet the busy time-out.
+    std::mutex writeMutex_;
+};
+
+} // namespace reef::listserver

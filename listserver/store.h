@@ -1,0 +1,81 @@
+#pragma once
+// Where the alliances and their lists live. The list server speaks only to this interface,
+// so that a server for many alliances can keep its lists in another database later.
+
+#include "entry.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace reef::listserver {
+
+// The database cannot be reached or used (answered "Error2"); every other exception is a
+// failure of its own ("Error10").
+class StorageUnavailable : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+using AllianceId = std::int64_t;
+
+struct Alliance {
+    AllianceId id = 0;
+    std::string name;
+};
+
+// When a change or a new entry was made: the local wall-clock time the desktop program
+// shows, and the real time that expiry counts from.
+struct ChangeTime {
+    std::int64_t localSeconds = 0;
+    std::int64_t utcSeconds = 0;
+};
+
+enum class AddResult { Stored, ListFull };
+enum class ChangeResult { Replaced, NotFound, Ambiguous };
+
+struct ListSnapshot {
+    std::vector<FleetEntry> entries;
+    // Real time of the oldest change among them, for knowing when the list next shrinks.
+    std::optional<std::int64_t> oldestChangeUtc;
+};
+
+class ListStore {
+  public:
+    virtual ~ListStore() = default;
+
+    // Alliances, found by the keyed hash of their password.
+    virtual std::optional<Alliance> findAlliance(const std::string& passwordHash) = 0;
+    virtual std::vector<Alliance> alliances() = 0;
+    // False when the name or the password hash is already taken.
+    virtual bool addAlliance(const std::string& name, const std::string& passwordHash) = 0;
+    // False when no alliance has that name, or another one has the password.
+    virtual bool setAlliancePassword(const std::string& name, const std::string& passwordHash) = 0;
+    // Removes the alliance with both its lists; false when there is none of that name.
+    virtual bool removeAlliance(const std::string& name) = 0;
+
+    // Entries changed at or after notBeforeUtc, oldest first. Older ones count as gone.
+    virtual ListSnapshot entries(AllianceId alliance, ListKind kind, std::int64_t notBeforeUtc) = 0;
+    // Stores a new entry unless the list already holds maxEntries entries that count.
+    // Durable when it returns.
+    virtual AddResult addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
+                               const ChangeTime& when, std::int64_t notBeforeUtc,
+                               std::size_t maxEntries) = 0;
+    // Replaces the entry picked by pickEntryToChange among those matching the key with the
+    // patch applied over it. Durable when it returns.
+    virtual ChangeResult changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
+                                     const EntryPatch& patch, const ChangeTime& when,
+                                     std::int64_t notBeforeUtc) = 0;
+    // Deletes entries changed before the given real time; returns how many.
+    virtual std::int64_t removeExpired(std::int64_t beforeUtc) = 0;
+
+    // A check value of the server key, kept so that a key that does not belong to the
+    // database is noticed at start.
+    virtual std::optional<std::string> keyCheck() = 0;
+    virtual void setKeyCheck(const std::string& check) = 0;
+};
+
+} // namespace reef::listserver

@@ -1,0 +1,229 @@
+#pragma once
+// The real user interface: the wide-character Win32 API and the common controls. Texts cross
+// the boundary as CP1252 and are converted with that code page explicitly, so the program
+// behaves the same whatever the machine's ANSI code page is.
+
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace reef::platform::win32 {
+
+enum class ControlKind { Button, Label, Edit, TextArea, DropDown, Frame, ListView, StatusBar };
+
+struct Win32Options {
+    // The text editor started by openInTextEditor, with the file name as its one argument.
+    std::wstring editorProgram = L"notepad.exe";
+};
+
+// Private window messages. The tray icon reports to its owner window with kTrayMessage, the
+// way the shell sends it: wParam the icon id, lParam the mouse message.
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr UINT kTrayIconId = 1;
+// Popup-menu items carry this offset as command id, so that they never collide with the
+// IDOK/IDCANCEL commands that dialog navigation sends to the same window.
+constexpr UINT kMenuCommandBase = 0x9000;
+// Child ids inside the input requester.
+constexpr int kInputPromptId = 1000;
+constexpr int kInputEditId = 1001;
+// Property that marks an input requester among the dialog windows of the thread.
+constexpr const wchar_t* kInputBoxProperty = L"ReefToolsInputBox";
+
+class Win32Platform final : public Platform {
+  public:
+    explicit Win32Platform(Win32Options options = {});
+    ~Win32Platform() override;
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    WindowId openWindow(const std::string& title, int clientWidth, int clientHeight) override;
+    void closeWindow(WindowId window) override;
+    void bringToFront(WindowId window) override;
+    void minimizeWindow(WindowId window) override;
+    void hideWindow(WindowId window) override;
+    void showWindow(WindowId window) override;
+    bool isMinimized(WindowId window) override;
+    bool isVisible(WindowId window) override;
+    void setWindowEnabled(WindowId window, bool enabled) override;
+    bool isWindowEnabled(WindowId window) override;
+
+    ControlId createButton(WindowId window, Rect rect, const std::string& text) override;
+    ControlId createLabel(WindowId window, Rect rect, const std::string& text,
+                          const LabelStyle& style) override;
+    ControlId createEdit(WindowId window, Rect rect, const std::string& text,
+                         const EditStyle& style) override;
+    ControlId createTextArea(WindowId window, Rect rect, const std::string& text) override;
+    ControlId createDropDown(WindowId window, Rect rect, int dropHeight) override;
+    ControlId createFrame(WindowId window, Rect rect, const std::string& caption) override;
+    ControlId createListView(WindowId window, Rect rect) override;
+    ControlId createStatusBar(WindowId window, int width0, int width1, int width2) override;
+
+    void setTooltip(ControlId control, const std::string& text) override;
+    void setText(ControlId control, const std::string& text) override;
+    std::string text(ControlId control) override;
+    void setEnabled(ControlId control, bool enabled) override;
+    bool isEnabled(ControlId control) override;
+    void setFocus(ControlId control) override;
+    ControlId focusedControl() override;
+
+    void addDropDownItem(ControlId list, const std::string& text) override;
+    void setDropDownSelection(ControlId list, int index) override;
+    int dropDownSelection(ControlId list) override;
+
+    void addListColumn(ControlId list, const std::string& header, int width) override;
+    void setListColumnWidth(ControlId list, int column, int width) override;
+    int listColumnWidth(ControlId list, int column) override;
+    void clearListRows(ControlId list) override;
+    int addListRow(ControlId list) override;
+    int listRowCount(ControlId list) override;
+    void setListCell(ControlId list, int row, int column, const std::string& text) override;
+    std::string listCell(ControlId list, int row, int column) override;
+    void setListCellColors(ControlId list, int row, int column, std::optional<Color> background,
+                           std::optional<Color> textColor) override;
+    int selectedListRow(ControlId list) override;
+
+    void setStatusText(ControlId statusBar, int field, const std::string& text) override;
+    std::string statusText(ControlId statusBar, int field) override;
+
+    std::optional<Event> waitEvent(int timeoutMs) override;
+
+    MessageBoxAnswer messageBox(const std::string& caption, const std::string& text,
+                                MessageBoxKind kind) override;
+    std::string inputBox(const std::string& caption, const std::string& prompt,
+                         const std::string& defaultText) override;
+
+    bool setClipboardText(const std::string& text) override;
+
+    bool addTrayIcon(WindowId owner, const std::string& tooltip) override;
+    void removeTrayIcon() override;
+    MenuId createPopupMenu(const std::vector<MenuItem>& items) override;
+    void destroyPopupMenu(MenuId menu) override;
+    void showPopupMenu(MenuId menu, WindowId owner) override;
+
+    void openInTextEditor(const std::string& path) override;
+
+    Clock& clock() override;
+    void postTask(std::function<void()> task) override;
+    bool isUiThread() const override;
+
+    // --- the native objects behind the handles, for the test driver (user-interface thread).
+    HWND windowHandle(WindowId window) const;
+    HWND controlHandle(ControlId control) const;
+    WindowId windowOfControl(ControlId control) const;
+    std::optional<ControlKind> controlKind(ControlId control) const;
+    HWND tooltipHandle(WindowId window) const;
+    DWORD uiThreadId() const { return uiThread_; }
+
+    struct TrayState {
+        bool present = false;
+        HWND owner = nullptr;
+        std::string tooltip;
+    };
+    TrayState trayState() const;
+
+    // A popup menu is "shown" from showPopupMenu until the user has chosen or dismissed it.
+    struct PopupState {
+        bool shown = false;
+        HMENU menu = nullptr;
+        HWND owner = nullptr;
+    };
+    PopupState popupState() const;
+
+    // The files handed to the text editor (or to the shell) so far.
+    std::vector<std::string> editorLaunches() const;
+
+    // Dispatches every message that is waiting, the way waitEvent does; events that arise
+    // stay queued for waitEvent. Returns the number of messages handled.
+    int pumpPendingMessages();
+
+    // Window procedures (public for the C callbacks only).
+    LRESULT windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT helperProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
+    struct CellColors {
+        std::optional<Color> background;
+        std::optional<Color> text;
+    };
+    struct WindowRecord {
+        HWND hwnd = nullptr;
+        HWND tooltip = nullptr;
+        HWND savedFocus = nullptr;
+    };
+    struct ControlRecord {
+        HWND hwnd = nullptr;
+        WindowId window;
+        ControlKind kind = ControlKind::Button;
+        EditStyle edit;
+        std::optional<Color> labelColor;
+        std::vector<std::vector<CellColors>> cells; // list views: [row][column]
+        std::wstring tooltip;
+    };
+
+    WindowRecord* findWindow(WindowId window);
+    const WindowRecord* findWindow(WindowId window) const;
+    ControlRecord* findControl(ControlId control);
+    const ControlRecord* findControl(ControlId control) const;
+    ControlRecord* controlByHwnd(HWND hwnd);
+    WindowId windowByHwnd(HWND hwnd) const;
+    ControlId controlIdByHwnd(HWND hwnd) const;
+
+    ControlId addControl(WindowId window, ControlKind kind, DWORD exStyle, const wchar_t* className,
+                         const std::wstring& text, DWORD style, Rect rect);
+    void pushEvent(const Event& event);
+    void pushControlEvent(HWND control, ControlEventType type);
+    bool dispatchOneMessage();
+    void runTasks();
+    void trackPendingPopup();
+    LRESULT customDrawList(ControlRecord& list, NMLVCUSTOMDRAW* draw);
+    bool addTrayIconNow();
+
+    Win32Options options_;
+    DWORD uiThread_;
+    HWND helper_ = nullptr; // message-only: tasks, deferred popup menus, clipboard owner
+    HFONT font_ = nullptr;
+    std::uint64_t nextHandle_ = 1;
+    std::map<std::uint64_t, WindowRecord> windows_;
+    std::map<std::uint64_t, ControlRecord> controls_;
+    std::unordered_map<HWND, std::uint64_t> windowByHwnd_;
+    std::unordered_map<HWND, std::uint64_t> controlByHwnd_;
+    std::map<std::uint64_t, HMENU> menus_;
+    std::deque<Event> events_;
+    int suppressChange_ = 0; // > 0 while the program itself sets a text
+    int destroying_ = 0;     // > 0 while windows are being destroyed: no focus events
+
+    std::mutex taskMutex_;
+    std::deque<std::function<void()>> tasks_;
+    std::atomic<bool> taskMessagePosted_{false};
+    std::atomic<HWND> taskTarget_{nullptr};
+
+    struct PendingPopup {
+        bool pending = false;
+        bool tracking = false;
+        HMENU menu = nullptr;
+        WindowId owner;
+        POINT at{};
+    } popup_;
+
+    bool trayPresent_ = false;
+    WindowId trayOwner_;
+    std::wstring trayTooltip_;
+    UINT taskbarCreatedMessage_ = 0;
+
+    std::vector<std::string> editorLaunches_;
+};
+
+} // namespace reef::platform::win32

@@ -1,0 +1,34 @@
+#pragma once
+// Opening the connection of one list-server exchange, directly or through the proxy, with
+// the progress shown in the status bar of the list window that asked.
+
+#include "platform/clock.h"
+#include "platform/connection.h"
+#include "server/list_server_address.h"
+#include "server/proxy_settings.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace reef::server {
+
+inline constexpr int kConnectionAttempts = 10;
+inline constexpr std::int32_t kProxyTimeoutSeconds = 10;
+
+// Receives each progress or failure text ("Status: ...", without alignment characters). The
+// list window behind it shows the text right-aligned in field 2 of its status bar, and drops
+// it once the window has been closed. Called on the worker's thread.
+using ConnectionStatusSink = std::function<void(const std::string& text)>;
+
+// Up to ten attempts without a pause: directly when the proxy host is empty, otherwise
+// through the proxy (10 seconds per proxy answer). Shows "Status: Verbindungsaufbau" for the
+// first attempt, "Status: Verbindungsaufbau (n/10)" for attempt n from 2 on, and
+// "Status: Fehler (Server nicht gefunden)" when the tenth has failed; the connection returned
+// is then not open. The caller owns the connection and closes it.
+platform::Connection connectToListServer(const ProxySettings& proxy,
+                                         const ConnectionStatusSink& status,
+                                         const ListServerAddress& server = configuredListServer(),
+                                         platform::Clock& clock = platform::systemClock());
+
+} // namespace reef::server

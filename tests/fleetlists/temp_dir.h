@@ -1,8 +1,9 @@
 #pragma once
 // A private directory per test, so that tests running in parallel never share files.
 
-#include <cstdlib>
+#include <cstdint>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -11,17 +12,25 @@ namespace reef::fleetlists::testing {
 class TempDir {
   public:
     TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "reef-fleetlists-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary directory");
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::uint64_t name = (std::uint64_t{random()} << 32) | random();
+            const auto candidate = base / ("reef-fleetlists-" + std::to_string(name));
+            // create_directory is false when the name exists already: try another one.
+            if (std::filesystem::create_directory(candidate)) {
+                path_ = candidate;
+                return;
+            }
         }
-        path_ = pattern;
+        throw std::runtime_error("cannot create a temporary directory");
     }
     ~TempDir() {
         std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        for (const auto& item : std::filesystem::directory_iterator(path_, ignored)) {
+            std::filesystem::permissions(item.path(), std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::add, ignored);
+        }
         std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;

@@ -65,16 +65,16 @@ void showError(platform::Platform& ui, const char* text) {
 bool createControls(platform::Platform& ui, EtaPlanWindow& state) {
     const platform::LabelStyle labelStyle{platform::TextAlign::Right, false, std::nullopt};
     for (int row = 0; row < kRowCount; ++row) {
-        const FieldRow& spec = kRows[static_cast<std::size_t>(row)];
+        const FieldRow& entry = kRows[static_cast<std::size_t>(row)];
         const ControlId label = ui.createLabel(
             state.window, Rect{kMargin, rowY(row) + kLabelDrop, kLabelWidth, kRowHeight},
-            spec.label, labelStyle);
+            entry.label, labelStyle);
         const ControlId field = ui.createEdit(
-            state.window, Rect{kFieldX, rowY(row), kFieldWidth, kRowHeight}, spec.initialText, {});
+            state.window, Rect{kFieldX, rowY(row), kFieldWidth, kRowHeight}, entry.initialText, {});
         if (!label || !field) {
             return false;
         }
-        state.*spec.field = field;
+        state.*entry.field = field;
     }
     state.createPlanButton = ui.createButton(
         state.window, Rect{kMargin, kButtonY, kButtonWidth, kButtonHeight}, "Plan erstellen");

@@ -76,6 +76,6 @@ TEST(IsEntryComplete, FieldsAreTestedInOrder) {
 TEST(IsEntryComplete, BlanksCountAsFilled) {
     // Only an empty field is missing; the dialogs do not trim.
     EntryFieldTexts fields = filled();
-    fields.Name = " ";
+    fields.Name.assign(1, ' ');
     EXPECT_TRUE(isEntryComplete(FleetListKind::Allied, fields));
 }

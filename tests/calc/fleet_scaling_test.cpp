@@ -12,7 +12,7 @@ FleetRowTexts row(std::initializer_list<const char*> texts) {
     FleetRowTexts result;
     std::size_t i = 0;
     for (const char* text : texts) {
-        result[i++] = text;
+        result[i++] = std::string(text);
     }
     return result;
 }

@@ -1,0 +1,101 @@
+// Several desktop programs at once: writers and readers of both lists lose nothing and never
+// see a torn list.
+
+#include "listserver/contract_fixture.h"
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+using namespace reef::listserver::testing;
+
+namespace {
+
+using ConcurrencyTest = ListServerTest;
+
+TEST_F(ConcurrencyTest, ParallelWritersAndReadersOfBothListsLoseNothing) {
+    constexpr int kWriters = 4;
+    constexpr int kEntriesPerWriter = 30;
+    std::atomic<int> failures{0};
+    std::atomic<int> tornLists{0};
+    std::atomic<bool> writing{true};
+
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w) {
+        threads.emplace_back([&, w] {
+            for (int i = 0; i < kEntriesPerWriter; ++i) {
+                std::string name = "W" + std::to_string(w) + "E" + std::to_string(i);
+                bool enemy = (i % 2) == 1;
+                std::string keys = enemy ? enemyEntry(name) : alliedEntry(name);
+                HttpAnswer answer =
+                    get(port(), target(enemy ? "Reef_Enemy" : "Reef_Frend", "New", keys));
+                if (answer.body != "ready")
+                    ++failures;
+            }
+        });
+    }
+    std::vector<std::thread> readers;
+    for (int r = 0; r < 2; ++r) {
+        readers.emplace_back([&, r] {
+            std::size_t lastSeen = 0;
+            while (writing) {
+                HttpAnswer answer =
+                    get(port(), target(r == 0 ? "Reef_Frend" : "Reef_Enemy", "Update"));
+                try {
+                    std::size_t seen = parseListBody(answer.body).size();
+                    // Entries only come, none go: a reader never sees the list shrink.
+                    if (seen < lastSeen)
+                        ++tornLists;
+                    lastSeen = seen;
+                } catch (const std::exception&) {
+                    ++tornLists;
+                }
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    writing = false;
+    for (auto& thread : readers)
+        thread.join();
+
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(tornLists, 0);
+    std::set<std::string> names;
+    for (const char* list : {"Reef_Frend", "Reef_Enemy"})
+        for (const auto& record : download(list)) {
+            EXPECT_TRUE(names.insert(record[Name]).second) << "twice: " << record[Name];
+            bool enemyName = std::stoi(record[Name].substr(record[Name].find('E') + 1)) % 2;
+            EXPECT_EQ(enemyName, std::string(list) == "Reef_Enemy") << record[Name];
+        }
+    EXPECT_EQ(names.size(), static_cast<std::size_t>(kWriters * kEntriesPerWriter));
+}
+
+TEST_F(ConcurrencyTest, ParallelChangesOfDistinctEntriesAllTakeEffect) {
+    constexpr int kEntries = 12;
+    for (int i = 0; i < kEntries; ++i)
+        ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("P" + std::to_string(i + 10), "3600")),
+                  "ready");
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = t; i < kEntries; i += 4) {
+                // Every entry has IDW 3 and the same time; the new name picks it out.
+                std::string name = "P" + std::to_string(i + 10);
+                std::string keys = alliedEntry(name, "4800") + "&IDW=3&BasisZeitW=3600";
+                if (get(port(), target("Reef_Frend", "Change", keys)).body != "ready")
+                    ++failures;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+    auto records = download("Reef_Frend");
+    ASSERT_EQ(records.size(), static_cast<std::size_t>(kEntries));
+    for (const auto& record : records)
+        EXPECT_EQ(record[BasisZeit], "4800") << record[Name];
+}
+
+} // namespace

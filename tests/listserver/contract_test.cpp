@@ -1,0 +1,481 @@
+// The list server over real HTTP on loopback, as the desktop program meets it.
+
+#include "listserver/contract_fixture.h"
+
+#include <sqlite3.h>
+
+#include <csignal>
+#include <sys/stat.h>
+
+using namespace reef::listserver::testing;
+
+namespace {
+
+using ContractTest = ListServerTest;
+
+TEST_F(ContractTest, EmptyListIsTheFrameAloneWithHttp10HeadersAndClose) {
+    HttpAnswer answer = get(port(), target("Reef_Frend", "Update"));
+    ASSERT_TRUE(answer.received);
+    EXPECT_EQ(answer.statusLine, "HTTP/1.0 200 OK");
+    EXPECT_EQ(answer.headers["connection"], "close");
+    EXPECT_EQ(answer.headers["content-length"], std::to_string(answer.body.size()));
+    EXPECT_EQ(answer.body, "|>Update<|<>end|<>");
+}
+
+TEST_F(ContractTest, NewThenUpdateReturnsEveryFieldInWireOrder) {
+    std::int64_t before = localWallNow();
+    ASSERT_EQ(submit("Reef_Enemy", "New", enemyEntry()), "ready");
+    std::int64_t after = localWallNow();
+
+    auto records = download("Reef_Enemy");
+    ASSERT_EQ(records.size(), 1u);
+    const auto& r = records[0];
+    EXPECT_EQ(r[Hilfe], "1");
+    EXPECT_EQ(r[Name], "Klaus_Peter") << "\"_\" is stored as it came";
+    EXPECT_EQ(r[Allianz], "Haie");
+    EXPECT_EQ(r[Basis], "1:2:3");
+    EXPECT_EQ(r[Punkte], "1234567");
+    EXPECT_EQ(r[Schiffe], "500");
+    EXPECT_EQ(r[Modus], "2");
+    EXPECT_EQ(r[ZielName], "Anna");
+    EXPECT_EQ(r[ZielAllianz], "Korallen");
+    EXPECT_EQ(r[ZielBasis], "4:5:6");
+    EXPECT_EQ(r[ZielPunkte], "7654321");
+    EXPECT_EQ(r[Von], "Bert");
+    EXPECT_EQ(r[ZielZeit], "48000");
+    EXPECT_EQ(r[BasisZeit], "49200");
+    // The server's local wall clock as seconds since 1970, without zone shift.
+    std::int64_t updated = std::stoll(r[UpdateZeit]);
+    EXPECT_GE(updated, before - 60);
+    EXPECT_LE(updated, after + 60);
+}
+
+TEST_F(ContractTest, KeysLeftOutOfANewEntryAreEmptyOrZeroAndZielZeitEmpty) {
+    ASSERT_EQ(
+        submit("Reef_Frend", "New", "&Name=Paul&Basis=1&ZielName=Otto&ZielBasis=2&BasisZeit=0"),
+        "ready");
+    auto records = download("Reef_Frend");
+    ASSERT_EQ(records.size(), 1u);
+    const auto& r = records[0];
+    EXPECT_EQ(r[Hilfe], "0");
+    EXPECT_EQ(r[Allianz], "");
+    EXPECT_EQ(r[Punkte], "0");
+    EXPECT_EQ(r[Schiffe], "0");
+    EXPECT_EQ(r[Modus], "0");
+    EXPECT_EQ(r[ZielAllianz], "");
+    EXPECT_EQ(r[ZielPunkte], "0");
+    EXPECT_EQ(r[Von], "");
+    EXPECT_EQ(r[ZielZeit], "") << "no target time given";
+    EXPECT_EQ(r[BasisZeit], "0");
+}
+
+TEST_F(ContractTest, OriginFormAndAbsoluteFormWithPortAreTheSameScript) {
+    ASSERT_EQ(body("/Reef-Update.php?Info1=" + kPassword + "&Info2=Reef_Frend&Info3=New" +
+                   alliedEntry("Origin")),
+              "ready");
+    ASSERT_EQ(body("http://127.0.0.1:80/Reef-Update.php?Info1=" + kPassword +
+                   "&Info2=Reef_Frend&Info3=New" + alliedEntry("Absolute")),
+              "ready");
+    HttpAnswer viaOrigin =
+        get(port(), "/Reef-Update.php?Info1=" + kPassword + "&Info2=Reef_Frend&Info3=Update");
+    HttpAnswer viaAbsolute = get(port(), target("Reef_Frend", "Update"));
+    EXPECT_EQ(viaOrigin.body, viaAbsolute.body);
+    auto records = parseListBody(viaOrigin.body);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0][Name], "Origin");
+    EXPECT_EQ(records[1][Name], "Absolute");
+}
+
+TEST_F(ContractTest, ValuesArePercentDecodedWhileUnderscorePlusAndRawBytesStay) {
+    // "%41%42" is AB, "%E4" the byte of ä, a raw 0xFC byte (ü as the desktop program sends
+    // it) stays, "_" and "+" stay, a "%" without two hex digits stays.
+    ASSERT_EQ(submit("Reef_Enemy", "New",
+                     "&Name=%41%42_x+y&Allianz=100%&Basis=%E4\xFC&ZielName=%zz&ZielBasis=1"
+                     "&BasisZeit=1200&Von=%42ert"),
+              "ready");
+    auto records = download("Reef_Enemy");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0][Name], "AB_x+y");
+    EXPECT_EQ(records[0][Allianz], "100%");
+    EXPECT_EQ(records[0][Basis], "\xE4\xFC");
+    EXPECT_EQ(records[0][ZielName], "%zz");
+    EXPECT_EQ(records[0][Von], "Bert");
+}
+
+TEST_F(ContractTest, EachListAndEachAllianceIsSeparate) {
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Freund")), "ready");
+    ASSERT_EQ(submit("Reef_Enemy", "New", enemyEntry("Feind")), "ready");
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("HaiFreund"), kOtherPassword), "ready");
+
+    auto allied = download("Reef_Frend");
+    auto enemy = download("Reef_Enemy");
+    auto otherAllied = download("Reef_Frend", kOtherPassword);
+    auto otherEnemy = download("Reef_Enemy", kOtherPassword);
+    ASSERT_EQ(allied.size(), 1u);
+    EXPECT_EQ(allied[0][Name], "Freund");
+    ASSERT_EQ(enemy.size(), 1u);
+    EXPECT_EQ(enemy[0][Name], "Feind");
+    ASSERT_EQ(otherAllied.size(), 1u);
+    EXPECT_EQ(otherAllied[0][Name], "HaiFreund");
+    EXPECT_TRUE(otherEnemy.empty());
+}
+
+TEST_F(ContractTest, ErrorWordsForPasswordAndQuery) {
+    EXPECT_EQ(body(target("Reef_Frend", "Update", "", "wrong")), "Error1");
+    EXPECT_EQ(body(target("Reef_Frend", "New", alliedEntry(), "wrong")), "Error1");
+    EXPECT_EQ(body(target("Reef_Frend", "Update", "", "")), "Error1");
+
+    EXPECT_EQ(body("/Reef-Update.php?Info2=Reef_Frend&Info3=Update"), "Error3");
+    EXPECT_EQ(body("/Reef-Update.php?Info1=" + kPassword + "&Info3=Update"), "Error3");
+    EXPECT_EQ(body("/Reef-Update.php?Info1=" + kPassword + "&Info2=Reef_Frend"), "Error3");
+    EXPECT_EQ(body(target("Reef_Friends", "Update")), "Error3");
+    EXPECT_EQ(body(target("Reef_Frend", "Delete")), "Error3");
+    EXPECT_EQ(body(target("Reef_Frend", "update")), "Error3") << "operations are case-sensitive";
+}
+
+TEST_F(ContractTest, OtherPathsAndMethodsAreNotTheScript) {
+    HttpAnswer other =
+        get(port(), "/index.php?Info1=" + kPassword + "&Info2=Reef_Frend&Info3=Update");
+    EXPECT_EQ(other.statusLine.substr(0, 12), "HTTP/1.0 404");
+    HttpAnswer root = get(port(), "http://reef.example/");
+    EXPECT_EQ(root.statusLine.substr(0, 12), "HTTP/1.0 404");
+    HttpAnswer post = parseAnswer(
+        exchange(port(), "POST " + target("Reef_Frend", "Update") + " HTTP/1.0\r\n\r\n"));
+    EXPECT_TRUE(post.received);
+    EXPECT_EQ(post.statusLine.find(" 200 "), std::string::npos);
+}
+
+TEST_F(ContractTest, DatabaseHeldByAnotherProcessGivesError2AndStoresNothing) {
+    sqlite3* blocker = nullptr;
+    ASSERT_EQ(sqlite3_open(db_.c_str(), &blocker), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(blocker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "Error2");
+    sqlite3_exec(blocker, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(blocker);
+    EXPECT_TRUE(download("Reef_Frend").empty());
+    EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready") << "usable again";
+}
+
+TEST_F(ContractTest, ChangeReplacesTheOneMatchAndKeepsLeftOutKeys) {
+    ASSERT_EQ(submit("Reef_Enemy", "New", enemyEntry("Klaus", "49200")), "ready");
+    ASSERT_EQ(submit("Reef_Enemy", "New", enemyEntry("Another", "49200")), "ready");
+    auto before = download("Reef_Enemy");
+    ASSERT_EQ(before.size(), 2u);
+
+    // The desktop program's change: no Hilfe (nothing selected), no ZielZeit (empty field),
+    // Modus before Schiffe, IDW = length of the old name "Klaus".
+    ASSERT_EQ(submit("Reef_Enemy", "Change",
+                     "&Name=Klausi&Allianz=&Basis=1:2:4&Punkte=&Modus=1&Schiffe=700"
+                     "&ZielName=Anna&ZielAllianz=&ZielBasis=4:5:6&ZielPunkte=1&BasisZeit=50400"
+                     "&Von=Bert&IDW=5&BasisZeitW=49200"),
+              "ready");
+    auto after = download("Reef_Enemy");
+    ASSERT_EQ(after.size(), 2u);
+    const auto& changed = after[0];
+    EXPECT_EQ(changed[Name], "Klausi");
+    EXPECT_EQ(changed[Hilfe], "1") << "left out: kept";
+    EXPECT_EQ(changed[ZielZeit], "48000") << "left out: kept";
+    EXPECT_EQ(changed[Allianz], "") << "sent empty: emptied";
+    EXPECT_EQ(changed[Punkte], "0");
+    EXPECT_EQ(changed[Basis], "1:2:4");
+    EXPECT_EQ(changed[Modus], "1");
+    EXPECT_EQ(changed[Schiffe], "700");
+    EXPECT_EQ(changed[ZielPunkte], "1");
+    EXPECT_EQ(changed[BasisZeit], "50400");
+    EXPECT_GE(std::stoll(changed[UpdateZeit]), std::stoll(before[0][UpdateZeit]));
+    EXPECT_EQ(after[1], before[1]) << "the other entry is untouched";
+}
+
+TEST_F(ContractTest, ChangeMatchingSeveralEntriesTakesOnlyTheOneWithTheNewName) {
+    // Same name length and return time: "Anna" and "Bert".
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Anna", "3600")), "ready");
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Bert", "3600")), "ready");
+    ASSERT_EQ(submit("Reef_Frend", "Change",
+                     "&Hilfe=0&Name=Bert&Allianz=&Basis=9:9:9&Punkte=&Modus=0&Schiffe=1"
+                     "&ZielName=Otto&ZielAllianz=&ZielBasis=8:8:8&ZielPunkte=&BasisZeit=4800"
+                     "&IDW=4&BasisZeitW=3600"),
+              "ready");
+    auto records = download("Reef_Frend");
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0][Name], "Anna");
+    EXPECT_EQ(records[0][Basis], "7:7:7") << "Anna untouched";
+    EXPECT_EQ(records[1][Name], "Bert");
+    EXPECT_EQ(records[1][Basis], "9:9:9");
+    EXPECT_EQ(records[1][BasisZeit], "4800");
+}
+
+TEST_F(ContractTest, ChangeThatIsNotClearChangesNothing) {
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Anna", "3600")), "ready");
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Bert", "3600")), "ready");
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Bert", "3600")), "ready");
+    auto before = download("Reef_Frend");
+    const std::string change = "&Name=XXXX&Basis=9&ZielName=Otto&ZielBasis=8&BasisZeit=0";
+    // Several match and none has the new name.
+    EXPECT_EQ(submit("Reef_Frend", "Change", change + "&IDW=4&BasisZeitW=3600"), "false");
+    // Several match and two have the new name.
+    EXPECT_EQ(submit("Reef_Frend", "Change",
+                     "&Name=Bert&Basis=9&ZielName=Otto&ZielBasis=8&BasisZeit=0&IDW=4"
+                     "&BasisZeitW=3600"),
+              "false");
+    // None matches: other length, other time.
+    EXPECT_EQ(submit("Reef_Frend", "Change", change + "&IDW=5&BasisZeitW=3600"), "false");
+    EXPECT_EQ(submit("Reef_Frend", "Change", change + "&IDW=4&BasisZeitW=4800"), "false");
+    // The key itself is missing or broken.
+    EXPECT_EQ(submit("Reef_Frend", "Change", change + "&BasisZeitW=3600"), "false");
+    EXPECT_EQ(submit("Reef_Frend", "Change", change + "&IDW=4"), "false");
+    EXPECT_EQ(submit("Reef_Frend", "Change", change + "&IDW=x&BasisZeitW=3600"), "false");
+    EXPECT_EQ(download("Reef_Frend"), before);
+}
+
+struct BadInput {
+    const char* what;
+    std::string keys; // an enemy entry
+};
+
+TEST_F(ContractTest, EveryBadInputGetsFalseAndChangesNothing) {
+    const std::string good = enemyEntry();
+    auto without = [&](const std::string& key) {
+        std::string keys = good;
+        std::size_t at = keys.find("&" + key + "=");
+        std::size_t end = keys.find('&', at + 1);
+        keys.erase(at, end == std::string::npos ? std::string::npos : end - at);
+        return keys;
+    };
+    auto with = [&](const std::string& key, const std::string& value) {
+        return without(key) + "&" + key + "=" + value;
+    };
+    const std::vector<BadInput> cases = {
+        {"Name missing", without("Name")},
+        {"Name empty", with("Name", "")},
+        {"Basis missing", without("Basis")},
+        {"ZielName missing", without("ZielName")},
+        {"ZielBasis missing", without("ZielBasis")},
+        {"BasisZeit missing", without("BasisZeit")},
+        {"BasisZeit empty", with("BasisZeit", "")},
+        {"Von missing in the enemy list", without("Von")},
+        {"Hilfe 6", with("Hilfe", "6")},
+        {"Hilfe -1 (nothing selected)", with("Hilfe", "-1")},
+        {"Modus 3", with("Modus", "3")},
+        {"Modus -1", with("Modus", "-1")},
+        {"BasisZeit 86400", with("BasisZeit", "86400")},
+        {"BasisZeit -1", with("BasisZeit", "-1")},
+        {"ZielZeit 86400", with("ZielZeit", "86400")},
+        {"ZielZeit -1200", with("ZielZeit", "-1200")},
+        {"BasisZeit not a number", with("BasisZeit", "12:00")},
+        {"Punkte not a number", with("Punkte", "1.234")},
+        {"Name with |>", with("Name", "a|>b")},
+        {"Name with <|", with("Name", "a<|b")},
+        {"Von with the end marker", with("Von", "x<>end|<>")},
+        {"Basis with CR", with("Basis", "1%0D2")},
+        {"Basis with LF", with("Basis", "1%0A2")},
+        {"Allianz with NUL", with("Allianz", "a%00b")},
+        {"ZielName of 101 bytes", with("ZielName", std::string(101, 'z'))},
+        {"Von of 101 bytes after decoding", with("Von", "%41" + std::string(100, 'v'))},
+    };
+    for (const BadInput& bad : cases)
+        EXPECT_EQ(submit("Reef_Enemy", "New", bad.keys), "false") << bad.what;
+    EXPECT_TRUE(download("Reef_Enemy").empty());
+
+    // The same values refused in a change, too.
+    ASSERT_EQ(submit("Reef_Enemy", "New", good), "ready");
+    auto before = download("Reef_Enemy");
+    for (const BadInput& bad : cases)
+        EXPECT_EQ(submit("Reef_Enemy", "Change", bad.keys + "&IDW=11&BasisZeitW=49200"), "false")
+            << bad.what;
+    EXPECT_EQ(download("Reef_Enemy"), before);
+
+    // The limits themselves are fine, and the allied list needs no Von.
+    EXPECT_EQ(
+        submit("Reef_Enemy", "New", with("ZielName", std::string(100, 'z')) + "&Hilfe=5&Modus=0"),
+        "ready");
+    EXPECT_EQ(submit("Reef_Enemy", "New", with("BasisZeit", "86399")), "ready");
+    EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready");
+}
+
+TEST_F(ContractTest, AFullListTakesNoFurtherEntry) {
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("P" + std::to_string(i))), "ready") << i;
+    EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry("TooMany")), "false");
+    EXPECT_EQ(submit("Reef_Enemy", "New", enemyEntry()), "ready") << "the other list has room";
+    auto records = download("Reef_Frend");
+    ASSERT_EQ(records.size(), 2000u);
+    EXPECT_EQ(records.back()[Name], "P1999");
+}
+
+TEST_F(ContractTest, RequestsOver8KiBAreRefused) {
+    const std::string padding = "&Pad=";
+    std::string near = target("Reef_Frend", "New", alliedEntry("Near") + padding);
+    near += std::string(8000 - near.size(), 'p');
+    EXPECT_EQ(body(near), "ready") << "unknown keys are ignored; under 8 KiB is fine";
+
+    std::string over = target("Reef_Frend", "New", alliedEntry("Over") + padding);
+    over += std::string(9000 - over.size(), 'p');
+    HttpAnswer refused = get(port(), over);
+    EXPECT_EQ(refused.statusLine.find(" 200 "), std::string::npos) << refused.statusLine;
+
+    HttpAnswer hugeHeader = parseAnswer(
+        exchange(port(), "GET " + target("Reef_Frend", "New", alliedEntry("Header")) +
+                             " HTTP/1.0\r\nX-Fill: " + std::string(9000, 'h') + "\r\n\r\n"));
+    EXPECT_EQ(hugeHeader.statusLine.find(" 200 "), std::string::npos);
+
+    auto records = download("Reef_Frend");
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0][Name], "Near");
+}
+
+TEST_F(ContractTest, AnIdleConnectionIsClosedByTheServer) {
+    // Connect, send half a request and nothing more: the server must hang up by itself.
+    std::string answer = exchange(port(), "GET /Reef-Update.php?Info1=");
+    EXPECT_EQ(answer.find(" 200 "), std::string::npos);
+    EXPECT_EQ(body(target("Reef_Frend", "Update")), "|>Update<|<>end|<>") << "still serving";
+}
+
+TEST_F(ContractTest, RepeatedWrongPasswordsFromOneAddressAreSlowedDown) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(
+            body(target("Reef_Frend", "Update", "", "guess" + std::to_string(i)), "127.0.0.2"),
+            "Error1");
+    // Now even the right password is not looked at from that address ...
+    EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.2"), "Error1");
+    // ... while other addresses are served as before.
+    EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.3"), "|>Update<|<>end|<>");
+    EXPECT_EQ(body(target("Reef_Frend", "Update")), "|>Update<|<>end|<>");
+}
+
+TEST_F(ContractTest, LogHasOneLinePerRequestAndNeverThePassword) {
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready");
+    ASSERT_EQ(body(target("Reef_Frend", "Update", "", "NotTheRightOne")), "Error1");
+    ASSERT_EQ(body(target("Reef_Enemy", "Update")), "|>Update<|<>end|<>");
+    server_->signal(SIGTERM);
+    EXPECT_EQ(server_->wait(), 0);
+    std::string log = server_->log();
+    EXPECT_EQ(log.find(kPassword), std::string::npos);
+    EXPECT_EQ(log.find("NotTheRightOne"), std::string::npos);
+    std::size_t requestLines = 0;
+    for (std::size_t at = log.find("\"GET "); at != std::string::npos;
+         at = log.find("\"GET ", at + 1))
+        ++requestLines;
+    EXPECT_EQ(requestLines, 3u);
+    EXPECT_NE(log.find("ready"), std::string::npos);
+    EXPECT_NE(log.find("Error1"), std::string::npos);
+}
+
+TEST_F(ContractTest, SigtermAndSigintStopCleanly) {
+    server_->signal(SIGTERM);
+    EXPECT_EQ(server_->wait(), 0);
+    EXPECT_NE(server_->log().find("stopped"), std::string::npos);
+    startServer();
+    EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready");
+    server_->signal(SIGINT);
+    EXPECT_EQ(server_->wait(), 0);
+    startServer();
+    EXPECT_EQ(download("Reef_Frend").size(), 1u);
+}
+
+TEST_F(ContractTest, ASecondServerOnATakenPortRefusesToStart) {
+    auto result = runListServer({"serve", "--listen", "127.0.0.1:" + std::to_string(port()), "--db",
+                                 dir_.file("other.sqlite")},
+                                "");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.output.find("already in use"), std::string::npos) << result.output;
+}
+
+TEST(ListServerStart, ADatabaseThatCannotBeOpenedIsRefusedClearly) {
+    TempDir dir;
+    auto missingFolder = runListServer(
+        {"serve", "--listen", "127.0.0.1:0", "--db", dir.file("no/such/folder/x.sqlite")}, "");
+    EXPECT_EQ(missingFolder.exitCode, 1);
+    EXPECT_NE(missingFolder.output.find("cannot open database"), std::string::npos)
+        << missingFolder.output;
+
+    std::string notADatabase = dir.file("notes.txt");
+    {
+        FILE* file = std::fopen(notADatabase.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("these are no fleet lists, just some text long enough to be read as a header "
+                   "of a database file by anyone who tries",
+                   file);
+        std::fclose(file);
+    }
+    auto garbage = runListServer({"serve", "--listen", "127.0.0.1:0", "--db", notADatabase}, "");
+    EXPECT_EQ(garbage.exitCode, 1);
+    EXPECT_NE(garbage.output.find("cannot open database"), std::string::npos) << garbage.output;
+}
+
+TEST(ListServerStart, HelpExplainsEveryOption) {
+    auto help = runListServer({"--help"}, "");
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* option :
+         {"serve", "--listen", "--db", "--timezone", "--expiry-hours", "alliance add",
+          "alliance list", "alliance password", "alliance remove"})
+        EXPECT_NE(help.output.find(option), std::string::npos) << option;
+    auto wrong = runListServer({"serve", "--no-such-option"}, "");
+    EXPECT_EQ(wrong.exitCode, 2);
+    auto zone = runListServer({"serve", "--timezone", "Mars/Olympus"}, "");
+    EXPECT_EQ(zone.exitCode, 2);
+    EXPECT_NE(zone.output.find("time zone"), std::string::npos);
+}
+
+TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    ASSERT_EQ(runListServer({"alliance", "add", "Korallen", "--db", db}, "first-pw\n").exitCode, 0);
+    struct stat key {};
+    ASSERT_EQ(::stat((db + ".key").c_str(), &key), 0);
+    EXPECT_EQ(key.st_mode & 0777, 0600u) << "the key file is readable only by its owner";
+
+    auto sameName = runListServer({"alliance", "add", "Korallen", "--db", db}, "other-pw\n");
+    EXPECT_NE(sameName.exitCode, 0);
+    auto samePassword = runListServer({"alliance", "add", "Haie", "--db", db}, "first-pw\n");
+    EXPECT_NE(samePassword.exitCode, 0);
+    EXPECT_NE(samePassword.output.find("password"), std::string::npos);
+    auto badPassword = runListServer({"alliance", "add", "Haie", "--db", db}, "two words\n");
+    EXPECT_NE(badPassword.exitCode, 0);
+    ASSERT_EQ(runListServer({"alliance", "add", "Haie", "--db", db}, "haie-pw\r\n").exitCode, 0)
+        << "a CR before the line end is not part of the password";
+
+    auto list = runListServer({"alliance", "list", "--db", db}, "");
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.output, "Haie\nKorallen\n");
+
+    // The database holds no password in plain text.
+    {
+        FILE* file = std::fopen(db.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        std::string content;
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            content.append(buffer, n);
+        std::fclose(file);
+        EXPECT_EQ(content.find("first-pw"), std::string::npos);
+    }
+
+    ASSERT_EQ(
+        runListServer({"alliance", "password", "Korallen", "--db", db}, "second-pw\n").exitCode, 0);
+    EXPECT_NE(runListServer({"alliance", "password", "Nobody", "--db", db}, "x-pw\n").exitCode, 0);
+    {
+        ServerProcess server(db, dir.file("server.log"));
+        ASSERT_TRUE(server.started()) << server.log();
+        auto update = [&](const std::string& password) {
+            return get(server.port(),
+                       "/Reef-Update.php?Info1=" + password + "&Info2=Reef_Frend&Info3=Update")
+                .body;
+        };
+        EXPECT_EQ(update("first-pw"), "Error1");
+        EXPECT_EQ(update("second-pw"), "|>Update<|<>end|<>");
+        EXPECT_EQ(update("haie-pw"), "|>Update<|<>end|<>");
+        ASSERT_EQ(runListServer({"alliance", "remove", "Haie", "--db", db}, "").exitCode, 0);
+        EXPECT_EQ(update("haie-pw"), "Error1") << "a removed alliance is gone at once";
+    }
+    EXPECT_NE(runListServer({"alliance", "remove", "Haie", "--db", db}, "").exitCode, 0);
+    EXPECT_EQ(runListServer({"alliance", "list", "--db", db}, "").output, "Korallen\n");
+
+    // Without its key the database is refused rather than silently useless.
+    ASSERT_EQ(::rename((db + ".key").c_str(), (db + ".key.saved").c_str()), 0);
+    auto noKey = runListServer({"serve", "--listen", "127.0.0.1:0", "--db", db}, "");
+    EXPECT_EQ(noKey.exitCode, 1);
+    EXPECT_NE(noKey.output.find("key file"), std::string::npos) << noKey.output;
+}
+
+} // namespace

@@ -1,0 +1,237 @@
+// The request handling above HTTP, with a real database and clocks set by the test.
+
+#include "list_service.h"
+#include "sqlite_store.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+using namespace reef::listserver;
+
+namespace {
+
+struct Folder {
+    std::filesystem::path path;
+    Folder() {
+        char pattern[] = "/tmp/reef-listserver-unit-XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~Folder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+// Passes everything to a real store, and fails on request the way a broken database or an
+// unexpected fault would.
+class FaultyStore : public ListStore {
+  public:
+    explicit FaultyStore(ListStore& real) : real_(real) {}
+    enum class Fault { None, Unavailable, Other } fault = Fault::None;
+
+    std::optional<Alliance> findAlliance(const std::string& hash) override {
+        return real_.findAlliance(hash);
+    }
+    std::vector<Alliance> alliances() override { return real_.alliances(); }
+    bool addAlliance(const std::string& n, const std::string& h) override {
+        return real_.addAlliance(n, h);
+    }
+    bool setAlliancePassword(const std::string& n, const std::string& h) override {
+        return real_.setAlliancePassword(n, h);
+    }
+    bool removeAlliance(const std::string& n) override { return real_.removeAlliance(n); }
+    ListSnapshot entries(AllianceId a, ListKind k, std::int64_t t) override {
+        raise();
+        return real_.entries(a, k, t);
+    }
+    AddResult addEntry(AllianceId a, ListKind k, const FleetEntry& e, const ChangeTime& w,
+                       std::int64_t t, std::size_t m) override {
+        raise();
+        return real_.addEntry(a, k, e, w, t, m);
+    }
+    ChangeResult changeEntry(AllianceId a, ListKind k, const ChangeKey& key, const EntryPatch& p,
+                             const ChangeTime& w, std::int64_t t) override {
+        raise();
+        return real_.changeEntry(a, k, key, p, w, t);
+    }
+    std::int64_t removeExpired(std::int64_t t) override { return real_.removeExpired(t); }
+    std::optional<std::string> keyCheck() override { return real_.keyCheck(); }
+    void setKeyCheck(const std::string& c) override { real_.setKeyCheck(c); }
+
+  private:
+    void raise() {
+        if (fault == Fault::Unavailable)
+            throw StorageUnavailable("disk gone");
+        if (fault == Fault::Other)
+            throw std::logic_error("unexpected");
+    }
+    ListStore& real_;
+};
+
+class ServiceTest : public ::testing::Test {
+  protected:
+    ServiceTest()
+        : store_((folder_.path / "lists.sqlite").string(), SqliteStore::Create::IfMissing),
+          key_(
+              ServerKey::loadOrCreate((folder_.path / "lists.sqlite.key").string(), true, nullptr)),
+          faulty_(store_) {
+        store_.addAlliance("Korallen", key_.passwordHash("pw"));
+        options_.maxEntriesPerList = 3;
+        options_.expirySeconds = 1000;
+        service_ = std::make_unique<ListService>(faulty_, key_,
+                                                 ServiceClock{[this] { return utc_; },
+                                                              [this] { return utc_ + 3600; },
+                                                              [this] { return monotonic_; }},
+                                                 options_);
+    }
+
+    std::string request(const std::string& operation, const std::string& rest = "",
+                        const std::string& list = "Reef_Frend", const std::string& password = "pw",
+                        const std::string& address = "192.0.2.1") {
+        return service_
+            ->handle("/Reef-Update.php?Info1=" + password + "&Info2=" + list +
+                         "&Info3=" + operation + rest,
+                     address)
+            .body;
+    }
+    static std::string entry(const std::string& name) {
+        return "&Name=" + name + "&Basis=1&ZielName=Z&ZielBasis=2&BasisZeit=1200";
+    }
+
+    Folder folder_;
+    SqliteStore store_;
+    ServerKey key_;
+    FaultyStore faulty_;
+    ServiceOptions options_;
+    std::int64_t utc_ = 1'700'000'000;
+    double monotonic_ = 100;
+    std::unique_ptr<ListService> service_;
+};
+
+TEST_F(ServiceTest, UpdateZeitIsTheLocalWallClockOfTheChange) {
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    EXPECT_EQ(request("Update"), "|>Update<|<|0|><|A|><||><|1|><|0|><|0|><|0|><|Z|><||><|2|><|0|>"
+                                 "<||><||><|1200|><|1700003600|><>end|<>");
+    utc_ += 50;
+    ASSERT_EQ(request("Change", entry("A") + "&IDW=1&BasisZeitW=1200"), "ready");
+    EXPECT_NE(request("Update").find("<|1700003650|>"), std::string::npos)
+        << "a change renews the time";
+}
+
+TEST_F(ServiceTest, EntriesNotUpdatedWithinTheExpiryTimeAreGone) {
+    ASSERT_EQ(request("New", entry("Old")), "ready");
+    utc_ += 600;
+    ASSERT_EQ(request("New", entry("Young")), "ready");
+    utc_ += 400; // Old is exactly 1000 s old: still there
+    EXPECT_NE(request("Update").find("Old"), std::string::npos);
+    utc_ += 1; // the list that was just read must not be served from memory any longer
+    std::string body = request("Update");
+    EXPECT_EQ(body.find("Old"), std::string::npos);
+    EXPECT_NE(body.find("Young"), std::string::npos);
+    // Nor can an expired entry be changed.
+    EXPECT_EQ(request("Change", entry("New") + "&IDW=3&BasisZeitW=1200"), "false");
+    EXPECT_EQ(service_->removeExpired(), 1);
+    utc_ += 1000;
+    EXPECT_EQ(service_->removeExpired(), 1);
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>");
+}
+
+TEST_F(ServiceTest, EveryWriteIsSeenByTheNextDownload) {
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>");
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    EXPECT_NE(request("Update").find("<|A|>"), std::string::npos);
+    ASSERT_EQ(request("Change", entry("B") + "&IDW=1&BasisZeitW=1200"), "ready");
+    std::string body = request("Update");
+    EXPECT_EQ(body.find("<|A|>"), std::string::npos);
+    EXPECT_NE(body.find("<|B|>"), std::string::npos);
+}
+
+TEST_F(ServiceTest, AFullListCountsOnlyEntriesThatHaveNotExpired) {
+    for (const char* name : {"A", "B", "C"})
+        ASSERT_EQ(request("New", entry(name)), "ready");
+    EXPECT_EQ(request("New", entry("D")), "false");
+    EXPECT_EQ(request("New", entry("D"), "Reef_Enemy"), "false") << "Von missing";
+    EXPECT_EQ(request("New", entry("D") + "&Von=V", "Reef_Enemy"), "ready");
+    utc_ += 1001;
+    EXPECT_EQ(request("New", entry("E")), "ready");
+}
+
+TEST_F(ServiceTest, StorageFailuresGiveError2AndOtherFailuresError10) {
+    faulty_.fault = FaultyStore::Fault::Unavailable;
+    EXPECT_EQ(request("New", entry("A")), "Error2");
+    EXPECT_EQ(request("Update"), "Error2");
+    faulty_.fault = FaultyStore::Fault::Other;
+    EXPECT_EQ(request("New", entry("A")), "Error10");
+    EXPECT_EQ(request("Change", entry("A") + "&IDW=1&BasisZeitW=1200"), "Error10");
+    faulty_.fault = FaultyStore::Fault::None;
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>");
+}
+
+TEST_F(ServiceTest, FaultyQueriesAreError3BeforeThePasswordIsLookedAt) {
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "wrong"), "Error1");
+    EXPECT_EQ(request("Delete", "", "Reef_Frend", "wrong"), "Error3");
+    EXPECT_EQ(request("Update", "", "Reef_Other"), "Error3");
+    EXPECT_EQ(service_->handle("/Reef-Update.php?Info2=Reef_Frend&Info3=Update", "x").body,
+              "Error3");
+    EXPECT_EQ(service_->handle("/other.php?Info1=pw&Info2=Reef_Frend&Info3=Update", "x").status,
+              404);
+}
+
+TEST_F(ServiceTest, WrongPasswordsFromOneAddressAreRateLimited) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    EXPECT_EQ(request("Update"), "Error1") << "the bucket is empty: not even checked";
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "pw", "192.0.2.2"), "|>Update<|<>end|<>");
+    monotonic_ += 5.9;
+    EXPECT_EQ(request("Update"), "Error1");
+    monotonic_ += 0.2; // one try came back
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>");
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>") << "right passwords cost nothing";
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    EXPECT_EQ(request("Update"), "Error1") << "the wrong one used it up again";
+    monotonic_ += 60;
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    EXPECT_EQ(request("Update"), "Error1");
+}
+
+TEST(SqliteStoreSchema, ANewerSchemaIsRefusedAndAReopenKeepsTheData) {
+    Folder folder;
+    std::string path = (folder.path / "lists.sqlite").string();
+    {
+        SqliteStore store(path, SqliteStore::Create::IfMissing);
+        ASSERT_TRUE(store.addAlliance("A", "hash-a"));
+        EXPECT_FALSE(store.addAlliance("B", "hash-a")) << "two alliances, one password";
+        EXPECT_FALSE(store.addAlliance("A", "hash-b"));
+    }
+    {
+        SqliteStore again(path, SqliteStore::Create::Never);
+        ASSERT_EQ(again.alliances().size(), 1u);
+        EXPECT_EQ(again.findAlliance("hash-a")->name, "A");
+    }
+    EXPECT_THROW(SqliteStore((folder.path / "missing.sqlite").string(), SqliteStore::Create::Never),
+                 StorageUnavailable);
+    {
+        SqliteStore store(path, SqliteStore::Create::Never);
+        // Pretend a later version wrote it.
+        ASSERT_TRUE(store.addAlliance("B", "hash-b"));
+    }
+    {
+        std::FILE* file = std::fopen(path.c_str(), "r+b");
+        ASSERT_NE(file, nullptr);
+        unsigned char version[4] = {0, 0, 0x03, 0xE7}; // user_version 999, at offset 60
+        std::fseek(file, 60, SEEK_SET);
+        std::fwrite(version, 1, 4, file);
+        std::fclose(file);
+    }
+    try {
+        SqliteStore newer(path, SqliteStore::Create::Never);
+        FAIL() << "a database of a newer schema was opened";
+    } catch (const StorageUnavailable& error) {
+        EXPECT_NE(std::string(error.what()).find("newer"), std::string::npos) << error.what();
+    }
+}
+
+} // namespace

@@ -4,7 +4,9 @@
 #include "server/proxy_settings.h"
 #include "text/integer_text.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 namespace reef::server {
@@ -14,12 +16,62 @@ namespace {
 using platform::Clock;
 using platform::Connection;
 
-using Bytes = std::vector<unsigned char>;
-
 constexpr std::size_t kMaxLengthByte = 255;
 constexpr unsigned char kSocks4Granted = 90;
 constexpr unsigned char kSocks5NoAcceptableMethod = 255;
 constexpr unsigned char kSocks5UserPassword = 2;
+
+// The buffer of one attempt: each handshake message is built in it and each SOCKS answer
+// read into it. Whatever does not fit is refused instead of being cut or overflowing.
+class WorkBuffer {
+  public:
+    void clear() {
+        size_ = 0;
+        fits_ = true;
+    }
+    void add(unsigned char byte) { add(std::string_view(reinterpret_cast<const char*>(&byte), 1)); }
+    void add(std::string_view text) {
+        if (text.size() > bytes_.size() - size_) {
+            fits_ = false;
+            return;
+        }
+        std::memcpy(bytes_.data() + size_, text.data(), text.size());
+        size_ += text.size();
+    }
+    void addPort(std::uint16_t port) {
+        add(static_cast<unsigned char>(port / 256));
+        add(static_cast<unsigned char>(port % 256));
+    }
+    // The four numbers of an address that passed isNumericIPv4.
+    void addIPv4(std::string_view address) {
+        std::size_t start = 0;
+        for (int field = 0; field < 4; ++field) {
+            const std::size_t dot = address.find('.', start);
+            add(static_cast<unsigned char>(text::intValue(address.substr(start, dot - start))));
+            start = dot + 1;
+        }
+    }
+    // Sends the message built; false when it did not fit or the send failed.
+    bool sendTo(Connection& connection) const {
+        return fits_ && connection.send(bytes_.data(), size_);
+    }
+    // One read of at most `capacity` bytes replaces the content (nothing on end or error).
+    void receiveFrom(Connection& connection, std::size_t capacity) {
+        clear();
+        const long got = connection.receive(bytes_.data(), std::min(capacity, bytes_.size()));
+        size_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    std::size_t size() const { return size_; }
+    // Byte `index` of an answer; an answer too short for a check fails it.
+    bool byteIs(std::size_t index, unsigned char value) const {
+        return index < size_ && bytes_[index] == value;
+    }
+
+  private:
+    std::array<unsigned char, kProxyWorkBufferSize> bytes_{};
+    std::size_t size_ = 0;
+    bool fits_ = true;
+};
 
 // Waits for the proxy's answer: sleeps a poll interval, then reads with `read` as soon as
 // something is there. False when the deadline has passed, whether or not an answer came.
@@ -41,36 +93,6 @@ bool awaitAnswer(const Connection& connection, Clock& clock, std::int32_t timeou
     return clock.tickCountMs() <= deadline;
 }
 
-// One read of at most `capacity` bytes into the work buffer; the count, 0 on end or error.
-std::size_t receiveInto(Connection& connection, unsigned char* buffer, std::size_t capacity) {
-    const long got = connection.receive(buffer, capacity);
-    return got > 0 ? static_cast<std::size_t>(got) : 0;
-}
-
-bool sendBytes(Connection& connection, const Bytes& bytes) {
-    return connection.send(bytes.data(), bytes.size());
-}
-
-void appendText(Bytes& bytes, std::string_view text) {
-    bytes.insert(bytes.end(), text.begin(), text.end());
-}
-
-void appendPort(Bytes& bytes, std::uint16_t port) {
-    bytes.push_back(static_cast<unsigned char>(port / 256));
-    bytes.push_back(static_cast<unsigned char>(port % 256));
-}
-
-// The four numbers of an address that passed isNumericIPv4.
-void appendIPv4(Bytes& bytes, std::string_view address) {
-    std::size_t start = 0;
-    for (int field = 0; field < 4; ++field) {
-        const std::size_t dot = address.find('.', start);
-        bytes.push_back(
-            static_cast<unsigned char>(text::intValue(address.substr(start, dot - start))));
-        start = dot + 1;
-    }
-}
-
 bool httpConnect(Connection& connection, const std::string& targetHost, std::uint16_t targetPort,
                  const std::string& userId, const std::string& password,
                  std::int32_t timeoutSeconds, Clock& clock) {
@@ -78,7 +100,7 @@ bool httpConnect(Connection& connection, const std::string& targetHost, std::uin
         "CONNECT " + targetHost + ":" + text::decimalText(targetPort) + " HTTP/1.0\r\n";
     if (!userId.empty() && !password.empty()) {
         const std::string credentials = userId + ":" + password;
-        // The encoded form and its terminating zero must fit the work buffer.
+        // The encoded form must fit the work buffer with a terminating zero.
         if (base64Length(credentials.size()) + 1 > kProxyWorkBufferSize) {
             return false;
         }
@@ -109,84 +131,87 @@ bool httpConnect(Connection& connection, const std::string& targetHost, std::uin
     return inTime && connectAnswerStatus(std::string_view(answer.data(), answerSize)) == 200;
 }
 
-bool socks4Connect(Connection& connection, const std::string& targetHost, std::uint16_t targetPort,
-                   const std::string& userId, std::int32_t timeoutSeconds, Clock& clock) {
+bool socks4Connect(Connection& connection, WorkBuffer& work, const std::string& targetHost,
+                   std::uint16_t targetPort, const std::string& userId, std::int32_t timeoutSeconds,
+                   Clock& clock) {
     // SOCKS4 carries only a numeric address.
-    if (!isNumericIPv4(targetHost) || 9 + userId.size() > kProxyWorkBufferSize) {
+    if (!isNumericIPv4(targetHost)) {
         return false;
     }
-    Bytes request{4, 1};
-    appendPort(request, targetPort);
-    appendIPv4(request, targetHost);
-    appendText(request, userId);
-    request.push_back(0);
-    if (!sendBytes(connection, request)) {
+    work.clear();
+    work.add(4);
+    work.add(1);
+    work.addPort(targetPort);
+    work.addIPv4(targetHost);
+    work.add(userId);
+    work.add(0);
+    if (!work.sendTo(connection)) {
         return false;
     }
-    std::array<unsigned char, kProxyWorkBufferSize> answer{};
-    std::size_t got = 0;
-    const bool inTime = awaitAnswer(connection, clock, timeoutSeconds, [&] {
-        got = receiveInto(connection, answer.data(), answer.size());
-    });
-    return inTime && got >= 2 && answer[0] == 0 && answer[1] == kSocks4Granted;
+    return awaitAnswer(connection, clock, timeoutSeconds,
+                       [&] { work.receiveFrom(connection, kProxyWorkBufferSize); }) &&
+           work.byteIs(0, 0) && work.byteIs(1, kSocks4Granted);
 }
 
-bool socks5Connect(Connection& connection, const std::string& targetHost, std::uint16_t targetPort,
-                   const std::string& userId, const std::string& password,
+bool socks5Connect(Connection& connection, WorkBuffer& work, const std::string& targetHost,
+                   std::uint16_t targetPort, const std::string& userId, const std::string& password,
                    std::int32_t timeoutSeconds, Clock& clock) {
     const bool numericTarget = isNumericIPv4(targetHost);
-    // Each of these travels behind a one-byte length.
+    // Each of these travels behind a one-byte length; nothing is sent when one is too long.
     if (userId.size() > kMaxLengthByte || password.size() > kMaxLengthByte ||
         (!numericTarget && targetHost.size() > kMaxLengthByte)) {
         return false;
     }
-    std::array<unsigned char, kProxyWorkBufferSize> answer{};
-    std::size_t got = 0;
-    const auto readAtMost = [&](std::size_t capacity) {
-        return [&connection, &answer, &got, capacity] {
-            got = receiveInto(connection, answer.data(), capacity);
-        };
+    const auto readAtMost = [&connection, &work](std::size_t capacity) {
+        return [&connection, &work, capacity] { work.receiveFrom(connection, capacity); };
     };
 
-    const bool withCredentials = !userId.empty() || !password.empty();
-    const Bytes greeting = withCredentials ? Bytes{5, 2, 0, kSocks5UserPassword} : Bytes{5, 1, 0};
-    if (!sendBytes(connection, greeting)) {
-        return false;
-    }
-    if (!awaitAnswer(connection, clock, timeoutSeconds, readAtMost(2)) || got < 2 ||
-        answer[0] != 5 || answer[1] == kSocks5NoAcceptableMethod) {
-        return false;
-    }
-
-    if (answer[1] == kSocks5UserPassword) {
-        Bytes login{1, static_cast<unsigned char>(userId.size())};
-        appendText(login, userId);
-        login.push_back(static_cast<unsigned char>(password.size()));
-        appendText(login, password);
-        if (!sendBytes(connection, login)) {
-            return false;
-        }
-        if (!awaitAnswer(connection, clock, timeoutSeconds, readAtMost(2)) || got < 2 ||
-            answer[0] != 1 || answer[1] != 0) {
-            return false;
-        }
-    }
-
-    Bytes request{5, 1, 0};
-    if (numericTarget) {
-        request.push_back(1);
-        appendIPv4(request, targetHost);
+    work.clear();
+    work.add(5);
+    if (userId.empty() && password.empty()) {
+        work.add(1);
+        work.add(0);
     } else {
-        request.push_back(3);
-        request.push_back(static_cast<unsigned char>(targetHost.size()));
-        appendText(request, targetHost);
+        work.add(2);
+        work.add(0);
+        work.add(kSocks5UserPassword);
     }
-    appendPort(request, targetPort);
-    if (!sendBytes(connection, request)) {
+    if (!work.sendTo(connection) ||
+        !awaitAnswer(connection, clock, timeoutSeconds, readAtMost(2)) || !work.byteIs(0, 5) ||
+        work.size() < 2 || work.byteIs(1, kSocks5NoAcceptableMethod)) {
         return false;
     }
-    return awaitAnswer(connection, clock, timeoutSeconds, readAtMost(answer.size())) && got >= 3 &&
-           answer[0] == 5 && answer[1] == 0 && answer[2] == 0;
+
+    if (work.byteIs(1, kSocks5UserPassword)) {
+        work.clear();
+        work.add(1);
+        work.add(static_cast<unsigned char>(userId.size()));
+        work.add(userId);
+        work.add(static_cast<unsigned char>(password.size()));
+        work.add(password);
+        if (!work.sendTo(connection) ||
+            !awaitAnswer(connection, clock, timeoutSeconds, readAtMost(2)) || !work.byteIs(0, 1) ||
+            !work.byteIs(1, 0)) {
+            return false;
+        }
+    }
+
+    work.clear();
+    work.add(5);
+    work.add(1);
+    work.add(0);
+    if (numericTarget) {
+        work.add(1);
+        work.addIPv4(targetHost);
+    } else {
+        work.add(3);
+        work.add(static_cast<unsigned char>(targetHost.size()));
+        work.add(targetHost);
+    }
+    work.addPort(targetPort);
+    return work.sendTo(connection) &&
+           awaitAnswer(connection, clock, timeoutSeconds, readAtMost(kProxyWorkBufferSize)) &&
+           work.byteIs(0, 5) && work.byteIs(1, 0) && work.byteIs(2, 0);
 }
 
 } // namespace
@@ -247,6 +272,7 @@ Connection connectThroughProxy(const std::string& proxyHost, std::int32_t proxyP
         !connection.open(proxyHost, static_cast<std::uint16_t>(proxyPort))) {
         return Connection();
     }
+    WorkBuffer work;
     bool ok = false;
     switch (proxyType) {
     case kProxyHttpConnect:
@@ -254,11 +280,11 @@ Connection connectThroughProxy(const std::string& proxyHost, std::int32_t proxyP
                          clock);
         break;
     case kProxySocks4:
-        ok = socks4Connect(connection, targetHost, targetPort, userId, timeoutSeconds, clock);
+        ok = socks4Connect(connection, work, targetHost, targetPort, userId, timeoutSeconds, clock);
         break;
     case kProxySocks5:
-        ok = socks5Connect(connection, targetHost, targetPort, userId, password, timeoutSeconds,
-                           clock);
+        ok = socks5Connect(connection, work, targetHost, targetPort, userId, password,
+                           timeoutSeconds, clock);
         break;
     default:
         break;

@@ -21,7 +21,7 @@ struct HttpOptions {
     // Request line and header lines together.
     std::size_t maxRequestBytes = 8192;
     // Connections one client address may hold open at once.
-    unsigned connectionsPerAddress = 32;
+    unsigned connectionsPerAddress = 128;
 };
 
 // "ADDRESS:PORT" with a numeric IPv4 address, or "[IPv6]:PORT"; false when malformed.

@@ -662,11 +662,15 @@ bool HeadlessPlatform::runTasksUntil(const std::function<bool()>& condition, int
             task();
             continue;
         }
-        std::unique_lock lock(taskMutex_);
-        if (!taskPosted_.wait_until(lock, deadline, [this] { return !tasks_.empty(); })) {
-            lock.unlock();
+        // The condition may also come true on a worker without a task (a flag it sets when
+        // done), so look at it again every few milliseconds.
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) {
             return condition();
         }
+        std::unique_lock lock(taskMutex_);
+        taskPosted_.wait_until(lock, std::min(deadline, now + std::chrono::milliseconds(2)),
+                               [this] { return !tasks_.empty(); });
     }
 }
 

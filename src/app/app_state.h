@@ -11,6 +11,7 @@
 #include "fleetlists/fleet_entry.h"
 #include "fleetlists/list_window_state.h"
 #include "platform/handles.h"
+#include "server/proxy_settings.h"
 
 #include <array>
 #include <string>
@@ -43,6 +44,9 @@ struct AppState {
     std::string listPassword; // shared by both lists; empty until known
     fleetlists::ColumnWidths columnWidths = fleetlists::kDefaultColumnWidths;
     fleetlists::FleetListTables tables;
+
+    // Empty (direct connections) unless the program was started with "Proxy".
+    server::ProxySettings proxy;
 
     // Set by the exit sequence; the event loop ends and the process ends with the code.
     bool exiting = false;

@@ -7,6 +7,7 @@
 #include "app/messages.h"
 #include "fleetlists/catalogue.h"
 #include "platform/connection.h"
+#include "server/proxy_settings.h"
 
 namespace reef::app {
 
@@ -20,7 +21,9 @@ void showError(platform::Platform& ui, const char* text) {
 
 StartupServices defaultStartupServices() {
     StartupServices services;
-    services.loadProxySettings = [](AppState&) { return false; };
+    services.loadProxySettings = [](AppState& state) {
+        return server::loadProxySettings(state.proxy);
+    };
     services.startSockets = [] { return platform::startSockets(); };
     return services;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace reef::app::testing {
 namespace {
 
@@ -71,6 +73,44 @@ TEST_F(AppTest, StartUpBuildsTheSharedTables) {
         EXPECT_FALSE(list.window);
         EXPECT_TRUE(list.rows.empty());
     }
+}
+
+} // namespace
+} // namespace reef::app::testing
+
+namespace reef::app::testing {
+namespace {
+
+TEST(DefaultStartup, ProxySwitchReadsProxyDatIntoTheState) {
+    TempWorkingDirectory cwd;
+    {
+        std::ofstream("Proxy.dat", std::ios::binary)
+            << "IP = 10.0.0.7\r\nPort = 1080\r\nTyp = 2\r\n";
+    }
+    platform::headless::HeadlessPlatform ui;
+    platform::headless::HeadlessDriver user(ui);
+    AppState state;
+    StartupServices services = defaultStartupServices();
+    services.startSockets = [] { return true; };
+    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe Proxy", services));
+    EXPECT_EQ(state.proxy.host, "10.0.0.7");
+    EXPECT_EQ(state.proxy.port, 1080);
+    EXPECT_EQ(state.proxy.type, 2);
+    EXPECT_TRUE(state.proxy.userId.empty()) << "missing keys take their defaults";
+    EXPECT_TRUE(user.shownMessageBoxes().empty());
+}
+
+TEST(DefaultStartup, MissingProxyDatIsReportedAndConnectionsStayDirect) {
+    TempWorkingDirectory cwd;
+    platform::headless::HeadlessPlatform ui;
+    platform::headless::HeadlessDriver user(ui);
+    AppState state;
+    StartupServices services = defaultStartupServices();
+    services.startSockets = [] { return true; };
+    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe Proxy", services));
+    EXPECT_TRUE(state.proxy.host.empty());
+    ASSERT_EQ(user.shownMessageBoxes().size(), 1u);
+    EXPECT_EQ(user.shownMessageBoxes()[0].text, "Konnte Daten für Proxy nicht laden!");
 }
 
 } // namespace

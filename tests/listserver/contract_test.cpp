@@ -4,8 +4,13 @@
 
 #include <sqlite3.h>
 
+#include <arpa/inet.h>
 #include <csignal>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace reef::listserver::testing;
 
@@ -330,6 +335,35 @@ TEST_F(ContractTest, AnIdleConnectionIsClosedByTheServer) {
     EXPECT_EQ(body(target("Reef_Frend", "Update")), "|>Update<|<>end|<>") << "still serving";
 }
 
+TEST_F(ContractTest, ASlowTrickleIsCutAfterTheDeadline) {
+    // One byte every two seconds never lets the connection fall idle, yet it may not hold
+    // the server for longer than its deadline (15 s).
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port());
+    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string request = target("Reef_Frend", "Update") + std::string(200, 'x');
+    bool cut = false;
+    for (std::size_t i = 0; i < request.size() && !cut; ++i) {
+        if (::send(fd, &request[i], 1, MSG_NOSIGNAL) != 1) {
+            cut = true;
+            break;
+        }
+        pollfd wait{fd, POLLIN, 0};
+        if (::poll(&wait, 1, 2000) > 0) {
+            char byte;
+            cut = ::recv(fd, &byte, 1, 0) <= 0;
+        }
+    }
+    ::close(fd);
+    EXPECT_TRUE(cut) << "the server kept a trickling connection open for " << request.size() * 2
+                     << " s";
+    EXPECT_EQ(body(target("Reef_Frend", "Update")), "|>Update<|<>end|<>");
+}
+
 TEST_F(ContractTest, RepeatedWrongPasswordsFromOneAddressAreSlowedDown) {
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(
@@ -400,6 +434,27 @@ TEST(ListServerStart, ADatabaseThatCannotBeOpenedIsRefusedClearly) {
     auto garbage = runListServer({"serve", "--listen", "127.0.0.1:0", "--db", notADatabase}, "");
     EXPECT_EQ(garbage.exitCode, 1);
     EXPECT_NE(garbage.output.find("cannot open database"), std::string::npos) << garbage.output;
+}
+
+TEST(ListServerStart, DemoAllianceGetsAFreshPasswordThatWorks) {
+    TempDir dir;
+    std::string db = dir.file("demo.sqlite");
+    std::string password;
+    for (int start = 0; start < 2; ++start) {
+        ServerProcess server(db, dir.file("server.log"), {"--demo"});
+        ASSERT_TRUE(server.started()) << server.log();
+        std::string log = server.log();
+        const std::string intro = "list password: ";
+        std::size_t at = log.rfind(intro);
+        ASSERT_NE(at, std::string::npos) << log;
+        std::string fresh = log.substr(at + intro.size(), log.find('\n', at) - at - intro.size());
+        EXPECT_NE(fresh, password) << "a new password at every start";
+        password = fresh;
+        EXPECT_EQ(get(server.port(),
+                      "/Reef-Update.php?Info1=" + password + "&Info2=Reef_Enemy&Info3=Update")
+                      .body,
+                  "|>Update<|<>end|<>");
+    }
 }
 
 TEST(ListServerStart, HelpExplainsEveryOption) {

@@ -592,6 +592,14 @@ ControlId Win32Platform::createStatusBar(WindowId window, int width0, int width1
         addControl(window, ControlKind::StatusBar, 0, STATUSCLASSNAMEW, L"", 0, Rect{});
     if (ControlRecord* record = findControl(id)) {
         int edges[3] = {width0, width0 + width1, width0 + width1 + width2};
+        // Fields wider than the window together would cut off the right-aligned text of the
+        // last field (the list windows' "Status: " texts); that field then ends at the
+        // window's right edge instead.
+        RECT client{};
+        GetClientRect(findWindow(window)->hwnd, &client);
+        if (edges[2] > client.right) {
+            edges[2] = -1;
+        }
         SendMessageW(record->hwnd, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
     }
     return id;

@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     ui.createLabel(
         window, Rect{290, 8, 100, 18}, "Gesamt",
         LabelStyle{.align = TextAlign::Center, .sunken = true, .textColor = std::nullopt});
-    ui.createLabel(window, Rect{395, 8, 240, 18},
+    ui.createLabel(window, Rect{395, 1, 240, 28},
                    "Felder mit einem Stern müssen ausgefüllt werden!",
                    LabelStyle{.align = TextAlign::Center, .textColor = rgb(32, 79, 223)});
     const ControlId plan = ui.createButton(window, Rect{215, 30, 145, 25}, "Plan erstellen");

@@ -164,7 +164,7 @@ TEST_F(Win32Native, ControlsCarryTheStylesOfTheirKind) {
 }
 
 TEST_F(Win32Native, StatusBarFieldsHaveTheGivenWidths) {
-    const WindowId window = ui().openWindow("Reef - Tools: Verbündete Flotten", 640, 230);
+    const WindowId window = ui().openWindow("Reef - Tools: Test", 800, 230);
     const ControlId status = ui().createStatusBar(window, 200, 200, 300);
     int edges[4] = {};
     ASSERT_EQ(
@@ -173,6 +173,24 @@ TEST_F(Win32Native, StatusBarFieldsHaveTheGivenWidths) {
     EXPECT_EQ(edges[0], 200);
     EXPECT_EQ(edges[1], 400);
     EXPECT_EQ(edges[2], 700);
+}
+
+TEST_F(Win32Native, LastStatusFieldEndsAtTheWindowEdgeWhenTheFieldsAreWider) {
+    // 200 + 200 + 300 in a list window 640 wide: the right-aligned "Status: " text of the
+    // last field must stay inside the window.
+    const WindowId window = ui().openWindow("Reef - Tools: Verbündete Flotten", 640, 230);
+    const ControlId status = ui().createStatusBar(window, 200, 200, 300);
+    HWND hwnd = ui().controlHandle(status);
+    int edges[4] = {};
+    ASSERT_EQ(SendMessageW(hwnd, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)), 3);
+    EXPECT_EQ(edges[0], 200);
+    EXPECT_EQ(edges[1], 400);
+    RECT field{};
+    ASSERT_TRUE(SendMessageW(hwnd, SB_GETRECT, 2, reinterpret_cast<LPARAM>(&field)));
+    RECT client{};
+    GetClientRect(ui().windowHandle(window), &client);
+    EXPECT_LE(field.right, client.right);
+    EXPECT_GE(field.right, client.right - 4);
 }
 
 TEST_F(Win32Native, TextsCrossTheWideApiAsCodePage1252) {

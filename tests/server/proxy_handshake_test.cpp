@@ -182,6 +182,8 @@ TEST(HttpConnectProxy, AnswersThatFail) {
     expectAnswerGives(std::string("\0HTTP/1.0 200 OK\r\n\r\n", 20), false);
     expectAnswerGives("SOCKS? no\r\n\r\n", false);
     expectAnswerGives("HTTP/1.0  200 two blanks\r\n\r\n", false);
+    // One byte only.
+    expectAnswerGives("H", false);
 }
 
 TEST(HttpConnectProxy, ProxyClosingWithoutAnswerFails) {
@@ -458,6 +460,23 @@ TEST(Socks5Proxy, MethodWithoutAuthenticationSkipsTheLogin) {
                         .isOpen());
     }
     EXPECT_EQ(greeting, bytes({5, 2, 0, 2}));
+    EXPECT_EQ(next, bytes({5, 1, 0, 1, 10, 1, 2, 3, 0, 80}));
+}
+
+TEST(Socks5Proxy, AnotherChosenMethodGoesStraightToTheRequest) {
+    std::string next;
+    {
+        ScriptedPeer proxy([&](PeerListener& listener) {
+            PeerSocket client = listener.accept();
+            client.receiveExactly(4);
+            client.sendAll(bytes({5, 1}));
+            next = client.receiveExactly(10);
+            client.sendAll(kSocks5Success);
+        });
+        EXPECT_TRUE(connectThroughProxy("127.0.0.1", proxy.port(), "10.1.2.3", 80, kProxySocks5,
+                                        "reef", "pw", kTimeout, systemClock())
+                        .isOpen());
+    }
     EXPECT_EQ(next, bytes({5, 1, 0, 1, 10, 1, 2, 3, 0, 80}));
 }
 

@@ -77,6 +77,10 @@ TEST(Tinyproxy, ConnectWithoutCredentials) {
     ASSERT_PROXY_READY(proxy);
     Connection connection = httpThrough(proxy, target, "", "");
     expectCleanStream(connection);
+    // The proxy given by name.
+    Connection byName = connectThroughProxy("localhost", proxy.port(), "127.0.0.1", target.port(),
+                                            kProxyHttpConnect, "", "", kTimeout, systemClock());
+    expectCleanStream(byName);
 }
 
 TEST(Tinyproxy, ConnectWithBasicCredentials) {

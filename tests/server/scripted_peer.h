@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace reef::testing {
 
@@ -35,27 +37,25 @@ class ScriptedPeer {
     std::thread thread_;
 };
 
-// Sends back every byte it receives, one connection after the other, until destroyed.
+// Sends back every byte it receives, on any number of connections at once, until destroyed.
+// Each connection should be closed by the client before the server goes.
 class EchoServer {
   public:
     EchoServer()
-        : thread_([this] {
+        : acceptor_([this] {
               while (!stop_.load()) {
                   PeerSocket client = listener_.accept(50);
-                  if (!client.valid()) {
-                      continue;
-                  }
-                  for (;;) {
-                      const std::string bytes = client.receiveSome();
-                      if (bytes.empty() || !client.sendAll(bytes)) {
-                          break;
-                      }
+                  if (client.valid()) {
+                      echoers_.emplace_back(echo, std::move(client));
                   }
               }
           }) {}
     ~EchoServer() {
         stop_.store(true);
-        thread_.join();
+        acceptor_.join();
+        for (std::thread& echoer : echoers_) {
+            echoer.join();
+        }
     }
     EchoServer(const EchoServer&) = delete;
     EchoServer& operator=(const EchoServer&) = delete;
@@ -63,9 +63,19 @@ class EchoServer {
     std::uint16_t port() const { return listener_.port(); }
 
   private:
+    static void echo(PeerSocket client) {
+        for (;;) {
+            const std::string bytes = client.receiveSome();
+            if (bytes.empty() || !client.sendAll(bytes)) {
+                return;
+            }
+        }
+    }
+
     PeerListener listener_;
     std::atomic<bool> stop_{false};
-    std::thread thread_;
+    std::vector<std::thread> echoers_; // touched only by the acceptor until it has ended
+    std::thread acceptor_;
 };
 
 } // namespace reef::testing

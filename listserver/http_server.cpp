@@ -218,7 +218,9 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const c
     if (requestBytes > state->options.maxRequestBytes) {
         answer = Answer{request->target.size() > state->options.maxRequestBytes ? 414 : 431,
                         "Request too large", "refused: request over 8 KiB"};
-    } else if (std::strcmp(method, "GET") != 0 && std::strcmp(method, "HEAD") != 0) {
+    } else if (std::strcmp(method, "GET") != 0) {
+        // HEAD included: a request that may store an entry must not hide behind a method
+        // that promises to change nothing.
         answer = Answer{405, "Method Not Allowed", "refused: only GET"};
     } else {
         answer = state->service.handle(request->target, address);
@@ -236,7 +238,7 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const c
                             "text/plain; charset=windows-1252");
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     if (answer.status == 405)
-        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET");
     MHD_Result queued =
         MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
     MHD_destroy_response(response);

@@ -148,6 +148,11 @@ TEST_F(ContractTest, OtherPathsAndMethodsAreNotTheScript) {
         exchange(port(), "POST " + target("Reef_Frend", "Update") + " HTTP/1.0\r\n\r\n"));
     EXPECT_TRUE(post.received);
     EXPECT_EQ(post.statusLine.find(" 200 "), std::string::npos);
+    HttpAnswer head = parseAnswer(exchange(
+        port(), "HEAD " + target("Reef_Frend", "New", alliedEntry()) + " HTTP/1.0\r\n\r\n"));
+    EXPECT_TRUE(head.received);
+    EXPECT_EQ(head.statusLine.find(" 200 "), std::string::npos);
+    EXPECT_TRUE(download("Reef_Frend").empty()) << "HEAD stores nothing";
 }
 
 TEST_F(ContractTest, DatabaseHeldByAnotherProcessGivesError2AndStoresNothing) {

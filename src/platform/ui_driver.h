@@ -28,6 +28,7 @@ class UiDriver {
     // --- acting. Each action produces the events the real user action would, to be fetched
     // with Platform::waitEvent. Actions on disabled controls or windows do nothing.
     // Focuses the field (if needed) and types the text character by character at the end.
+    // A backspace character ('\b') deletes the character before the caret.
     virtual void typeText(ControlId edit, const std::string& text) = 0;
     // Focuses the field, selects everything and pastes the text over it.
     virtual void pasteText(ControlId edit, const std::string& text) = 0;

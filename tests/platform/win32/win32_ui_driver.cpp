@@ -124,7 +124,7 @@ HWND Win32UiDriver::acceptingInput(ControlId control) const {
         return nullptr;
     }
     HWND root = GetAncestor(hwnd, GA_ROOT);
-    if (root == nullptr || !IsWindowEnabled(root)) {
+    if (root == nullptr || !IsWindowEnabled(root) || IsIconic(root)) {
         return nullptr;
     }
     return hwnd;
@@ -307,7 +307,7 @@ void Win32UiDriver::moveFocusAway() {
 
 void Win32UiDriver::pressTab(bool shift) {
     HWND focus = GetFocus();
-    if (focus == nullptr) {
+    if (focus == nullptr || IsIconic(GetAncestor(focus, GA_ROOT))) {
         return;
     }
     ShiftState keys(shift);
@@ -320,7 +320,7 @@ void Win32UiDriver::pressTab(bool shift) {
 
 void Win32UiDriver::requestClose(WindowId window) {
     HWND hwnd = platform_.windowHandle(window);
-    if (hwnd == nullptr || !IsWindowEnabled(hwnd)) {
+    if (hwnd == nullptr || !IsWindowEnabled(hwnd) || !IsWindowVisible(hwnd)) {
         return;
     }
     PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -329,7 +329,7 @@ void Win32UiDriver::requestClose(WindowId window) {
 
 void Win32UiDriver::minimize(WindowId window) {
     HWND hwnd = platform_.windowHandle(window);
-    if (hwnd == nullptr || !IsWindowEnabled(hwnd)) {
+    if (hwnd == nullptr || !IsWindowEnabled(hwnd) || !IsWindowVisible(hwnd)) {
         return;
     }
     PostMessageW(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);

@@ -82,8 +82,14 @@ chmod 644 "$WORK/Reef-Update.php"
 BODY_BYTES=$(stat -c %s "$WORK/Reef-Update.php")
 
 # nginx with the same body as a static file, on its own free port.
-NGINX_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null ||
-    echo 18080)
+NGINX_PORT=
+for candidate in $(seq 18080 18180); do
+    if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then
+        NGINX_PORT=$candidate
+        break
+    fi
+done
+[ -n "$NGINX_PORT" ] || { echo "no free port for nginx"; exit 1; }
 mkdir -p "$WORK/nginx"
 cat >"$WORK/nginx.conf" <<CONF
 worker_processes auto;

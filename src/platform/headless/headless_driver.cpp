@@ -10,14 +10,19 @@ bool validIndex(int index, std::size_t size) {
     return index >= 0 && static_cast<std::size_t>(index) < size;
 }
 
+// A text area is a read-only edit field: it takes the focus and refuses the text.
+bool isTextField(ControlKind kind) {
+    return kind == ControlKind::Edit || kind == ControlKind::TextArea;
+}
+
 } // namespace
 
 // --- acting
 
 void HeadlessDriver::typeText(ControlId edit, const std::string& text) {
     p_.requireUiThread("typeText");
-    HeadlessPlatform::ControlData* data = p_.findControlOfKind(edit, ControlKind::Edit);
-    if (!data || !p_.acceptsInput(edit)) {
+    HeadlessPlatform::ControlData* data = p_.findControlData(edit);
+    if (!data || !isTextField(data->info.kind) || !p_.acceptsInput(edit)) {
         return;
     }
     p_.moveFocus(edit);
@@ -44,8 +49,8 @@ void HeadlessDriver::typeText(ControlId edit, const std::string& text) {
 
 void HeadlessDriver::pasteText(ControlId edit, const std::string& text) {
     p_.requireUiThread("pasteText");
-    HeadlessPlatform::ControlData* data = p_.findControlOfKind(edit, ControlKind::Edit);
-    if (!data || !p_.acceptsInput(edit)) {
+    HeadlessPlatform::ControlData* data = p_.findControlData(edit);
+    if (!data || !isTextField(data->info.kind) || !p_.acceptsInput(edit)) {
         return;
     }
     p_.moveFocus(edit);

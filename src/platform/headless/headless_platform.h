@@ -64,6 +64,8 @@ class HeadlessPlatform final : public Platform {
   public:
     // The clocks start at the given local date-time (seconds) and tick count (ms).
     explicit HeadlessPlatform(std::int64_t localNow = 0, std::int64_t tickCountMs = 0);
+    // Tasks still queued are dropped: join the workers that may wait in callOnUiThread
+    // before the platform goes.
     ~HeadlessPlatform() override;
     HeadlessPlatform(const HeadlessPlatform&) = delete;
     HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

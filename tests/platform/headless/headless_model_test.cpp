@@ -231,6 +231,20 @@ TEST_F(HeadlessModel, BackspaceOnAnEmptyFieldChangesNothing) {
     EXPECT_TRUE(drain().empty());
 }
 
+TEST_F(HeadlessModel, TypingIntoATextAreaOnlyMovesTheFocus) {
+    const WindowId window = platform_.openWindow("w", 300, 400);
+    const ControlId field = platform_.createEdit(window, Rect{0, 0, 80, 18}, "", {});
+    const ControlId area = platform_.createTextArea(window, Rect{0, 160, 300, 240}, "Plan");
+    driver_.focus(field);
+    drain();
+    driver_.typeText(area, "x");
+    EXPECT_EQ(platform_.focusedControl(), area);
+    EXPECT_EQ(platform_.text(area), "Plan");
+    const std::vector<Event> events = drain();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_TRUE(isLostFocus(events[0], field));
+}
+
 TEST_F(HeadlessModel, TypingIntoAButtonDoesNothing) {
     const WindowId window = platform_.openWindow("w", 100, 100);
     const ControlId button = platform_.createButton(window, Rect{0, 0, 80, 18}, "OK");

@@ -531,6 +531,13 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
     EXPECT_NE(runListServer({"alliance", "remove", "Haie", "--db", db}, "").exitCode, 0);
     EXPECT_EQ(runListServer({"alliance", "list", "--db", db}, "").output, "Korallen\n");
 
+    // A key that others may read is refused, with the remedy.
+    ASSERT_EQ(::chmod((db + ".key").c_str(), 0644), 0);
+    auto readable = runListServer({"serve", "--listen", "127.0.0.1:0", "--db", db}, "");
+    EXPECT_EQ(readable.exitCode, 1);
+    EXPECT_NE(readable.output.find("chmod 600"), std::string::npos) << readable.output;
+    ASSERT_EQ(::chmod((db + ".key").c_str(), 0600), 0);
+
     // Without its key the database is refused rather than silently useless.
     ASSERT_EQ(::rename((db + ".key").c_str(), (db + ".key.saved").c_str()), 0);
     auto noKey = runListServer({"serve", "--listen", "127.0.0.1:0", "--db", db}, "");

@@ -1,0 +1,436 @@
+// Drives the real ReefTools.exe under Wine the way a user does (mouse and keyboard input
+// through SendInput) and reports what a user would see. Each command is one step of
+// shell_under_wine.sh; the state between steps is the running program and a pid file.
+//
+//   wine_probe start EXE DIR      start EXE in DIR, wait for its main window, write DIR/pid
+//   wine_probe layout DIR         main window: title, client size, the eight controls
+//   wine_probe tooltip DIR        hover the tray icon and read its tooltip
+//   wine_probe eta DIR            type into the ETA plan, press "Plan erstellen", write the
+//                                 clipboard's CF_TEXT bytes to DIR/clipboard-cf-text.bin
+//   wine_probe quit DIR           click "Programm beenden", expect exit code 0
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+int failures = 0;
+
+void fail(const std::string& what) {
+    std::printf("FAIL: %s\n", what.c_str());
+    ++failures;
+}
+
+void check(bool ok, const std::string& what) {
+    if (!ok) {
+        fail(what);
+    } else {
+        std::printf("ok: %s\n", what.c_str());
+    }
+}
+
+std::wstring widen(const std::string& s) {
+    std::wstring out(s.size(), L'\0');
+    out.resize(static_cast<std::size_t>(MultiByteToWideChar(
+        1252, 0, s.data(), static_cast<int>(s.size()), out.data(), static_cast<int>(out.size()))));
+    return out;
+}
+
+std::string narrow(const std::wstring& s) {
+    std::string out(s.size() * 2, '\0');
+    out.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(1252, 0, s.data(), static_cast<int>(s.size()), out.data(),
+                            static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
+// WM_GETTEXT rather than GetWindowText, which for another process's window returns the
+// caption kept by the system instead of an edit control's text.
+std::string windowText(HWND hwnd) {
+    wchar_t buffer[4096] = {};
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 2000,
+                        nullptr);
+    return narrow(buffer);
+}
+
+DWORD readPid(const std::string& dir) {
+    std::ifstream in(dir + "\\pid");
+    DWORD pid = 0;
+    in >> pid;
+    return pid;
+}
+
+struct FindTopLevel {
+    DWORD pid;
+    std::wstring title;
+    HWND found;
+};
+
+BOOL CALLBACK findTopLevel(HWND hwnd, LPARAM param) {
+    auto* f = reinterpret_cast<FindTopLevel*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t title[256] = {};
+    GetWindowTextW(hwnd, title, 256);
+    if (pid == f->pid && f->title == title && IsWindowVisible(hwnd)) {
+        f->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND waitForWindow(DWORD pid, const std::string& title, int timeoutMs = 20000) {
+    FindTopLevel f{pid, widen(title), nullptr};
+    for (int waited = 0; waited < timeoutMs; waited += 100) {
+        EnumWindows(findTopLevel, reinterpret_cast<LPARAM>(&f));
+        if (f.found) {
+            return f.found;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+struct Child {
+    HWND hwnd;
+    std::string className;
+    std::string text;
+    RECT rect; // in the parent's client coordinates
+};
+
+std::vector<Child> childrenOf(HWND parent) {
+    std::vector<Child> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[128] = {};
+        GetClassNameW(child, cls, 128);
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+        children.push_back({child, narrow(cls), windowText(child), r});
+    }
+    return children;
+}
+
+HWND childWithText(HWND parent, const std::string& text) {
+    for (const Child& c : childrenOf(parent)) {
+        if (c.text == text) {
+            return c.hwnd;
+        }
+    }
+    return nullptr;
+}
+
+void moveMouseTo(int x, int y) {
+    SetCursorPos(x, y);
+    Sleep(100);
+}
+
+void clickAt(int x, int y) {
+    moveMouseTo(x, y);
+    INPUT inputs[2] = {};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, inputs, sizeof(INPUT));
+    Sleep(300);
+}
+
+void clickControl(HWND control) {
+    RECT r{};
+    GetWindowRect(control, &r);
+    clickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void pressKey(WORD vk, bool shift = false) {
+    std::vector<INPUT> inputs;
+    auto key = [&](WORD code, bool up) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = code;
+        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(in);
+    };
+    if (shift) {
+        key(VK_SHIFT, false);
+    }
+    key(vk, false);
+    key(vk, true);
+    if (shift) {
+        key(VK_SHIFT, true);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(100);
+}
+
+void typeText(const std::string& text) {
+    for (wchar_t c : widen(text)) {
+        INPUT inputs[2] = {};
+        inputs[0].type = INPUT_KEYBOARD;
+        inputs[0].ki.wScan = c;
+        inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs[1] = inputs[0];
+        inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof(INPUT));
+        Sleep(30);
+    }
+    Sleep(200);
+}
+
+// Clears a field the way a user does: click into it, go to the end, select to the start.
+void replaceFieldText(HWND edit, const std::string& text) {
+    clickControl(edit);
+    pressKey(VK_END);
+    pressKey(VK_HOME, true);
+    pressKey(VK_DELETE);
+    typeText(text);
+}
+
+int start(const std::string& exe, const std::string& dir) {
+    CreateDirectoryW(widen(dir).c_str(), nullptr);
+    std::wstring command = L"\"" + widen(exe) + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        widen(dir).c_str(), &si, &pi)) {
+        fail("CreateProcess " + exe);
+        return 1;
+    }
+    std::ofstream(dir + "\\pid") << pi.dwProcessId;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    check(waitForWindow(pi.dwProcessId, "Reef - Tools") != nullptr, "main window appears");
+    return failures;
+}
+
+int layout(const std::string& dir) {
+    HWND main = waitForWindow(readPid(dir), "Reef - Tools");
+    if (!main) {
+        fail("main window");
+        return 1;
+    }
+    RECT client{};
+    GetClientRect(main, &client);
+    check(client.right == 200 && client.bottom == 210, "client area 200 x 210 (is " +
+                                                           std::to_string(client.right) + " x " +
+                                                           std::to_string(client.bottom) + ")");
+    const LONG style = GetWindowLongW(main, GWL_STYLE);
+    check((style & WS_CAPTION) == WS_CAPTION && (style & WS_SYSMENU) && (style & WS_MINIMIZEBOX),
+          "title bar, system menu and minimise box");
+    check(!(style & WS_MAXIMIZEBOX) && !(style & WS_THICKFRAME), "no maximise box, fixed size");
+    check(SendMessageW(main, WM_GETICON, ICON_BIG, 0) != 0 ||
+              SendMessageW(main, WM_GETICON, ICON_SMALL, 0) != 0 ||
+              GetClassLongPtrW(main, GCLP_HICON) != 0 || GetClassLongPtrW(main, GCLP_HICONSM) != 0,
+          "window carries an icon");
+
+    struct Expected {
+        const char* text;
+        LONG x, y, w, h;
+    };
+    const Expected expected[] = {
+        {"ETA-Plan erstellen", 5, 5, 190, 25},
+        {"Flottenverhältnis", 5, 35, 190, 25},
+        {"Attgrenze", 5, 65, 190, 25},
+        {"Gegnerische Flotten", 5, 95, 190, 25},
+        {"Verbündete Flotten", 5, 125, 190, 25},
+        {"Programm beenden", 5, 178, 163, 25},
+        {"?", 169, 178, 25, 25},
+    };
+    const std::vector<Child> children = childrenOf(main);
+    check(children.size() == 8, "eight controls (is " + std::to_string(children.size()) + ")");
+    for (const Expected& e : expected) {
+        bool found = false;
+        for (const Child& c : children) {
+            if (c.text == e.text) {
+                found = true;
+                check(c.rect.left == e.x && c.rect.top == e.y &&
+                          c.rect.right - c.rect.left == e.w && c.rect.bottom - c.rect.top == e.h,
+                      std::string("button \"") + e.text + "\" at its place");
+            }
+        }
+        check(found, std::string("button \"") + e.text + "\" exists");
+    }
+    bool notice = false;
+    for (const Child& c : children) {
+        if (c.rect.left == 5 && c.rect.top == 157 && c.rect.right == 195 && c.rect.bottom == 175) {
+            notice = !c.text.empty();
+        }
+    }
+    check(notice, "notice line at 5, 157, 190 x 18");
+    return failures;
+}
+
+struct TooltipSearch {
+    std::vector<std::string> texts;
+};
+
+BOOL CALLBACK collectTooltips(HWND hwnd, LPARAM param) {
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (std::wstring(cls) == L"tooltips_class32" && IsWindowVisible(hwnd)) {
+        reinterpret_cast<TooltipSearch*>(param)->texts.push_back(windowText(hwnd));
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK listTopLevel(HWND hwnd, LPARAM) {
+    wchar_t cls[128] = {};
+    GetClassNameW(hwnd, cls, 128);
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    std::printf("top-level: class %s, %ld,%ld-%ld,%ld, visible %d\n", narrow(cls).c_str(), r.left,
+                r.top, r.right, r.bottom, IsWindowVisible(hwnd) ? 1 : 0);
+    return TRUE;
+}
+
+int tooltip(const std::string& dir) {
+    (void)dir;
+    // Wine shows the notification area as a small window of its own; the icon is its first.
+    // Without a system tray on the X side, Wine shows the icons in a small window of its own.
+    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    if (!tray) {
+        EnumWindows(listTopLevel, 0);
+        fail("notification area window");
+        return 1;
+    }
+    RECT client{};
+    GetClientRect(tray, &client);
+    POINT icon{8, client.bottom / 2};
+    ClientToScreen(tray, &icon);
+    TooltipSearch search;
+    for (int attempt = 0; attempt < 5 && search.texts.empty(); ++attempt) {
+        moveMouseTo(icon.x + attempt, icon.y);
+        Sleep(1500);
+        EnumWindows(collectTooltips, reinterpret_cast<LPARAM>(&search));
+    }
+    bool found = false;
+    for (const std::string& t : search.texts) {
+        std::printf("tooltip shown: %s\n", t.c_str());
+        found = found || t == "Reef-Tool 0.2.3.5";
+    }
+    check(found, "tray icon tooltip \"Reef-Tool 0.2.3.5\"");
+    moveMouseTo(600, 900);
+    return failures;
+}
+
+int eta(const std::string& dir) {
+    const DWORD pid = readPid(dir);
+    HWND main = waitForWindow(pid, "Reef - Tools");
+    if (!main) {
+        fail("main window");
+        return 1;
+    }
+    clickControl(childWithText(main, "ETA-Plan erstellen"));
+    HWND window = waitForWindow(pid, "Reef - Tools: ETA-Plan");
+    if (!window) {
+        fail("ETA plan window opens");
+        return 1;
+    }
+    std::vector<HWND> edits;
+    for (const Child& c : childrenOf(window)) {
+        if (c.className == "Edit" && !(GetWindowLongW(c.hwnd, GWL_STYLE) & ES_MULTILINE)) {
+            edits.push_back(c.hwnd);
+        }
+    }
+    if (edits.size() != 5) {
+        fail("five fields in the ETA plan window");
+        return 1;
+    }
+    replaceFieldText(edits[0], "Basis Müller");
+    replaceFieldText(edits[4], "14:35");
+    pressKey(VK_TAB); // leaving the field brings the time down to its tick
+    check(windowText(edits[4]) == "14:20",
+          "attack time normalised to 14:20 (is " + windowText(edits[4]) + ")");
+    clickControl(childWithText(window, "Plan erstellen"));
+    Sleep(500);
+
+    std::string text;
+    for (int attempt = 0; attempt < 20 && text.empty(); ++attempt) {
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_TEXT)) {
+                text = static_cast<const char*>(GlobalLock(data));
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        Sleep(100);
+    }
+    std::ofstream(dir + "\\clipboard-cf-text.bin", std::ios::binary) << text;
+    check(text.find("Ziel: Basis M\xFCller\r\n") != std::string::npos,
+          "CF_TEXT holds the target in CP1252");
+    check(text.find("ETA 00 | 14:20 -> Eintreffen der Flotten") != std::string::npos,
+          "CF_TEXT holds the arrival line");
+    return failures;
+}
+
+struct AsideSearch {
+    DWORD pid;
+    HWND keep;
+};
+
+BOOL CALLBACK moveAside(HWND hwnd, LPARAM param) {
+    auto* a = reinterpret_cast<AsideSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == a->pid && hwnd != a->keep && IsWindowVisible(hwnd)) {
+        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return TRUE;
+}
+
+void moveOtherWindowsAside(DWORD pid, HWND keep) {
+    AsideSearch a{pid, keep};
+    EnumWindows(moveAside, reinterpret_cast<LPARAM>(&a));
+    Sleep(500);
+}
+
+int quit(const std::string& dir) {
+    const DWORD pid = readPid(dir);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    HWND main = waitForWindow(pid, "Reef - Tools");
+    if (!process || !main) {
+        fail("running program");
+        return 1;
+    }
+    // Other windows of the program may lie over the main window; the user drags them aside.
+    moveOtherWindowsAside(pid, main);
+    clickControl(childWithText(main, "Programm beenden"));
+    const DWORD waited = WaitForSingleObject(process, 15000);
+    DWORD code = 259;
+    GetExitCodeProcess(process, &code);
+    check(waited == WAIT_OBJECT_0, "\"Programm beenden\" ends the process");
+    check(code == 0, "exit code 0 (is " + std::to_string(code) + ")");
+    CloseHandle(process);
+    return failures;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "start" && argc == 4) {
+        return start(argv[2], argv[3]);
+    }
+    if (argc != 3) {
+        std::printf("usage: wine_probe start EXE DIR | layout|tooltip|eta|quit DIR\n");
+        return 2;
+    }
+    if (command == "layout") {
+        return layout(argv[2]);
+    }
+    if (command == "tooltip") {
+        return tooltip(argv[2]);
+    }
+    if (command == "eta") {
+        return eta(argv[2]);
+    }
+    if (command == "quit") {
+        return quit(argv[2]);
+    }
+    return 2;
+}

@@ -1254,6 +1254,30 @@ class DisabledWindows {
     std::vector<HWND> disabled_;
 };
 
+// A box owned by no window hands the activation to whatever window comes next when it
+// closes; the window of ours that was active before gets it back instead.
+class ActiveWindowKeeper {
+  public:
+    explicit ActiveWindowKeeper(const std::unordered_map<HWND, std::uint64_t>& ours)
+        : active_(GetActiveWindow()) {
+        if (active_ != nullptr && ours.count(active_) == 0) {
+            active_ = nullptr;
+        }
+    }
+    ~ActiveWindowKeeper() {
+        if (active_ != nullptr && IsWindow(active_) && IsWindowVisible(active_) &&
+            IsWindowEnabled(active_)) {
+            SetForegroundWindow(active_);
+            SetActiveWindow(active_);
+        }
+    }
+    ActiveWindowKeeper(const ActiveWindowKeeper&) = delete;
+    ActiveWindowKeeper& operator=(const ActiveWindowKeeper&) = delete;
+
+  private:
+    HWND active_;
+};
+
 } // namespace
 
 MessageBoxAnswer Win32Platform::messageBox(const std::string& caption, const std::string& text,
@@ -1261,6 +1285,7 @@ MessageBoxAnswer Win32Platform::messageBox(const std::string& caption, const std
     const UINT flags =
         MB_TASKMODAL | MB_SETFOREGROUND |
         (kind == MessageBoxKind::Question ? MB_YESNO | MB_ICONQUESTION : MB_OK | MB_ICONERROR);
+    const ActiveWindowKeeper keeper(windowByHwnd_);
     const int answer = MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), flags);
     if (kind == MessageBoxKind::Question) {
         return answer == IDYES ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
@@ -1290,6 +1315,7 @@ std::string Win32Platform::inputBox(const std::string& caption, const std::strin
     }
     INT_PTR result = -1;
     {
+        const ActiveWindowKeeper keeper(windowByHwnd_);
         DisabledWindows modal(ours);
         result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.data(), nullptr,
                                          inputBoxProc, reinterpret_cast<LPARAM>(&state));

@@ -348,6 +348,24 @@ TEST_F(Win32Native, TasksRunWhileTheInputRequesterIsOpen) {
     EXPECT_FALSE(ui().isWindowEnabled(disabledBefore));
 }
 
+TEST_F(Win32Native, TheActiveWindowIsActiveAgainAfterABox) {
+    const WindowId first = ui().openWindow("Reef - Tools", 200, 210);
+    const WindowId second = ui().openWindow("Reef - Tools: Attgrenze", 200, 80);
+    const ControlId points = ui().createEdit(second, Rect{85, 28, 110, 18}, "", {});
+    driver().typeText(points, "12");
+    drain();
+    ASSERT_EQ(GetActiveWindow(), ui().windowHandle(second));
+    driver().queueMessageBoxAnswer(MessageBoxAnswer::No);
+    ui().messageBox("Reef - Tools", "Programm wirklich beenden?", MessageBoxKind::Question);
+    drain();
+    EXPECT_EQ(GetActiveWindow(), ui().windowHandle(second));
+    EXPECT_EQ(ui().focusedControl(), points);
+    ui().inputBox("Reef - Tools", "Bitte Passwort angeben:", "");
+    drain();
+    EXPECT_EQ(GetActiveWindow(), ui().windowHandle(second));
+    EXPECT_TRUE(ui().isWindowEnabled(first));
+}
+
 // --- text editor
 
 TEST_F(Win32Native, EditorGetsTheFileNameAsOneArgument) {

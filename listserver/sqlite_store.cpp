@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <cstring>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace reef::listserver {
@@ -290,7 +292,9 @@ std::unique_ptr<SqliteStore::Connection> SqliteStore::openConnection(bool create
     int rc = sqlite3_open_v2(path_.c_str(), &connection->db, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string text = connection->db ? sqlite3_errmsg(connection->db) : sqlite3_errstr(rc);
-        throw StorageUnavailable("cannot open database " + path_ + ": " + text);
+        if (connection->db && sqlite3_system_errno(connection->db) != 0)
+            text += std::string(" (") + std::strerror(sqlite3_system_errno(connection->db)) + ")";
+        throw StorageUnavailable(text);
     }
     sqlite3_extended_result_codes(connection->db, 1);
     sqlite3_busy_timeout(connection->db, kBusyTimeoutMs);
@@ -300,6 +304,9 @@ std::unique_ptr<SqliteStore::Connection> SqliteStore::openConnection(bool create
 }
 
 SqliteStore::SqliteStore(const std::string& path, Create create) : path_(path) {
+    if (create == Create::Never && ::access(path.c_str(), F_OK) != 0)
+        throw StorageUnavailable("there is no database " + path +
+                                 " (the first 'serve' or 'alliance add' creates it)");
     std::unique_ptr<Connection> first;
     try {
         first = openConnection(create == Create::IfMissing);
@@ -514,10 +521,10 @@ void SqliteStore::setKeyCheck(const std::string& check) {
     std::lock_guard write(writeMutex_);
     Lease connection(*this);
     WriteTransaction transaction(*connection);
-    Statement write_(*connection,
-                     "INSERT OR REPLACE INTO setting (key, value) VALUES ('key_check', ?)");
-    write_.bind(1, check);
-    write_.step();
+    Statement store(*connection,
+                    "INSERT OR REPLACE INTO setting (key, value) VALUES ('key_check', ?)");
+    store.bind(1, check);
+    store.step();
     transaction.commit();
 }
 

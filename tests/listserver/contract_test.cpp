@@ -95,7 +95,7 @@ TEST_F(ContractTest, ValuesArePercentDecodedWhileUnderscorePlusAndRawBytesStay) 
     // "%41%42" is AB, "%E4" the byte of ä, a raw 0xFC byte (ü as the desktop program sends
     // it) stays, "_" and "+" stay, a "%" without two hex digits stays.
     ASSERT_EQ(submit("Reef_Enemy", "New",
-                     "&Name=%41%42_x+y&Allianz=100%&Basis=%E4\xFC&ZielName=%zz&ZielBasis=1"
+                     "&Name=%41%42_x+y&Allianz=100%&Basis=%E4\xFC&ZielName=%zz&ZielBasis=1#2"
                      "&BasisZeit=1200&Von=%42ert"),
               "ready");
     auto records = download("Reef_Enemy");
@@ -104,6 +104,7 @@ TEST_F(ContractTest, ValuesArePercentDecodedWhileUnderscorePlusAndRawBytesStay) 
     EXPECT_EQ(records[0][Allianz], "100%");
     EXPECT_EQ(records[0][Basis], "\xE4\xFC");
     EXPECT_EQ(records[0][ZielName], "%zz");
+    EXPECT_EQ(records[0][ZielBasis], "1#2") << "a \"#\" the desktop program sends is no fragment";
     EXPECT_EQ(records[0][Von], "Bert");
 }
 

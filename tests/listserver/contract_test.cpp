@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <ctime>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -53,6 +54,20 @@ TEST_F(ContractTest, NewThenUpdateReturnsEveryFieldInWireOrder) {
     std::int64_t updated = std::stoll(r[UpdateZeit]);
     EXPECT_GE(updated, before - 60);
     EXPECT_LE(updated, after + 60);
+}
+
+TEST_F(ContractTest, TheTimeZoneOptionSetsTheClockOfUpdateZeit) {
+    server_->signal(SIGTERM);
+    ASSERT_EQ(server_->wait(), 0);
+    startServer({"--timezone", "Etc/GMT-9"}); // nine hours east of UTC, all year
+    std::int64_t before = static_cast<std::int64_t>(std::time(nullptr));
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready");
+    std::int64_t after = static_cast<std::int64_t>(std::time(nullptr));
+    auto records = download("Reef_Frend");
+    ASSERT_EQ(records.size(), 1u);
+    std::int64_t updated = std::stoll(records[0][UpdateZeit]);
+    EXPECT_GE(updated, before + 9 * 3600 - 60);
+    EXPECT_LE(updated, after + 9 * 3600 + 60);
 }
 
 TEST_F(ContractTest, KeysLeftOutOfANewEntryAreEmptyOrZeroAndZielZeitEmpty) {

@@ -197,6 +197,8 @@ INT_PTR CALLBACK inputBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
         SetWindowTextW(dialog, state->caption.c_str());
         SetDlgItemTextW(dialog, kInputPromptId, state->prompt.c_str());
         SetDlgItemTextW(dialog, kInputEditId, state->defaultText.c_str());
+        SetDlgItemTextW(dialog, IDOK, L"OK");
+        SetDlgItemTextW(dialog, IDCANCEL, L"Abbrechen");
         SendMessageW(dialog, WM_SETICON, ICON_SMALL,
                      reinterpret_cast<LPARAM>(programIcon(GetSystemMetrics(SM_CXSMICON))));
         HWND edit = GetDlgItem(dialog, kInputEditId);

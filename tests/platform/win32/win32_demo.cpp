@@ -1,10 +1,12 @@
 // One window with every control kind of the platform, coloured list cells and a three-field
 // status bar, for looking at the real user interface. Runs until the window is closed, or
-// for the number of seconds given as the first argument.
+// for the number of seconds given as the first argument (counted after a box asked for by
+// the second argument has been answered).
 
 #include "platform/win32/win32_platform.h"
 
 #include <cstdlib>
+#include <string>
 
 using namespace reef::platform;
 
@@ -102,6 +104,14 @@ int main(int argc, char** argv) {
     ui.setStatusText(status, 0, "letzte Aktualisierung: aus Datei geladen");
     ui.setStatusText(status, 1, "\tgespeicherte Daten laden");
     ui.setStatusText(status, 2, "\t\tStatus: Fertig!");
+
+    // "input" or "question" as second argument: the modal boxes over the window.
+    const std::string box = argc > 2 ? argv[2] : "";
+    if (box == "input") {
+        ui.inputBox("Reef - Tools", "Bitte Passwort angeben (siehe the alliance forum):", "");
+    } else if (box == "question") {
+        ui.messageBox("Reef - Tools", "Programm wirklich beenden?", MessageBoxKind::Question);
+    }
 
     const std::int64_t end = ui.clock().tickCountMs() + static_cast<std::int64_t>(seconds) * 1000;
     for (;;) {

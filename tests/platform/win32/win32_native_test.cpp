@@ -321,6 +321,8 @@ TEST_F(Win32Native, TasksRunWhileTheInputRequesterIsOpen) {
     driver().holdDialogs(true);
     std::atomic<bool> ranInsideBox{false};
     std::atomic<bool> windowWasDisabled{false};
+    std::wstring okText;     // written by the task, read after the join
+    std::wstring cancelText; // likewise
     std::thread worker([&] {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (driver().openDialogCount() == 0 && std::chrono::steady_clock::now() < deadline) {
@@ -330,6 +332,13 @@ TEST_F(Win32Native, TasksRunWhileTheInputRequesterIsOpen) {
         ui().postTask([&] {
             ranInsideBox = driver().openDialogCount() > 0;
             windowWasDisabled = !IsWindowEnabled(hwnd);
+            if (HWND box = FindWindowW(L"#32770", L"Reef - Tools")) {
+                wchar_t text[32] = {};
+                GetDlgItemTextW(box, IDOK, text, 32);
+                okText = text;
+                GetDlgItemTextW(box, IDCANCEL, text, 32);
+                cancelText = text;
+            }
             ran = true;
         });
         while (!ran && std::chrono::steady_clock::now() < deadline) {
@@ -341,6 +350,8 @@ TEST_F(Win32Native, TasksRunWhileTheInputRequesterIsOpen) {
         ui().inputBox("Reef - Tools", "Bitte Passwort angeben (siehe Forum):", "");
     worker.join();
     EXPECT_EQ(answer, "Passwort1");
+    EXPECT_EQ(okText, L"OK");
+    EXPECT_EQ(cancelText, L"Abbrechen");
     EXPECT_TRUE(ranInsideBox.load());
     EXPECT_TRUE(windowWasDisabled.load());
     EXPECT_TRUE(IsWindowEnabled(hwnd));

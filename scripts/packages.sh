@@ -25,4 +25,4 @@ REEF_BUILD_PACKAGES=(
 # What the desktop program needs to run on Linux.
 REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
-REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps)
+REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata)

@@ -256,6 +256,26 @@ TEST_F(Win32Native, TabLeavesTheReadOnlyTextArea) {
     EXPECT_EQ(ui().text(area), "keine Daten vorhanden");
 }
 
+TEST_F(Win32Native, ClickOnADropDownFocusesItWithoutChoosing) {
+    const WindowId window = ui().openWindow("Reef - Tools: Test", 445, 242);
+    const ControlId edit = ui().createEdit(window, Rect{70, 25, 100, 17}, "", {});
+    const ControlId drop = ui().createDropDown(window, Rect{70, 110, 100, 20}, 80);
+    for (const char* item : {"n/a", "Verteidigen", "Angreifen"}) {
+        ui().addDropDownItem(drop, item);
+    }
+    ui().setDropDownSelection(drop, 1);
+    driver().focus(edit);
+    drain();
+    driver().click(drop);
+    const std::vector<Event> events = drain();
+    EXPECT_EQ(ui().focusedControl(), drop);
+    EXPECT_EQ(ui().dropDownSelection(drop), 1);
+    for (const Event& event : events) {
+        EXPECT_FALSE(event.control == drop && event.controlType == ControlEventType::Activated);
+    }
+    EXPECT_EQ(GetCapture(), nullptr); // the list is closed again and holds no mouse capture
+}
+
 TEST_F(Win32Native, PopupMenuClosesAfterTheChoice) {
     const WindowId owner = ui().openWindow("Reef - Tools", 200, 210);
     const MenuId menu = ui().createPopupMenu(

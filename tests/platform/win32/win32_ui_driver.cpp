@@ -205,6 +205,16 @@ void Win32UiDriver::click(ControlId control) {
     if (hwnd == nullptr) {
         return;
     }
+    if (className(hwnd) == WC_COMBOBOXW) {
+        // A click opens the list and a second one closes it again without choosing: the box
+        // takes the focus and nothing else happens.
+        SetFocus(hwnd);
+        SendMessageW(hwnd, CB_SHOWDROPDOWN, TRUE, 0);
+        settle();
+        SendMessageW(hwnd, CB_SHOWDROPDOWN, FALSE, 0);
+        settle();
+        return;
+    }
     RECT client{};
     GetClientRect(hwnd, &client);
     postClick(hwnd, POINT{client.right / 2, client.bottom / 2});

@@ -3,9 +3,7 @@
 
 namespace reef::app {
 
-inline constexpr const char* kErrorCaption = "Error: Reef - Tools";
 inline constexpr const char* kQuestionCaption = "Reef - Tools";
-inline constexpr const char* kWindowFailedMessage = "Fenster konnte nicht geöffnet werden!";
 inline constexpr const char* kProxyLoadFailedMessage = "Konnte Daten für Proxy nicht laden!";
 inline constexpr const char* kSocketsFailedMessage =
     "Konnte Netzwerkbefehle nicht initialisieren!\nFeature ''Flottenlisten'' deaktiviert";

@@ -7,17 +7,12 @@
 #include "app/messages.h"
 #include "fleetlists/catalogue.h"
 #include "platform/connection.h"
+#include "platform/error_message.h"
 #include "server/proxy_settings.h"
 
 namespace reef::app {
 
-namespace {
-
-void showError(platform::Platform& ui, const char* text) {
-    ui.messageBox(kErrorCaption, text, platform::MessageBoxKind::Error);
-}
-
-} // namespace
+namespace {} // namespace
 
 StartupServices defaultStartupServices() {
     StartupServices services;
@@ -34,11 +29,11 @@ bool startProgram(platform::Platform& ui, AppState& state, const std::string& co
     state.tables = fleetlists::buildFleetListTables();
 
     if (proxySwitchGiven(commandLine) && !services.loadProxySettings(state)) {
-        showError(ui, kProxyLoadFailedMessage);
+        platform::showError(ui, kProxyLoadFailedMessage);
     }
 
     if (!openMainWindow(ui, state.main)) {
-        showError(ui, kWindowFailedMessage);
+        platform::showError(ui, platform::kWindowFailedMessage);
         failureExit(ui, state);
         return false;
     }
@@ -50,7 +45,7 @@ bool startProgram(platform::Platform& ui, AppState& state, const std::string& co
     if (!services.startSockets()) {
         ui.setEnabled(state.main.enemyListButton, false);
         ui.setEnabled(state.main.alliedListButton, false);
-        showError(ui, kSocketsFailedMessage);
+        platform::showError(ui, kSocketsFailedMessage);
     }
     return true;
 }

@@ -1,7 +1,7 @@
 #include "calc/attack_limit_window.h"
 
 #include "calc/attack_limits.h"
-#include "calc/calc_messages.h"
+#include "platform/error_message.h"
 #include "text/integer_text.h"
 
 namespace reef::calc {
@@ -61,7 +61,7 @@ platform::WindowId openAttackLimitWindow(platform::Platform& ui, AttackLimitWind
         state.upperField = state.pointsField = state.lowerField = {};
     }
     if (!state.window) {
-        ui.messageBox(kErrorCaption, kWindowFailedMessage, platform::MessageBoxKind::Error);
+        platform::showError(ui, platform::kWindowFailedMessage);
     }
     return state.window;
 }

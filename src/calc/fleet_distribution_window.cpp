@@ -1,8 +1,8 @@
 #include "calc/fleet_distribution_window.h"
 
-#include "calc/calc_messages.h"
 #include "calc/fleet_file.h"
 #include "calc/fleet_scaling.h"
+#include "platform/error_message.h"
 
 #include <optional>
 
@@ -136,7 +136,7 @@ platform::WindowId openFleetDistributionWindow(platform::Platform& ui,
         state = FleetDistributionWindow{};
     }
     if (!state.window) {
-        ui.messageBox(kErrorCaption, kWindowFailedMessage, platform::MessageBoxKind::Error);
+        platform::showError(ui, platform::kWindowFailedMessage);
     }
     return state.window;
 }

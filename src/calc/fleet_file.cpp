@@ -1,6 +1,6 @@
 #include "calc/fleet_file.h"
 
-#include "calc/calc_messages.h"
+#include "platform/error_message.h"
 #include "platform/files.h"
 #include "text/integer_text.h"
 
@@ -14,8 +14,7 @@ namespace {
 
 void showFileError(platform::Platform& ui, const std::string& fileName, const char* what) {
     // The two apostrophes on each side of the name are part of the message.
-    ui.messageBox(kErrorCaption, "Konnte Datei ''" + fileName + "'' " + what,
-                  platform::MessageBoxKind::Error);
+    platform::showError(ui, "Konnte Datei ''" + fileName + "'' " + what);
 }
 
 // The file as loading sees it: opened for reading and writing, created empty when missing.

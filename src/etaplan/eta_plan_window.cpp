@@ -2,6 +2,7 @@
 
 #include "etaplan/eta_plan_settings.h"
 #include "etaplan/eta_plan_text.h"
+#include "platform/error_message.h"
 
 #include <array>
 
@@ -13,8 +14,6 @@ using platform::ControlId;
 using platform::Rect;
 
 constexpr const char* kTitle = "Reef - Tools: ETA-Plan";
-constexpr const char* kErrorCaption = "Error: Reef - Tools";
-constexpr const char* kWindowFailedText = "Fenster konnte nicht geöffnet werden!";
 constexpr const char* kSaveFailedText = "Konnte Einstellungen nicht speichern!";
 constexpr const char* kNoPlanText = "keine Daten vorhanden";
 constexpr const char* kInitialAttackTime = "02:00";
@@ -56,10 +55,6 @@ constexpr std::array<FieldRow, kRowCount> kRows = {{
     {"Channel:", "", &EtaPlanWindow::channelField},
     {"Angriffszeit:", kInitialAttackTime, &EtaPlanWindow::attackTimeField},
 }};
-
-void showError(platform::Platform& ui, const char* text) {
-    ui.messageBox(kErrorCaption, text, platform::MessageBoxKind::Error);
-}
 
 // Creates the controls in the order of the rows; false as soon as one cannot be created.
 bool createControls(platform::Platform& ui, EtaPlanWindow& state) {
@@ -123,7 +118,7 @@ void createPlan(platform::Platform& ui, const EtaPlanWindow& state) {
 
 void saveSettings(platform::Platform& ui, const EtaPlanWindow& state) {
     if (!saveEtaPlanSettings(readFields(ui, state))) {
-        showError(ui, kSaveFailedText);
+        platform::showError(ui, kSaveFailedText);
     }
 }
 
@@ -141,7 +136,7 @@ platform::WindowId openEtaPlanWindow(platform::Platform& ui, EtaPlanWindow& stat
         state = {};
     }
     if (!state.window) {
-        showError(ui, kWindowFailedText);
+        platform::showError(ui, platform::kWindowFailedMessage);
         return {};
     }
     loadSettingsInto(ui, state);

@@ -418,5 +418,57 @@ TEST_F(Win32Native, EditorGetsTheFileNameAsOneArgument) {
     std::remove("editor_probe.log");
 }
 
+namespace {
+
+struct FoundWindow {
+    std::wstring titleStart;
+    HWND hwnd = nullptr;
+};
+
+BOOL CALLBACK findByTitleStart(HWND hwnd, LPARAM data) {
+    auto* found = reinterpret_cast<FoundWindow*>(data);
+    wchar_t title[256] = {};
+    GetWindowTextW(hwnd, title, 256);
+    if (IsWindowVisible(hwnd) && std::wstring(title).rfind(found->titleStart, 0) == 0) {
+        found->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+TEST(Win32Editor, WithoutTheEditorTheShellOpensTheFile) {
+    // No editor program: the shell's "open" action for the file takes over (under Wine and
+    // on a plain Windows that is the system's text editor, which is closed again here).
+    Win32Options options;
+    options.editorProgram = L"reef_no_such_editor.exe";
+    Win32Platform ui(options);
+    const std::string file = "shell_fallback_probe.txt";
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << "Hilfe\r\n";
+    }
+    ui.openInTextEditor(file);
+    EXPECT_EQ(ui.editorLaunches(), (std::vector<std::string>{file}));
+    FoundWindow found{L"shell_fallback_probe", nullptr};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (found.hwnd == nullptr && std::chrono::steady_clock::now() < deadline) {
+        ui.waitEvent(50);
+        EnumWindows(findByTitleStart, reinterpret_cast<LPARAM>(&found));
+    }
+    EXPECT_NE(found.hwnd, nullptr) << "no window shows the file";
+    if (found.hwnd != nullptr) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(found.hwnd, &process);
+        PostMessageW(found.hwnd, WM_CLOSE, 0, 0);
+        if (HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process)) {
+            WaitForSingleObject(handle, 10000);
+            CloseHandle(handle);
+        }
+    }
+    std::remove(file.c_str());
+}
+
 } // namespace
 } // namespace reef::platform::win32

@@ -180,3 +180,26 @@ TEST_F(MainWindowTest, EventsOfUnknownWindowsAreDropped) {
 
 } // namespace
 } // namespace reef::app::testing
+
+namespace reef::app::testing {
+namespace {
+
+TEST_F(AppTest, WithoutATrayIconTheMainWindowMinimisesNormallyAndNothingIsReported) {
+    ui.setTrayAvailable(false);
+    ASSERT_TRUE(start());
+    EXPECT_FALSE(state.trayIcon);
+    EXPECT_FALSE(user.hasTrayIcon());
+    EXPECT_TRUE(user.shownMessageBoxes().empty());
+
+    const platform::WindowId window = state.main.window;
+    user.minimize(window);
+    user.queueMessageBoxAnswer(platform::MessageBoxAnswer::No);
+    user.requestClose(window); // a later event of the main window
+    handleEvents();
+    ASSERT_EQ(user.shownMessageBoxes().size(), 1u) << "the event reached the main window";
+    EXPECT_TRUE(ui.isMinimized(window));
+    EXPECT_TRUE(ui.isVisible(window)) << "stays in the task bar";
+}
+
+} // namespace
+} // namespace reef::app::testing

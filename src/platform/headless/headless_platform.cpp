@@ -737,7 +737,7 @@ bool HeadlessPlatform::setClipboardText(const std::string& text) {
 
 bool HeadlessPlatform::addTrayIcon(WindowId owner, const std::string& tooltip) {
     requireUiThread("addTrayIcon");
-    if (!findWindowData(owner)) {
+    if (!trayAvailable_ || !findWindowData(owner)) {
         return false;
     }
     trayIcon_ = true;

@@ -158,6 +158,8 @@ class HeadlessPlatform final : public Platform {
     void failNextWindowOpens(int count) { windowOpenFailures_ = count; }
     // While unavailable, setClipboardText fails and leaves the clipboard as it was.
     void setClipboardAvailable(bool available) { clipboardAvailable_ = available; }
+    // While unavailable (no notification area), addTrayIcon fails.
+    void setTrayAvailable(bool available) { trayAvailable_ = available; }
 
     // Open windows in opening order; the first open window with this title, or empty.
     std::vector<WindowId> openWindows() const;
@@ -251,6 +253,7 @@ class HeadlessPlatform final : public Platform {
     // What the user sees outside the windows
     std::string clipboard_;
     bool clipboardAvailable_ = true;
+    bool trayAvailable_ = true;
     std::vector<std::string> editorFiles_;
     bool trayIcon_ = false;
     WindowId trayOwner_;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -468,6 +469,23 @@ TEST(Win32Editor, WithoutTheEditorTheShellOpensTheFile) {
         }
     }
     std::remove(file.c_str());
+}
+
+TEST(Win32Clock, LocalNowIsTheLocalCalendarTimeWithoutZoneShift) {
+    // Read independently through the C runtime: the local broken-down time, taken as if it
+    // were UTC.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ASSERT_EQ(localtime_s(&local, &now), 0);
+    const std::int64_t expected = _mkgmtime(&local);
+    EXPECT_NEAR(static_cast<double>(systemClock().localNow()), static_cast<double>(expected), 2.0);
+}
+
+TEST(Win32Clock, SleepLetsTheTickCountAdvance) {
+    Clock& clock = systemClock();
+    const std::int64_t before = clock.tickCountMs();
+    clock.sleepMs(50); // longer than the tick counter's own step of about 16 ms
+    EXPECT_GT(clock.tickCountMs(), before);
 }
 
 } // namespace

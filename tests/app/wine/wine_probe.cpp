@@ -223,10 +223,8 @@ int layout(const std::string& dir) {
     check((style & WS_CAPTION) == WS_CAPTION && (style & WS_SYSMENU) && (style & WS_MINIMIZEBOX),
           "title bar, system menu and minimise box");
     check(!(style & WS_MAXIMIZEBOX) && !(style & WS_THICKFRAME), "no maximise box, fixed size");
-    check(SendMessageW(main, WM_GETICON, ICON_BIG, 0) != 0 ||
-              SendMessageW(main, WM_GETICON, ICON_SMALL, 0) != 0 ||
-              GetClassLongPtrW(main, GCLP_HICON) != 0 || GetClassLongPtrW(main, GCLP_HICONSM) != 0,
-          "window carries an icon");
+    // The icon is checked inside the process by the backend's own tests: Wine answers
+    // WM_GETICON from another process with nothing.
 
     struct Expected {
         const char* text;
@@ -290,7 +288,6 @@ BOOL CALLBACK listTopLevel(HWND hwnd, LPARAM) {
 
 int tooltip(const std::string& dir) {
     (void)dir;
-    // Wine shows the notification area as a small window of its own; the icon is its first.
     // Without a system tray on the X side, Wine shows the icons in a small window of its own.
     HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
     if (!tray) {

@@ -43,6 +43,8 @@ class Connection {
     void close();
 
   private:
+    // INVALID_SOCKET on Windows and -1 elsewhere are the same value here.
+    static constexpr std::intptr_t kNoSocket = -1;
     std::intptr_t socket_;
 };
 

@@ -16,8 +16,6 @@ namespace reef::platform {
 
 namespace {
 
-constexpr std::intptr_t kNoSocket = -1;
-
 // The IPv4 address to connect to: a dotted literal as it stands, otherwise the first IPv4
 // address the name lookup gives.
 bool resolveIPv4(const std::string& host, in_addr& address) {
@@ -69,25 +67,6 @@ bool startSockets() {
 
 void stopSockets() {}
 
-Connection::Connection() : socket_(kNoSocket) {}
-
-Connection::~Connection() {
-    close();
-}
-
-Connection::Connection(Connection&& other) noexcept : socket_(other.socket_) {
-    other.socket_ = kNoSocket;
-}
-
-Connection& Connection::operator=(Connection&& other) noexcept {
-    if (this != &other) {
-        close();
-        socket_ = other.socket_;
-        other.socket_ = kNoSocket;
-    }
-    return *this;
-}
-
 bool Connection::open(const std::string& host, std::uint16_t port) {
     close();
     sockaddr_in target{};
@@ -110,10 +89,6 @@ bool Connection::open(const std::string& host, std::uint16_t port) {
     }
     socket_ = fd;
     return true;
-}
-
-bool Connection::isOpen() const {
-    return socket_ != kNoSocket;
 }
 
 bool Connection::send(const void* data, std::size_t size) {

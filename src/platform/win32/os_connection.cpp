@@ -9,8 +9,6 @@ namespace reef::platform {
 
 namespace {
 
-constexpr std::intptr_t kNoSocket = static_cast<std::intptr_t>(INVALID_SOCKET);
-
 SOCKET asSocket(std::intptr_t value) {
     return static_cast<SOCKET>(value);
 }
@@ -53,25 +51,6 @@ void stopSockets() {
     WSACleanup();
 }
 
-Connection::Connection() : socket_(kNoSocket) {}
-
-Connection::~Connection() {
-    close();
-}
-
-Connection::Connection(Connection&& other) noexcept : socket_(other.socket_) {
-    other.socket_ = kNoSocket;
-}
-
-Connection& Connection::operator=(Connection&& other) noexcept {
-    if (this != &other) {
-        close();
-        socket_ = other.socket_;
-        other.socket_ = kNoSocket;
-    }
-    return *this;
-}
-
 bool Connection::open(const std::string& host, std::uint16_t port) {
     close();
     in_addr address{};
@@ -92,10 +71,6 @@ bool Connection::open(const std::string& host, std::uint16_t port) {
     }
     socket_ = static_cast<std::intptr_t>(s);
     return true;
-}
-
-bool Connection::isOpen() const {
-    return socket_ != kNoSocket;
 }
 
 bool Connection::send(const void* data, std::size_t size) {

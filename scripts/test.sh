@@ -89,6 +89,9 @@ if build windows; then
     # No window manager runs on the private display: let Wine draw the window frames itself
     # instead of waiting for a manager at every window it opens.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    # A fresh prefix may lack the ".txt" association every Windows has; the editor fallback
+    # (the shell's "open" action) is tested against it.
+    wine reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f >/dev/null 2>&1
     wineserver -w
     # One Wine session at a time: the tests share the prefix and the display.
     ctest --test-dir build/windows --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'

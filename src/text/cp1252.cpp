@@ -113,7 +113,10 @@ std::string utf8ToCp1252(std::string_view text) {
             ++i;
             continue;
         }
-        out.push_back(fromUnicode(cp));
+        // An overlong form is malformed: decoded, "\xC0\x80" would smuggle a NUL (and others
+        // a line break) past every check made on the UTF-8 bytes.
+        constexpr char32_t kShortestForm[] = {0, 0, 0x80, 0x800, 0x10000};
+        out.push_back(cp < kShortestForm[length] ? '?' : fromUnicode(cp));
         i += static_cast<std::size_t>(length);
     }
     return out;

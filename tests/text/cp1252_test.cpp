@@ -38,3 +38,14 @@ TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_EQ(utf8ToCp1252("\xC3"), "?") << "cut-off sequence";
     EXPECT_EQ(utf8ToCp1252("\xFF"), "?");
 }
+
+TEST(Cp1252, OverlongUtf8FormsAreMalformed) {
+    const std::string overlongZero = "a\xC0\x80"
+                                     "b";
+    EXPECT_EQ(utf8ToCp1252(overlongZero), "a?b") << "no NUL from an overlong zero";
+    EXPECT_EQ(utf8ToCp1252("\xC0\x8D\xC0\x8A"), "??") << "no line break from overlong CR LF";
+    EXPECT_EQ(utf8ToCp1252("\xE0\x83\xA4"), "?") << "overlong ä";
+    EXPECT_EQ(utf8ToCp1252("\xF0\x80\x81\x81"), "?") << "overlong A";
+    EXPECT_EQ(utf8ToCp1252("\xC2\x81\xC3\xA4\xE2\x82\xAC"), "\x81\xE4\x80")
+        << "the shortest forms stay valid";
+}

@@ -12,8 +12,6 @@
 
 namespace reef::app {
 
-namespace {} // namespace
-
 StartupServices defaultStartupServices() {
     StartupServices services;
     services.loadProxySettings = [](AppState& state) {

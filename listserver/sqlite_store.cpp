@@ -332,8 +332,6 @@ SqliteStore::SqliteStore(const std::string& path, Create create) : path_(path) {
         if (version != schemaVersion())
             first->exec(("PRAGMA user_version = " + std::to_string(schemaVersion())).c_str());
         transaction.commit();
-    } catch (const StorageUnavailable& error) {
-        throw StorageUnavailable(std::string("cannot open database ") + path + ": " + error.what());
     } catch (const std::runtime_error& error) {
         throw StorageUnavailable(std::string("cannot open database ") + path + ": " + error.what());
     }

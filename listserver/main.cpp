@@ -325,7 +325,7 @@ int alliance(const Arguments& args) {
         }
         std::cout << "Added alliance \"" << name << "\".\n";
     } else {
-        if (store.findAlliance(hash) && store.findAlliance(hash)->name != name)
+        if (auto holder = store.findAlliance(hash); holder && holder->name != name)
             throw std::runtime_error("another alliance has this password; every alliance needs "
                                      "its own");
         if (!store.setAlliancePassword(name, hash))

@@ -558,6 +558,9 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
     ASSERT_EQ(
         runListServer({"alliance", "password", "Korallen", "--db", db}, "second-pw\n").exitCode, 0);
     EXPECT_NE(runListServer({"alliance", "password", "Nobody", "--db", db}, "x-pw\n").exitCode, 0);
+    auto taken = runListServer({"alliance", "password", "Korallen", "--db", db}, "haie-pw\n");
+    EXPECT_NE(taken.exitCode, 0) << "the password of another alliance";
+    EXPECT_NE(taken.output.find("another alliance"), std::string::npos) << taken.output;
     {
         ServerProcess server(db, dir.file("server.log"));
         ASSERT_TRUE(server.started()) << server.log();

@@ -198,6 +198,9 @@ void HeadlessPlatform::closeWindow(WindowId window) {
     if (popupShown_ && popupOwner_ == window) {
         popupShown_ = false;
     }
+    if (trayIcon_ && trayOwner_ == window) {
+        removeTrayIcon(); // its clicks could no longer be delivered
+    }
 }
 
 void HeadlessPlatform::bringToFront(WindowId window) {

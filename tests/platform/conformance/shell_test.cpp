@@ -64,6 +64,16 @@ TEST_F(ConformanceShell, RemovedTrayIconRaisesNothing) {
     EXPECT_EQ(countMatching(drainEvents(), eventOfKind(EventKind::Tray, owner)), 0);
 }
 
+TEST_F(ConformanceShell, ClosingTheOwnerRemovesTheTrayIcon) {
+    const WindowId owner = openTestWindow("Reef - Tools");
+    ASSERT_TRUE(platform().addTrayIcon(owner, "Reef - Tools"));
+    platform().closeWindow(owner);
+    EXPECT_FALSE(driver().hasTrayIcon()) << "its clicks would name a window that is gone";
+    drainEvents();
+    driver().clickTray(TrayEventType::LeftClick);
+    EXPECT_EQ(countMatching(drainEvents(), eventOfKind(EventKind::Tray, owner)), 0);
+}
+
 // --- popup menu
 
 TEST_F(ConformanceShell, ChosenPopupItemArrivesAsMenuCommandOfTheOwner) {

@@ -684,18 +684,22 @@ std::vector<Event> HeadlessPlatform::pendingEvents() const {
 
 // --- modal dialogs
 
-MessageBoxAnswer HeadlessPlatform::messageBox(const std::string& caption, const std::string& text,
-                                              MessageBoxKind kind) {
-    requireUiThread("messageBox");
-    messageBoxes_.push_back(ShownMessageBox{caption, text, kind});
-    // The box takes the focus; afterwards its window is active again without a focused
-    // control, as after a real modal box.
+// The box takes the focus and runs posted tasks while it is open; afterwards its window is
+// active again without a focused control, as after a real modal box.
+void HeadlessPlatform::runModal() {
     const WindowId previous = activeWindow_;
     activate(WindowId{});
     runPendingTasks();
     if (!activeWindow_ && findWindowData(previous)) {
         activeWindow_ = previous;
     }
+}
+
+MessageBoxAnswer HeadlessPlatform::messageBox(const std::string& caption, const std::string& text,
+                                              MessageBoxKind kind) {
+    requireUiThread("messageBox");
+    messageBoxes_.push_back(ShownMessageBox{caption, text, kind});
+    runModal();
     std::optional<MessageBoxAnswer> queued;
     if (!messageBoxAnswers_.empty()) {
         queued = messageBoxAnswers_.front();
@@ -711,14 +715,7 @@ std::string HeadlessPlatform::inputBox(const std::string& caption, const std::st
                                        const std::string& defaultText) {
     requireUiThread("inputBox");
     inputBoxes_.push_back(ShownInputBox{caption, prompt, defaultText});
-    // The box takes the focus; afterwards its window is active again without a focused
-    // control, as after a real modal box.
-    const WindowId previous = activeWindow_;
-    activate(WindowId{});
-    runPendingTasks();
-    if (!activeWindow_ && findWindowData(previous)) {
-        activeWindow_ = previous;
-    }
+    runModal();
     if (inputBoxAnswers_.empty()) {
         return {};
     }

@@ -228,6 +228,7 @@ class HeadlessPlatform final : public Platform {
     void moveFocus(ControlId to);
     void dropFocusIfIn(WindowId window);
     void activate(WindowId window);
+    void runModal();
     void queueEvent(const Event& event);
     void queueControlEvent(ControlId control, ControlEventType type);
     // Takes one posted task, or nothing.

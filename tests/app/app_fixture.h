@@ -5,37 +5,13 @@
 #include "app/event_loop.h"
 #include "app/startup.h"
 #include "platform/headless/headless_platform.h"
+#include "settings/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 
 namespace reef::app::testing {
-
-// Runs each test in a fresh working directory, as the program writes files into it.
-class TempWorkingDirectory {
-  public:
-    TempWorkingDirectory() : previous_(std::filesystem::current_path()) {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("reef-app-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
-                std::to_string(::getpid()));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        std::filesystem::current_path(dir_);
-    }
-    ~TempWorkingDirectory() {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(dir_);
-    }
-
-  private:
-    std::filesystem::path previous_;
-    std::filesystem::path dir_;
-};
 
 class AppTest : public ::testing::Test {
   protected:

@@ -158,7 +158,7 @@ TEST_F(MainWindowTest, MinimisedWindowHidesAtItsNextEventWhenATrayIconExists) {
 }
 
 TEST_F(MainWindowTest, HelpButtonAndMenuItemWriteTheReadmeAndOpenIt) {
-    TempWorkingDirectory cwd;
+    reef::testing::ScopedTempDir cwd;
     clickAndHandle(state.main.helpButton);
     ASSERT_EQ(user.filesOpenedInEditor().size(), 1u);
     EXPECT_EQ(user.filesOpenedInEditor()[0], "Readme.txt");

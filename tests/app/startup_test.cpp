@@ -82,7 +82,7 @@ namespace reef::app::testing {
 namespace {
 
 TEST(DefaultStartup, ProxySwitchReadsProxyDatIntoTheState) {
-    TempWorkingDirectory cwd;
+    reef::testing::ScopedTempDir cwd;
     {
         std::ofstream("Proxy.dat", std::ios::binary)
             << "IP = 10.0.0.7\r\nPort = 1080\r\nTyp = 2\r\n";
@@ -101,7 +101,7 @@ TEST(DefaultStartup, ProxySwitchReadsProxyDatIntoTheState) {
 }
 
 TEST(DefaultStartup, MissingProxyDatIsReportedAndConnectionsStayDirect) {
-    TempWorkingDirectory cwd;
+    reef::testing::ScopedTempDir cwd;
     platform::headless::HeadlessPlatform ui;
     platform::headless::HeadlessDriver user(ui);
     AppState state;

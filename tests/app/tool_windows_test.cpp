@@ -22,7 +22,7 @@ const Tool kTools[] = {
 
 class ToolWindowsTest : public AppTest, public ::testing::WithParamInterface<Tool> {
   protected:
-    TempWorkingDirectory cwd; // the fleet distribution window creates its files
+    reef::testing::ScopedTempDir cwd; // the fleet distribution window creates its files
     void SetUp() override { ASSERT_TRUE(start()); }
 };
 
@@ -93,7 +93,7 @@ TEST_F(AppTest, AttackLimitWindowThatCannotBeOpenedEndsTheProgram) {
 }
 
 TEST_F(AppTest, ExitClosesTheOpenToolWindows) {
-    TempWorkingDirectory cwd;
+    reef::testing::ScopedTempDir cwd;
     ASSERT_TRUE(start());
     clickAndHandle(state.main.etaPlanButton);
     clickAndHandle(state.main.attackLimitButton);

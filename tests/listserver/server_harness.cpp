@@ -122,7 +122,8 @@ ServerProcess::ServerProcess(const std::string& db, const std::string& logFile,
     for (int attempt = 0; attempt < 3000; ++attempt) {
         std::string text = log().substr(alreadyThere);
         std::size_t at = text.find("listening on 127.0.0.1:");
-        if (at != std::string::npos) {
+        // Only a whole line: the port may not have been written yet.
+        if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
             port_ = static_cast<std::uint16_t>(
                 std::atoi(text.c_str() + at + std::strlen("listening on 127.0.0.1:")));
             return;

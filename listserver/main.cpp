@@ -201,6 +201,13 @@ ServerKey openKey(ListStore& store, const std::string& db) {
     return key;
 }
 
+// One line on standard error in a single write: the request lines of the worker threads
+// cannot land inside it, and whoever reads the log never sees half of it.
+void announce(const std::string& text) {
+    std::string line = "reef-listserver: " + text + "\n";
+    (void)!::write(STDERR_FILENO, line.data(), line.size());
+}
+
 std::string randomPassword() {
     const char letters[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
     std::string password;
@@ -257,31 +264,27 @@ int serve(const Arguments& args) {
     std::uint16_t port = 0;
     splitListenAddress(args.listen, host, port);
     std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    std::cerr << "reef-listserver: listening on " << shownHost << ":" << server.port()
-              << " (database " << args.db << ", time zone "
-              << (args.timezone ? *args.timezone : std::string("of the machine"))
-              << ", entries expire after " << args.expiryHours << " h)" << std::endl;
+    announce("listening on " + shownHost + ":" + std::to_string(server.port()) + " (database " +
+             args.db + ", time zone " + (args.timezone ? *args.timezone : "of the machine") +
+             ", entries expire after " + std::to_string(args.expiryHours) + " h)");
 
     for (;;) {
         timespec wait{60, 0};
         int signal = sigtimedwait(&stopSignals, nullptr, &wait);
         if (signal == SIGINT || signal == SIGTERM) {
-            std::cerr << "reef-listserver: " << (signal == SIGINT ? "SIGINT" : "SIGTERM")
-                      << ", stopping" << std::endl;
+            announce(std::string(signal == SIGINT ? "SIGINT" : "SIGTERM") + ", stopping");
             break;
         }
         try {
             std::int64_t removed = service.removeExpired();
             if (removed > 0)
-                std::cerr << "reef-listserver: removed " << removed << " expired entries"
-                          << std::endl;
+                announce("removed " + std::to_string(removed) + " expired entries");
         } catch (const std::exception& error) {
-            std::cerr << "reef-listserver: removing expired entries failed: " << error.what()
-                      << std::endl;
+            announce(std::string("removing expired entries failed: ") + error.what());
         }
     }
     server.stop();
-    std::cerr << "reef-listserver: stopped" << std::endl;
+    announce("stopped");
     return 0;
 }
 

@@ -165,8 +165,8 @@ bool ProxyProcess::start(const std::string& program, const std::vector<std::stri
         }
         int status = 0;
         if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
             problem_ = program + " ended at start:\n" + output();
+            // What it forked may live on in its process group.
             stop();
             return false;
         }

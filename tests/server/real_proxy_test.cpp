@@ -11,7 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -201,6 +205,35 @@ TEST(Microsocks, ListServerConnectionThroughTheConfiguredProxy) {
         ListServerAddress{"127.0.0.1", target.port()});
     expectCleanStream(connection);
     EXPECT_EQ(texts, std::vector<std::string>{"Status: Verbindungsaufbau"});
+}
+
+// A proxy that forks into the background and lets its first process end counts as failed to
+// start; whatever it left running in its process group must be stopped with it.
+bool goneOrZombie(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return true;
+    }
+    const std::size_t end = line.rfind(')');
+    return end != std::string::npos && end + 2 < line.size() && line[end + 2] == 'Z';
+}
+
+TEST(ProxyProcessHarness, AProxyThatEndsAtStartLeavesNothingRunning) {
+    const ProxyProcess proxy("sh", {"-c", "sleep 300 & echo $!"});
+    ASSERT_FALSE(proxy.ready());
+    std::istringstream pids(proxy.output());
+    int started = 0;
+    for (pid_t pid = 0; pids >> pid; ++started) {
+        // The signal is delivered while the process is scheduled; wait for that, not for a
+        // given time.
+        bool gone = false;
+        for (int i = 0; i < 500 && !(gone = goneOrZombie(pid)); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(gone) << "process " << pid << " of the failed start still runs";
+    }
+    EXPECT_GT(started, 0) << proxy.output();
 }
 
 } // namespace

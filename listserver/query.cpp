@@ -82,7 +82,10 @@ QueryValues parseQuery(std::string_view query) {
         std::string key = percentDecode(piece.substr(0, eq));
         std::string value =
             eq == std::string_view::npos ? std::string{} : percentDecode(piece.substr(eq + 1));
-        values.insert_or_assign(std::move(key), std::move(value));
+        // The first of a twice-given key wins: the desktop program sends "&" inside values
+        // unescaped, and a value must not be able to redirect a request to another list or
+        // operation through an "Info2=" or "Info3=" of its own, which always comes later.
+        values.try_emplace(std::move(key), std::move(value));
     }
     return values;
 }

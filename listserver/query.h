@@ -22,7 +22,7 @@ struct RequestTarget {
 std::optional<RequestTarget> splitTarget(std::string_view target);
 
 // Keys and values percent-decoded; a piece without "=" is a key with an empty value; a key
-// given twice keeps its last value.
+// given twice keeps its first value.
 using QueryValues = std::map<std::string, std::string, std::less<>>;
 QueryValues parseQuery(std::string_view query);
 

@@ -43,14 +43,21 @@ TEST(SplitTarget, OriginFormAndRefusedForms) {
     EXPECT_FALSE(splitTarget("ftp://host/Reef-Update.php"));
 }
 
-TEST(ParseQuery, SplitsOnAmpersandDecodesAndKeepsTheLastOfATwiceGivenKey) {
+TEST(ParseQuery, SplitsOnAmpersandDecodesAndKeepsTheFirstOfATwiceGivenKey) {
     auto values = parseQuery("Info1=pw&Name=Klaus_Peter&&Flag&Name=%42&E%41sy=1&Empty=");
     EXPECT_EQ(values.at("Info1"), "pw");
-    EXPECT_EQ(values.at("Name"), "B");
+    EXPECT_EQ(values.at("Name"), "Klaus_Peter");
     EXPECT_EQ(values.at("Flag"), "");
     EXPECT_EQ(values.at("EAsy"), "1");
     EXPECT_EQ(values.at("Empty"), "");
     EXPECT_EQ(values.size(), 5u);
+}
+
+TEST(ParseQuery, AValueCannotRedirectTheRequestToAnotherListOrOperation) {
+    auto values =
+        parseQuery("Info1=pw&Info2=Reef_Frend&Info3=New&Name=X&Info2=Reef_Enemy&Info3=Change");
+    EXPECT_EQ(values.at("Info2"), "Reef_Frend");
+    EXPECT_EQ(values.at("Info3"), "New");
 }
 
 TEST(ParseQuery, AnAmpersandInANameSplitsTheValue) {

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -163,12 +164,18 @@ struct HttpServer::State {
 
 namespace {
 
+// The callbacks are called from libmicrohttpd's C code: no exception may pass through them.
+// Whatever escapes (in practice only memory exhaustion) closes that one connection.
 void* onTarget(void* cls, const char* uri, MHD_Connection*) {
     (void)cls;
-    auto* request = new Request;
-    request->target = uri ? uri : "";
-    request->started = monotonicSeconds();
-    return request;
+    try {
+        auto request = std::make_unique<Request>();
+        request->target = uri ? uri : "";
+        request->started = monotonicSeconds();
+        return request.release();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 void onCompleted(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
@@ -196,8 +203,8 @@ MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* val
     return MHD_YES;
 }
 
-MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
-                     const char* version, const char*, size_t* uploadSize, void** context) {
+MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* method,
+                         const char* version, size_t* uploadSize, void** context) {
     auto* state = static_cast<HttpServer::State*>(cls);
     auto* request = static_cast<Request*>(*context);
     if (!request)
@@ -257,6 +264,15 @@ MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const c
                  std::to_string(answer.body.size()) + " B " + took + " - " +
                  printable(answer.note, 300));
     return queued;
+}
+
+MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
+                     const char* version, const char*, size_t* uploadSize, void** context) {
+    try {
+        return answerRequest(cls, connection, method, version, uploadSize, context);
+    } catch (...) {
+        return MHD_NO;
+    }
 }
 
 int bindListenSocket(const HttpOptions& options, std::uint16_t& boundPort) {

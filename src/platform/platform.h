@@ -152,7 +152,8 @@ class Platform {
     virtual Clock& clock() = 0;
 
     // --- threads. postTask may be called from any thread: the task runs on the
-    // user-interface thread, in posting order, inside waitEvent or a modal dialog.
+    // user-interface thread, in posting order, inside waitEvent or a modal dialog. An empty
+    // function is ignored.
     virtual void postTask(std::function<void()> task) = 0;
 
     // From a worker: runs the function on the user-interface thread and waits for its result.

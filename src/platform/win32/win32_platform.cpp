@@ -1187,6 +1187,9 @@ LRESULT Win32Platform::helperProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 // --- tasks
 
 void Win32Platform::postTask(std::function<void()> task) {
+    if (!task) {
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(taskMutex_);
         tasks_.push_back(std::move(task));

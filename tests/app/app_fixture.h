@@ -5,7 +5,7 @@
 #include "app/event_loop.h"
 #include "app/startup.h"
 #include "platform/headless/headless_platform.h"
-#include "settings/scoped_temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "calc/window_harness.h"
 #include "platform/files.h"
-#include "settings/scoped_temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 

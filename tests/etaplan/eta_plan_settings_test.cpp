@@ -1,6 +1,6 @@
 #include "etaplan/eta_plan_settings.h"
 
-#include "settings/scoped_temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include "etaplan/eta_plan_text.h"
 #include "platform/headless/headless_platform.h"
-#include "settings/scoped_temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 

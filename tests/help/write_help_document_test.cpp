@@ -1,7 +1,7 @@
 #include "help/help_documents.h"
 
 #include "platform/headless/headless_platform.h"
-#include "settings/scoped_temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "settings/settings_file.h"
 
-#include "settings/scoped_temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/files.h"
 
-#include "settings/scoped_temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 

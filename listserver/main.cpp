@@ -62,8 +62,8 @@ read as one line from standard input (without echo on a terminal). It may not co
 blanks, control characters, & # %, or characters outside ASCII, as the desktop program
 sends it unescaped inside the request.
 
-Answers: "Error1" wrong password (after 10 wrong passwords from one address, that address
-may try again only once every 6 seconds), "Error2" database unavailable, "Error3" faulty
+Answers: "Error1" wrong password (after 10 wrong passwords from one address, or one IPv6
+/64 network, it may try again only once every 6 seconds), "Error2" database unavailable, "Error3" faulty
 query, "Error10" any other failure; "false" for an entry that was refused.
 )";
 

@@ -17,6 +17,44 @@ std::string systemError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 
+// Writes the key beside its place and links it in only when it is whole and on disk, so that
+// a crash never leaves an empty or cut-off key at `path` (the stored hashes would be lost
+// with it). False when a key file appeared at `path` in the meantime.
+bool publishKeyFile(const std::string& path, const std::string& key) {
+    const std::string temporary = path + ".new." + std::to_string(::getpid());
+    ::unlink(temporary.c_str()); // left by an earlier crash of this very process id
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw std::runtime_error(systemError("cannot create key file", temporary));
+    const bool written =
+        ::write(fd, key.data(), key.size()) == static_cast<ssize_t>(key.size()) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(temporary.c_str());
+        errno = writeError;
+        throw std::runtime_error(systemError("cannot write key file", temporary));
+    }
+    const bool linked = ::link(temporary.c_str(), path.c_str()) == 0;
+    const int linkError = errno;
+    ::unlink(temporary.c_str());
+    if (!linked) {
+        if (linkError == EEXIST)
+            return false;
+        errno = linkError;
+        throw std::runtime_error(systemError("cannot create key file", path));
+    }
+    // The directory entry too must reach the disk before any hash made with the key does.
+    const std::string::size_type slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const int dir = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
 void ensureSodium() {
     if (sodium_init() < 0)
         throw std::runtime_error("libsodium cannot be initialised");
@@ -35,22 +73,16 @@ ServerKey ServerKey::loadOrCreate(const std::string& path, bool mayCreate, bool*
     ServerKey result;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT && mayCreate) {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0)
-            throw std::runtime_error(systemError("cannot create key file", path));
         std::string key(crypto_generichash_KEYBYTES, '\0');
         randombytes_buf(key.data(), key.size());
-        bool written = ::write(fd, key.data(), key.size()) == static_cast<ssize_t>(key.size()) &&
-                       ::fsync(fd) == 0;
-        ::close(fd);
-        if (!written) {
-            ::unlink(path.c_str());
-            throw std::runtime_error(systemError("cannot write key file", path));
+        if (publishKeyFile(path, key)) {
+            if (created)
+                *created = true;
+            result.key_ = std::move(key);
+            return result;
         }
-        if (created)
-            *created = true;
-        result.key_ = std::move(key);
-        return result;
+        // Another process published its key first: use that one.
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     }
     if (fd < 0)
         throw std::runtime_error(systemError("cannot read key file", path));

@@ -44,6 +44,14 @@ bool createControls(platform::Platform& ui, AttackLimitWindow& state) {
     return ok;
 }
 
+// Closes the window and forgets its handles; the last points value stays.
+void closeWindow(platform::Platform& ui, AttackLimitWindow& state) {
+    ui.closeWindow(state.window);
+    AttackLimitWindow closed;
+    closed.points = state.points;
+    state = closed;
+}
+
 void readPoints(platform::Platform& ui, AttackLimitWindow& state) {
     state.points = pointsValue(ui.text(state.pointsField));
 }
@@ -56,9 +64,7 @@ platform::WindowId openAttackLimitWindow(platform::Platform& ui, AttackLimitWind
     state.points = points;
     state.window = ui.openWindow(kTitle, kClientWidth, kClientHeight);
     if (state.window && !createControls(ui, state)) {
-        ui.closeWindow(state.window);
-        state.window = {};
-        state.upperField = state.pointsField = state.lowerField = {};
+        closeWindow(ui, state);
     }
     if (!state.window) {
         platform::showError(ui, platform::kWindowFailedMessage);
@@ -72,9 +78,7 @@ void handleAttackLimitEvent(platform::Platform& ui, AttackLimitWindow& state,
         return;
     }
     if (event.kind == platform::EventKind::CloseRequest) {
-        ui.closeWindow(state.window);
-        state.window = {};
-        state.upperField = state.pointsField = state.lowerField = {};
+        closeWindow(ui, state);
         return;
     }
     if (event.kind != platform::EventKind::Control || event.control != state.pointsField) {

@@ -6,10 +6,7 @@
 #include "calc/attack_limit_window.h"
 #include "calc/fleet_distribution_window.h"
 #include "etaplan/eta_plan_window.h"
-#include "fleetlists/catalogue.h"
-#include "fleetlists/column_widths.h"
-#include "fleetlists/fleet_entry.h"
-#include "fleetlists/list_window_state.h"
+#include "fleetlists/fleet_lists.h"
 #include "platform/handles.h"
 #include "server/proxy_settings.h"
 
@@ -39,11 +36,7 @@ struct AppState {
     calc::FleetDistributionWindow fleetDistribution;
     calc::AttackLimitWindow attackLimit;
 
-    // Indexed by fleetlists::FleetListKind.
-    std::array<fleetlists::ListWindowState, fleetlists::kFleetListKindCount> lists;
-    std::string listPassword; // shared by both lists; empty until known
-    fleetlists::ColumnWidths columnWidths = fleetlists::kDefaultColumnWidths;
-    fleetlists::FleetListTables tables;
+    fleetlists::FleetLists fleet;
 
     // Empty (direct connections) unless the program was started with "Proxy".
     server::ProxySettings proxy;
@@ -52,9 +45,7 @@ struct AppState {
     bool exiting = false;
     int exitCode = 0;
 
-    fleetlists::ListWindowState& list(fleetlists::FleetListKind kind) {
-        return lists[static_cast<std::size_t>(fleetlists::indexOf(kind))];
-    }
+    fleetlists::ListWindowState& list(fleetlists::FleetListKind kind) { return fleet.list(kind); }
 };
 
 } // namespace reef::app

@@ -20,8 +20,8 @@ void saveListOnExit(platform::Platform& ui, AppState& state, fleetlists::FleetLi
     fleetlists::ListWindowState& list = state.list(kind);
     fleetlists::ListCacheData data;
     data.interval = list.interval;
-    data.password = state.listPassword;
-    data.widths = fleetlists::readColumnWidths(ui, list.listView, kind, state.columnWidths);
+    data.password = state.fleet.password;
+    data.widths = fleetlists::readColumnWidths(ui, list.listView, kind, state.fleet.columnWidths);
     data.rows = list.rows;
     fleetlists::saveListCache(kind, fleetlists::listCacheFileName(kind), data);
 }
@@ -36,7 +36,7 @@ void releaseEverything(platform::Platform& ui, AppState& state) {
         ui.destroyPopupMenu(state.trayMenu);
         state.trayMenu = {};
     }
-    for (fleetlists::ListWindowState& list : state.lists) {
+    for (fleetlists::ListWindowState& list : state.fleet.lists) {
         closeIfOpen(ui, list.dialog);
         closeIfOpen(ui, list.window);
     }

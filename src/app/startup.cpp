@@ -24,7 +24,7 @@ StartupServices defaultStartupServices() {
 bool startProgram(platform::Platform& ui, AppState& state, const std::string& commandLine,
                   const StartupServices& services) {
     state = AppState{};
-    state.tables = fleetlists::buildFleetListTables();
+    state.fleet.tables = fleetlists::buildFleetListTables();
 
     if (proxySwitchGiven(commandLine) && !services.loadProxySettings(state)) {
         platform::showError(ui, kProxyLoadFailedMessage);

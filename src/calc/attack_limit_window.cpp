@@ -1,7 +1,7 @@
 #include "calc/attack_limit_window.h"
 
 #include "calc/attack_limits.h"
-#include "platform/error_message.h"
+#include "platform/tool_window.h"
 #include "text/integer_text.h"
 
 namespace reef::calc {
@@ -44,12 +44,15 @@ bool createControls(platform::Platform& ui, AttackLimitWindow& state) {
     return ok;
 }
 
+AttackLimitWindow closedWindow(std::int64_t points) {
+    AttackLimitWindow closed;
+    closed.points = points;
+    return closed;
+}
+
 // Closes the window and forgets its handles; the last points value stays.
 void closeWindow(platform::Platform& ui, AttackLimitWindow& state) {
-    ui.closeWindow(state.window);
-    AttackLimitWindow closed;
-    closed.points = state.points;
-    state = closed;
+    platform::closeToolWindow(ui, state, closedWindow(state.points));
 }
 
 void readPoints(platform::Platform& ui, AttackLimitWindow& state) {
@@ -62,12 +65,13 @@ platform::WindowId openAttackLimitWindow(platform::Platform& ui, AttackLimitWind
     const std::int64_t points = state.points;
     state = AttackLimitWindow{};
     state.points = points;
-    state.window = ui.openWindow(kTitle, kClientWidth, kClientHeight);
-    if (state.window && !createControls(ui, state)) {
-        closeWindow(ui, state);
-    }
+    state.window = platform::openToolWindow(ui, kTitle, kClientWidth, kClientHeight,
+                                            [&](platform::WindowId window) {
+                                                state.window = window;
+                                                return createControls(ui, state);
+                                            });
     if (!state.window) {
-        platform::showError(ui, platform::kWindowFailedMessage);
+        state = closedWindow(points);
     }
     return state.window;
 }

@@ -2,7 +2,7 @@
 
 #include "calc/fleet_file.h"
 #include "calc/fleet_scaling.h"
-#include "platform/error_message.h"
+#include "platform/tool_window.h"
 
 #include <optional>
 
@@ -129,14 +129,13 @@ bool createControls(platform::Platform& ui, FleetDistributionWindow& state) {
 platform::WindowId openFleetDistributionWindow(platform::Platform& ui,
                                                FleetDistributionWindow& state) {
     state = FleetDistributionWindow{};
-    state.window = ui.openWindow(kTitle, kClientWidth, kClientHeight);
-    if (state.window && !createControls(ui, state)) {
-        // A window without all its fields would take input it cannot handle.
-        ui.closeWindow(state.window);
-        state = FleetDistributionWindow{};
-    }
+    state.window = platform::openToolWindow(ui, kTitle, kClientWidth, kClientHeight,
+                                            [&](platform::WindowId window) {
+                                                state.window = window;
+                                                return createControls(ui, state);
+                                            });
     if (!state.window) {
-        platform::showError(ui, platform::kWindowFailedMessage);
+        state = FleetDistributionWindow{};
     }
     return state.window;
 }
@@ -147,8 +146,7 @@ void handleFleetDistributionEvent(platform::Platform& ui, FleetDistributionWindo
         return;
     }
     if (event.kind == platform::EventKind::CloseRequest) {
-        ui.closeWindow(state.window);
-        state = FleetDistributionWindow{};
+        platform::closeToolWindow(ui, state);
         return;
     }
     if (event.kind != platform::EventKind::Control) {

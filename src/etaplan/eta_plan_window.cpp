@@ -3,6 +3,7 @@
 #include "etaplan/eta_plan_settings.h"
 #include "etaplan/eta_plan_text.h"
 #include "platform/error_message.h"
+#include "platform/tool_window.h"
 
 #include <array>
 
@@ -130,13 +131,13 @@ platform::WindowId openEtaPlanWindow(platform::Platform& ui, EtaPlanWindow& stat
         return state.window;
     }
     state = {};
-    state.window = ui.openWindow(kTitle, kWidth, kHeight);
-    if (state.window && !createControls(ui, state)) {
-        ui.closeWindow(state.window);
-        state = {};
-    }
+    state.window =
+        platform::openToolWindow(ui, kTitle, kWidth, kHeight, [&](platform::WindowId window) {
+            state.window = window;
+            return createControls(ui, state);
+        });
     if (!state.window) {
-        platform::showError(ui, platform::kWindowFailedMessage);
+        state = {};
         return {};
     }
     loadSettingsInto(ui, state);
@@ -149,8 +150,7 @@ void handleEtaPlanEvent(platform::Platform& ui, EtaPlanWindow& state,
         return;
     }
     if (event.kind == platform::EventKind::CloseRequest) {
-        ui.closeWindow(state.window);
-        state = {};
+        platform::closeToolWindow(ui, state);
         return;
     }
     if (event.kind != platform::EventKind::Control) {

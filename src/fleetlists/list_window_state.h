@@ -2,13 +2,19 @@
 // What each list keeps between its window, its entry dialog and its workers. The rows outlive
 // the window: closing it keeps them for the next opening.
 
+#include "fleetlists/entry_submission.h"
 #include "fleetlists/fleet_entry.h"
 #include "platform/handles.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 namespace reef::fleetlists {
+
+// The control slots of an entry dialog (see EntrySlot); empty while the dialog is closed.
+inline constexpr int kEntryDialogSlotCount = 19;
+using EntryDialogFields = std::array<platform::ControlId, kEntryDialogSlotCount>;
 
 struct ListWindowState {
     platform::WindowId window; // empty while closed
@@ -20,15 +26,25 @@ struct ListWindowState {
     platform::ControlId changeButton;
     platform::ControlId refreshButton;
 
-    std::vector<FleetEntry> rows;    // in display order
-    std::int32_t interval = 0;       // auto-update, minutes; 0: off
+    std::vector<FleetEntry> rows;    // in display order; owned by the user-interface thread
+    std::int32_t interval = 0;       // auto-update, minutes; 0 or below: off
     std::int64_t lastUpdateTick = 0; // tick count (ms) at the end of the last download
     std::int64_t tickMark = 0;       // start of the 20-minute slot last shown (seconds)
     int downloadRetries = 0;
 
+    // Every opening of the window gets a new number. A worker carries the number of the
+    // opening it was started for; what it hands back for an older one is dropped.
+    std::uint64_t generation = 0;
+    // A download or submission worker of this list runs. It stays set across a close and
+    // reopen until that worker has ended, so that a list never has two workers.
+    bool workerBusy = false;
+
     platform::WindowId dialog; // the open entry dialog, empty while none
-    int dialogMode = 0;        // 0: new entry, 1: change entry
-    FleetEntry editCopy;       // the entry a change dialog edits
+    // Every opening of an entry dialog gets a new number, as the window does.
+    std::uint64_t dialogGeneration = 0;
+    EntryDialogFields dialogFields{};
+    DialogMode dialogMode = DialogMode::New;
+    FleetEntry editCopy; // the entry a change dialog edits
 };
 
 } // namespace reef::fleetlists

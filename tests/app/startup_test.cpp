@@ -67,9 +67,9 @@ TEST_F(AppTest, SocketLibraryFailureDisablesTheListButtonsAndSaysSo) {
 
 TEST_F(AppTest, StartUpBuildsTheSharedTables) {
     ASSERT_TRUE(start());
-    EXPECT_EQ(state.tables.missions.missions[2].text, "Angreifen");
-    EXPECT_EQ(state.columnWidths[0], 80);
-    for (const fleetlists::ListWindowState& list : state.lists) {
+    EXPECT_EQ(state.fleet.tables.missions.missions[2].text, "Angreifen");
+    EXPECT_EQ(state.fleet.columnWidths[0], 80);
+    for (const fleetlists::ListWindowState& list : state.fleet.lists) {
         EXPECT_FALSE(list.window);
         EXPECT_TRUE(list.rows.empty());
     }

@@ -8,9 +8,12 @@
 #include "etaplan/eta_plan_window.h"
 #include "fleetlists/fleet_lists.h"
 #include "platform/handles.h"
+#include "platform/ui_bridge.h"
+#include "platform/worker_threads.h"
 #include "server/proxy_settings.h"
 
 #include <array>
+#include <memory>
 #include <string>
 
 namespace reef::app {
@@ -40,6 +43,10 @@ struct AppState {
 
     // Empty (direct connections) unless the program was started with "Proxy".
     server::ProxySettings proxy;
+
+    // The workers of the lists and their way back to the user-interface thread.
+    std::shared_ptr<platform::UiBridge> bridge;
+    platform::WorkerThreads workers;
 
     // Set by the exit sequence; the event loop ends and the process ends with the code.
     bool exiting = false;

@@ -1,6 +1,8 @@
 #include "app/exit_program.h"
 
-#include "fleetlists/list_cache.h"
+#include "app/list_workers.h"
+#include "fleetlists/entry_dialog.h"
+#include "fleetlists/list_window.h"
 #include "platform/connection.h"
 
 namespace reef::app {
@@ -14,19 +16,8 @@ void closeIfOpen(platform::Platform& ui, platform::WindowId& window) {
     }
 }
 
-// Workers hand their rows over whole on the user-interface thread, so the rows are complete
-// here whatever a download is doing.
-void saveListOnExit(platform::Platform& ui, AppState& state, fleetlists::FleetListKind kind) {
-    fleetlists::ListWindowState& list = state.list(kind);
-    fleetlists::ListCacheData data;
-    data.interval = list.interval;
-    data.password = state.fleet.password;
-    data.widths = fleetlists::readColumnWidths(ui, list.listView, kind, state.fleet.columnWidths);
-    data.rows = list.rows;
-    fleetlists::saveListCache(kind, fleetlists::listCacheFileName(kind), data);
-}
-
 void releaseEverything(platform::Platform& ui, AppState& state) {
+    releaseWorkers(state);
     if (state.trayIcon) {
         ui.removeTrayIcon();
         state.trayIcon = false;
@@ -36,9 +27,10 @@ void releaseEverything(platform::Platform& ui, AppState& state) {
         ui.destroyPopupMenu(state.trayMenu);
         state.trayMenu = {};
     }
-    for (fleetlists::ListWindowState& list : state.fleet.lists) {
-        closeIfOpen(ui, list.dialog);
-        closeIfOpen(ui, list.window);
+    for (const fleetlists::FleetListKind kind :
+         {fleetlists::FleetListKind::Allied, fleetlists::FleetListKind::Enemy}) {
+        fleetlists::closeEntryDialog(ui, state.fleet, kind);
+        closeIfOpen(ui, state.list(kind).window);
     }
     closeIfOpen(ui, state.attackLimit.window);
     closeIfOpen(ui, state.fleetDistribution.window);
@@ -53,8 +45,10 @@ void releaseEverything(platform::Platform& ui, AppState& state) {
 void exitProgram(platform::Platform& ui, AppState& state) {
     for (fleetlists::FleetListKind kind :
          {fleetlists::FleetListKind::Allied, fleetlists::FleetListKind::Enemy}) {
+        // The rows are complete whatever a worker is doing: workers hand a list over whole
+        // on this thread.
         if (state.list(kind).window) {
-            saveListOnExit(ui, state, kind);
+            fleetlists::saveOpenListCache(ui, state.fleet, kind);
         }
     }
     releaseEverything(ui, state);

@@ -25,6 +25,7 @@ bool startProgram(platform::Platform& ui, AppState& state, const std::string& co
                   const StartupServices& services) {
     state = AppState{};
     state.fleet.tables = fleetlists::buildFleetListTables();
+    state.bridge = std::make_shared<platform::UiBridge>(ui);
 
     if (proxySwitchGiven(commandLine) && !services.loadProxySettings(state)) {
         platform::showError(ui, kProxyLoadFailedMessage);

@@ -4,6 +4,8 @@
 #include "calc/attack_limit_window.h"
 #include "calc/fleet_distribution_window.h"
 #include "etaplan/eta_plan_window.h"
+#include "fleetlists/countdown_cells.h"
+#include "fleetlists/list_window.h"
 #include "help/help_documents.h"
 
 namespace reef::app {
@@ -41,7 +43,13 @@ void openListWindowOnce(platform::Platform& ui, AppState& state, fleetlists::Fle
         ui.bringToFront(list.window);
         return;
     }
-    // The list windows are not built yet: the buttons stay without effect until then.
+    if (!fleetlists::openListWindow(ui, state.fleet, kind)) {
+        failureExit(ui, state);
+        return;
+    }
+    // An auto-update that is on runs at the next pass of the event loop.
+    fleetlists::writeCountdownCells(ui, list.listView, list.rows, ui.clock().localNow());
+    list.lastUpdateTick = 0;
 }
 
 void openReadme(platform::Platform& ui) {

@@ -7,7 +7,9 @@
 #include "platform/handles.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace reef::fleetlists {
@@ -35,6 +37,10 @@ struct ListWindowState {
     // Every opening of the window gets a new number. A worker carries the number of the
     // opening it was started for; what it hands back for an older one is dropped.
     std::uint64_t generation = 0;
+    // The generation of the open window, 0 while it is closed or the program ends: the
+    // window check of a worker, which reads it from its own thread and may outlive the state.
+    std::shared_ptr<std::atomic<std::uint64_t>> openGeneration =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
     // A download or submission worker of this list runs. It stays set across a close and
     // reopen until that worker has ended, so that a list never has two workers.
     bool workerBusy = false;

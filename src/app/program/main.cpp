@@ -4,7 +4,15 @@
 #include "platform/platform.h"
 #include "platform/process.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char** argv) {
-    const std::unique_ptr<reef::platform::Platform> ui = reef::platform::createNativePlatform();
-    return reef::app::runProgram(*ui, reef::platform::processCommandLine(argc, argv));
+    std::unique_ptr<reef::platform::Platform> ui = reef::platform::createNativePlatform();
+    const int exitCode = reef::app::runProgram(*ui, reef::platform::processCommandLine(argc, argv));
+    ui.reset();
+    // A worker may still wait on the network: it owns what it touches and is detached, and
+    // ending here without the static destructors leaves it nothing to trip over.
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 }

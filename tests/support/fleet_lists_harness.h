@@ -1,0 +1,100 @@
+#pragma once
+// The two fleet lists over the headless backend in a private working directory, driven as a
+// user would: every event an action raises goes to the list window or entry dialog it
+// belongs to, as the event loop hands it on.
+
+#include "fleetlists/catalogue.h"
+#include "fleetlists/entry_dialog.h"
+#include "fleetlists/fleet_lists.h"
+#include "fleetlists/list_cache.h"
+#include "fleetlists/list_window.h"
+#include "platform/headless/headless_platform.h"
+#include "support/scoped_temp_dir.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace reef::testing {
+
+// 08.12.2026 00:00 local time.
+inline constexpr std::int64_t kMidnight = 1796688000;
+
+constexpr std::int32_t clockTime(int hours, int minutes, int seconds = 0) {
+    return hours * 3600 + minutes * 60 + seconds;
+}
+
+class FleetListsHarness {
+  public:
+    ScopedTempDir dir;
+    platform::headless::HeadlessPlatform ui{kMidnight + clockTime(10, 5)};
+    platform::headless::HeadlessDriver user{ui};
+    fleetlists::FleetLists fleet;
+
+    // What the windows asked of the workers' side, in order.
+    std::vector<fleetlists::FleetListKind> downloadsStarted;
+    std::vector<fleetlists::EntrySubmission> submissions;
+    bool failureExit = false;
+
+    FleetListsHarness() {
+        fleet.tables = fleetlists::buildFleetListTables();
+        fleet.passwordSite = "Allianzforum";
+    }
+
+    fleetlists::ListWindowState& list(fleetlists::FleetListKind kind) { return fleet.list(kind); }
+
+    // Opens the window as the main window does (no password prompt when `password` is given).
+    platform::WindowId open(fleetlists::FleetListKind kind) {
+        const platform::WindowId window = fleetlists::openListWindow(ui, fleet, kind);
+        list(kind).lastUpdateTick = 0;
+        return window;
+    }
+
+    static void writeCache(fleetlists::FleetListKind kind, const fleetlists::ListCacheData& data) {
+        fleetlists::saveListCache(kind, fleetlists::listCacheFileName(kind), data);
+    }
+
+    // Hands every queued event on, as the event loop does.
+    void dispatch() {
+        while (const std::optional<platform::Event> event = ui.waitEvent(0)) {
+            for (const fleetlists::FleetListKind kind :
+                 {fleetlists::FleetListKind::Allied, fleetlists::FleetListKind::Enemy}) {
+                if (event->window == list(kind).window) {
+                    react(kind, fleetlists::handleListWindowEvent(ui, fleet, kind, *event));
+                } else if (event->window == list(kind).dialog) {
+                    if (auto submission =
+                            fleetlists::handleEntryDialogEvent(ui, fleet, kind, *event)) {
+                        submissions.push_back(*submission);
+                    }
+                }
+            }
+        }
+    }
+
+    void click(platform::ControlId control) {
+        user.click(control);
+        dispatch();
+    }
+
+    void type(platform::ControlId field, const std::string& text) {
+        user.typeText(field, text);
+        dispatch();
+    }
+
+    void timers() {
+        for (const fleetlists::FleetListKind kind : fleetlists::listWindowTimers(ui, fleet)) {
+            downloadsStarted.push_back(kind);
+        }
+    }
+
+  private:
+    void react(fleetlists::FleetListKind kind, fleetlists::ListWindowAction action) {
+        if (action == fleetlists::ListWindowAction::StartDownload) {
+            downloadsStarted.push_back(kind);
+        } else if (action == fleetlists::ListWindowAction::FailureExit) {
+            failureExit = true;
+        }
+    }
+};
+
+} // namespace reef::testing

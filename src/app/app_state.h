@@ -9,6 +9,7 @@
 #include "fleetlists/fleet_lists.h"
 #include "platform/handles.h"
 #include "server/proxy_settings.h"
+#include "server/server_config.h"
 
 #include <array>
 #include <string>
@@ -40,6 +41,10 @@ struct AppState {
 
     // Empty (direct connections) unless the program was started with "Proxy".
     server::ProxySettings proxy;
+
+    // The list server and the password site: built in, or from "Server.dat" beside the
+    // program. Read once at start-up.
+    server::ServerConfig serverConfig;
 
     // Set by the exit sequence; the event loop ends and the process ends with the code.
     bool exiting = false;

@@ -4,6 +4,7 @@
 #include "http_server.h"
 #include "list_service.h"
 #include "local_time.h"
+#include "server_dat_lines.h"
 #include "server_key.h"
 #include "sqlite_store.h"
 
@@ -32,9 +33,11 @@ constexpr const char* kHelp =
 Usage:
   reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
                         [--expiry-hours HOURS] [--threads N] [--demo]
-  reef-listserver alliance add NAME [--db FILE]        password from standard input
+  reef-listserver alliance add NAME [--db FILE] [--public-address HOST[:PORT]]
+                                                       password from standard input
   reef-listserver alliance list [--db FILE]
-  reef-listserver alliance password NAME [--db FILE]   new password from standard input
+  reef-listserver alliance password NAME [--db FILE] [--public-address HOST[:PORT]]
+                                                       new password from standard input
   reef-listserver alliance remove NAME [--db FILE]     removes it with both its lists
   reef-listserver --help
 
@@ -54,6 +57,12 @@ Options:
   --threads N            worker threads answering requests (default 4)
   --demo                 make sure an alliance "Demo" exists, give it a fresh random
                          password and print it (for trying the desktop program out)
+  --public-address HOST[:PORT]
+                         the name or IPv4 address (and port, default 80) at which the
+                         members reach this server: alliance add and alliance password
+                         then print the lines of Server.dat, the file the members put
+                         beside ReefTools.exe (without it, the --listen address when one
+                         is given and usable)
   --help                 this text
 
 Alliances: each has its own password and its own two lists; a request's alliance is the
@@ -70,6 +79,8 @@ query, "Error10" any other failure; "false" for an entry that was refused.
 struct Arguments {
     std::vector<std::string> words;
     std::string listen = "0.0.0.0:80";
+    bool listenGiven = false;
+    std::optional<std::string> publicAddress;
     std::string db = "reef-lists.sqlite";
     std::optional<std::string> timezone;
     long expiryHours = 24;
@@ -118,8 +129,11 @@ Arguments parseArguments(int argc, char** argv) {
         };
         if (word == "--help")
             args.help = true;
-        else if (word == "--listen")
+        else if (word == "--listen") {
             args.listen = value();
+            args.listenGiven = true;
+        } else if (word == "--public-address")
+            args.publicAddress = value();
         else if (word == "--db")
             args.db = value();
         else if (word == "--timezone")
@@ -312,6 +326,12 @@ int alliance(const Arguments& args) {
         std::cout << "Removed alliance \"" << name << "\" with both its lists.\n";
         return 0;
     }
+    std::string addressProblem;
+    auto serverDat = serverDatAddress(args.publicAddress,
+                                      args.listenGiven ? std::optional(args.listen) : std::nullopt,
+                                      addressProblem);
+    if (!addressProblem.empty())
+        usageError("--public-address: " + addressProblem);
     SqliteStore store(args.db, action == "add" ? SqliteStore::Create::IfMissing
                                                : SqliteStore::Create::Never);
     ServerKey key = openKey(store, args.db);
@@ -335,6 +355,7 @@ int alliance(const Arguments& args) {
             throw std::runtime_error("there is no alliance \"" + name + "\"");
         std::cout << "Changed the password of alliance \"" << name << "\".\n";
     }
+    std::cout << serverDatLines(serverDat);
     return 0;
 }
 

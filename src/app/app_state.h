@@ -11,6 +11,7 @@
 #include "platform/ui_bridge.h"
 #include "platform/worker_threads.h"
 #include "server/proxy_settings.h"
+#include "server/server_config.h"
 
 #include <array>
 #include <memory>
@@ -43,6 +44,10 @@ struct AppState {
 
     // Empty (direct connections) unless the program was started with "Proxy".
     server::ProxySettings proxy;
+
+    // The list server and the password site: built in, or from "Server.dat" beside the
+    // program. Read once at start-up.
+    server::ServerConfig serverConfig;
 
     // The workers of the lists and their way back to the user-interface thread.
     std::shared_ptr<platform::UiBridge> bridge;

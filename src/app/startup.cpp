@@ -14,6 +14,9 @@ namespace reef::app {
 
 StartupServices defaultStartupServices() {
     StartupServices services;
+    services.loadServerConfig = [] {
+        return server::loadServerConfig(server::builtInServerConfig());
+    };
     services.loadProxySettings = [](AppState& state) {
         return server::loadProxySettings(state.proxy);
     };
@@ -26,6 +29,13 @@ bool startProgram(platform::Platform& ui, AppState& state, const std::string& co
     state = AppState{};
     state.fleet.tables = fleetlists::buildFleetListTables();
     state.bridge = std::make_shared<platform::UiBridge>(ui);
+
+    const server::ServerConfigLoad serverConfig = services.loadServerConfig();
+    state.serverConfig = serverConfig.config;
+    state.fleet.passwordSite = serverConfig.config.passwordSite;
+    if (!serverConfig.badKey.empty()) {
+        platform::showError(ui, server::serverConfigProblemText(serverConfig.badKey));
+    }
 
     if (proxySwitchGiven(commandLine) && !services.loadProxySettings(state)) {
         platform::showError(ui, kProxyLoadFailedMessage);

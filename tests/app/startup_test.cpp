@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace reef::app::testing {
@@ -65,6 +66,34 @@ TEST_F(AppTest, SocketLibraryFailureDisablesTheListButtonsAndSaysSo) {
     EXPECT_EQ(user.shownMessageBoxes()[0].kind, MessageBoxKind::Error);
 }
 
+TEST_F(AppTest, ServerConfigIsReadOnceIntoTheStateAndTheListPrompt) {
+    serverConfigResult.config = {.listServer = {"lists.example.org", 8081},
+                                 .passwordSite = "forum.example.org"};
+    ASSERT_TRUE(start());
+    EXPECT_EQ(serverConfigLoads, 1);
+    EXPECT_EQ(state.serverConfig, serverConfigResult.config);
+    EXPECT_EQ(state.fleet.passwordSite, "forum.example.org");
+    EXPECT_TRUE(user.shownMessageBoxes().empty());
+}
+
+TEST_F(AppTest, BadServerConfigIsReportedOnceBeforeTheMainWindowAndStartUpGoesOn) {
+    std::size_t windowsWhenRead = 99;
+    services.loadServerConfig = [&] {
+        windowsWhenRead = ui.openWindows().size();
+        return server::ServerConfigLoad{.config = server::builtInServerConfig(), .badKey = "Port"};
+    };
+    ASSERT_TRUE(start());
+    EXPECT_EQ(windowsWhenRead, 0u);
+    ASSERT_EQ(user.shownMessageBoxes().size(), 1u);
+    EXPECT_EQ(user.shownMessageBoxes()[0].caption, "Error: Reef - Tools");
+    EXPECT_EQ(user.shownMessageBoxes()[0].text,
+              "Ungültiger Wert für ''Port'' in der Datei ''Server.dat''!\n"
+              "Es werden die eingebauten Serverdaten verwendet.");
+    EXPECT_EQ(user.shownMessageBoxes()[0].kind, MessageBoxKind::Error);
+    EXPECT_EQ(state.serverConfig, server::builtInServerConfig());
+    EXPECT_TRUE(user.isWindowOpen(state.main.window));
+}
+
 TEST_F(AppTest, StartUpBuildsTheSharedTables) {
     ASSERT_TRUE(start());
     EXPECT_EQ(state.fleet.tables.missions.missions[2].text, "Angreifen");
@@ -98,6 +127,37 @@ TEST(DefaultStartup, ProxySwitchReadsProxyDatIntoTheState) {
     EXPECT_EQ(state.proxy.type, 2);
     EXPECT_TRUE(state.proxy.userId.empty()) << "missing keys take their defaults";
     EXPECT_TRUE(user.shownMessageBoxes().empty());
+}
+
+TEST(DefaultStartup, ServerDatBesideTheProgramChoosesTheServerAndThePasswordSite) {
+    reef::testing::ScopedTempDir cwd;
+    {
+        std::ofstream("Server.dat", std::ios::binary)
+            << "Host = lists.example.org\r\nPasswortSeite = forum.example.org\r\n";
+    }
+    platform::headless::HeadlessPlatform ui;
+    platform::headless::HeadlessDriver user(ui);
+    AppState state;
+    StartupServices services = defaultStartupServices();
+    services.startSockets = [] { return true; };
+    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe", services));
+    EXPECT_EQ(state.serverConfig.listServer, (server::ListServerAddress{"lists.example.org", 80}));
+    EXPECT_EQ(state.fleet.passwordSite, "forum.example.org");
+    EXPECT_TRUE(user.shownMessageBoxes().empty());
+}
+
+TEST(DefaultStartup, WithoutServerDatTheBuiltInValuesHoldSilently) {
+    reef::testing::ScopedTempDir cwd;
+    platform::headless::HeadlessPlatform ui;
+    platform::headless::HeadlessDriver user(ui);
+    AppState state;
+    StartupServices services = defaultStartupServices();
+    services.startSockets = [] { return true; };
+    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe", services));
+    EXPECT_EQ(state.serverConfig, server::builtInServerConfig());
+    EXPECT_EQ(state.fleet.passwordSite, server::builtInServerConfig().passwordSite);
+    EXPECT_TRUE(user.shownMessageBoxes().empty());
+    EXPECT_FALSE(std::filesystem::exists("Server.dat"));
 }
 
 TEST(DefaultStartup, MissingProxyDatIsReportedAndConnectionsStayDirect) {

@@ -29,7 +29,9 @@ ResponseResult readResponse(platform::Connection& connection, platform::Clock& c
             if (clock.tickCountMs() >= startMs + kAnswerTimeLimitMs) {
                 return {ResponseEnd::Timeout, {}};
             }
-            if (inBody && rules.onIdle() == BodyRules::Step::Ended) {
+            // The idle check runs before the header is complete as well: it holds the
+            // window check, which must not wait for an answer that may never come.
+            if (rules.onIdle() == BodyRules::Step::Ended) {
                 return {ResponseEnd::ByRules, {}};
             }
             continue;

@@ -31,7 +31,8 @@ class BodyRules {
     virtual ~BodyRules() = default;
     // The body bytes of one block, in the order they came; never empty.
     virtual Step onBody(std::string_view bytes) = 0;
-    // Nothing is waiting and the time limit has not been reached.
+    // Nothing is waiting and the time limit has not been reached (also while the header is
+    // still incomplete; the body is then empty).
     virtual Step onIdle() = 0;
     // The connection has ended: the body is judged once as a whole. Always the last call.
     virtual void onEnd() = 0;

@@ -13,7 +13,8 @@ ListBodyParser::ListBodyParser(fleetlists::FleetListKind kind, std::int64_t loca
 void ListBodyParser::append(std::string_view bytes) {
     if (start_ > 0 && start_ >= text_.size() / 2) {
         text_.erase(0, start_);
-        countedTo_ -= start_;
+        // The parsed text ends with the ">" of a "|>", which begins no other.
+        countedTo_ = countedTo_ > start_ ? countedTo_ - start_ : 0;
         start_ = 0;
     }
     text_ += bytes;

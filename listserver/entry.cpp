@@ -1,5 +1,7 @@
 #include "entry.h"
 
+#include "wire/list_format.h"
+
 #include <charconv>
 #include <limits>
 
@@ -197,49 +199,41 @@ std::optional<std::size_t> pickEntryToChange(const std::vector<FleetEntry>& cand
 
 namespace {
 
-void appendField(std::string& body, std::string_view value) {
-    body += "<|";
-    body += value;
-    body += "|>";
-}
+// The decimal text of a number, kept in place while a record is written.
+class Decimal {
+  public:
+    explicit Decimal(std::int64_t value) {
+        auto [end, error] = std::to_chars(digits_, digits_ + sizeof digits_, value);
+        (void)error; // 24 bytes hold every 64-bit value
+        size_ = static_cast<std::size_t>(end - digits_);
+    }
+    std::string_view text() const { return {digits_, size_}; }
 
-void appendNumber(std::string& body, std::int64_t value) {
-    char digits[24];
-    auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
-    (void)error;
-    appendField(body, std::string_view(digits, static_cast<std::size_t>(end - digits)));
-}
+  private:
+    char digits_[24];
+    std::size_t size_ = 0;
+};
 
 } // namespace
 
 void appendRecord(std::string& body, const FleetEntry& entry) {
-    appendNumber(body, entry.Hilfe);
-    appendField(body, entry.Name);
-    appendField(body, entry.Allianz);
-    appendField(body, entry.Basis);
-    appendNumber(body, entry.Punkte);
-    appendNumber(body, entry.Schiffe);
-    appendNumber(body, entry.Modus);
-    appendField(body, entry.ZielName);
-    appendField(body, entry.ZielAllianz);
-    appendField(body, entry.ZielBasis);
-    appendNumber(body, entry.ZielPunkte);
-    appendField(body, entry.Von);
-    if (entry.ZielZeit)
-        appendNumber(body, *entry.ZielZeit);
-    else
-        appendField(body, "");
-    appendNumber(body, entry.BasisZeit);
-    appendNumber(body, entry.UpdateZeit);
+    const Decimal hilfe(entry.Hilfe), punkte(entry.Punkte), schiffe(entry.Schiffe),
+        modus(entry.Modus), zielPunkte(entry.ZielPunkte), zielZeit(entry.ZielZeit.value_or(0)),
+        basisZeit(entry.BasisZeit), updateZeit(entry.UpdateZeit);
+    wire::appendRecord(body, {hilfe.text(), entry.Name, entry.Allianz, entry.Basis, punkte.text(),
+                              schiffe.text(), modus.text(), entry.ZielName, entry.ZielAllianz,
+                              entry.ZielBasis, zielPunkte.text(), entry.Von,
+                              entry.ZielZeit ? zielZeit.text() : std::string_view(),
+                              basisZeit.text(), updateZeit.text()});
 }
 
 std::string listBody(const std::vector<FleetEntry>& entries) {
     std::string body;
-    body.reserve(kListStart.size() + kListEnd.size() + entries.size() * 160);
-    body += kListStart;
+    body.reserve(wire::kListMarker.size() + wire::kEndMarker.size() + entries.size() * 160);
+    body += wire::kListMarker;
     for (const FleetEntry& entry : entries)
         appendRecord(body, entry);
-    body += kListEnd;
+    body += wire::kEndMarker;
     return body;
 }
 

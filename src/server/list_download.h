@@ -1,0 +1,46 @@
+#pragma once
+// The download of one fleet list: up to three attempts, each a connection, one request and
+// the answer read to the download's body rules, with the progress in the list window's status
+// bar. Runs on a worker thread; reaches the user interface only through the sink.
+
+#include "fleetlists/fleet_entry.h"
+#include "platform/clock.h"
+#include "server/list_exchange_sink.h"
+#include "server/list_server_address.h"
+#include "server/proxy_settings.h"
+
+#include <string>
+
+namespace reef::server {
+
+inline constexpr int kDownloadAttempts = 3;
+
+// Everything the worker needs, copied when it starts.
+struct DownloadJob {
+    fleetlists::FleetListKind kind = fleetlists::FleetListKind::Allied;
+    std::string password; // ListPassword
+    ListServerAddress server;
+    ProxySettings proxy;
+};
+
+// What the caller does once the download has ended.
+enum class DownloadOutcome {
+    // A list was handed over, or the third attempt failed: the last update tick becomes now
+    // and the buttons are given back.
+    Finished,
+    // No connection could be opened: the buttons are given back, the last update tick stays,
+    // so that a due auto-update tries again at its next check.
+    NoConnection,
+    // The list window was closed: nothing more is touched.
+    WindowClosed,
+};
+
+// Attempt n writes "Liste aktualisieren" (with " (Versuch: n/3)" from the second on) into
+// field 1, connects (its texts go to field 2), sends the download request and reads the
+// answer. A list is handed over whole through listReceived only once its end marker has come;
+// a failed or cut-off download hands over nothing. After "Error1" the password the sink's
+// requester returns is the one the next attempt sends.
+DownloadOutcome runListDownload(const DownloadJob& job, ListExchangeSink& sink,
+                                platform::Clock& clock);
+
+} // namespace reef::server

@@ -1,0 +1,34 @@
+#pragma once
+// Storing a new or changed entry on the list server: one connection, one request, and the
+// server's one-word answer. No retry; the list is not downloaded afterwards. Runs on a worker
+// thread; reaches the user interface only through the sink.
+
+#include "fleetlists/entry_submission.h"
+#include "platform/clock.h"
+#include "server/list_exchange_sink.h"
+#include "server/list_server_address.h"
+#include "server/proxy_settings.h"
+
+namespace reef::server {
+
+// Everything the worker needs, copied when "Übernehmen" is pressed.
+struct SubmissionJob {
+    fleetlists::EntrySubmission entry; // its password is the one sent
+    ListServerAddress server;
+    ProxySettings proxy;
+};
+
+enum class SubmissionOutcome {
+    Accepted,     // "ready": the dialog closes, the list window's buttons come back
+    Failed,       // the dialog is given back to the player with the input kept
+    WindowClosed, // the list window was closed: nothing more is touched
+};
+
+// Field 1 "neuen Eintrag erstellen" or "alten Eintrag aktualisieren"; connects, sends the
+// request of the entry's mode and reads the answer: "ready" or "false" at the start of the
+// body, the error words as the whole body; anything else fails at the time limit or when the
+// connection ends.
+SubmissionOutcome runSubmission(const SubmissionJob& job, ListExchangeSink& sink,
+                                platform::Clock& clock);
+
+} // namespace reef::server

@@ -547,6 +547,10 @@ ControlId Win32Platform::createEdit(WindowId window, Rect rect, const std::strin
         addControl(window, ControlKind::Edit, WS_EX_CLIENTEDGE, L"EDIT", wide(text), flags, rect);
     if (ControlRecord* record = findControl(id)) {
         record->edit = style;
+        if (style.maxLength > 0) {
+            // Limits what the user types or pastes; WM_SETTEXT is not cut.
+            SendMessageW(record->hwnd, EM_LIMITTEXT, static_cast<WPARAM>(style.maxLength), 0);
+        }
     }
     return id;
 }
@@ -720,11 +724,12 @@ void Win32Platform::setDropDownSelection(ControlId list, int index) {
     if (record == nullptr || record->kind != ControlKind::DropDown) {
         return;
     }
+    // An index outside the items clears the selection, as the combo box's own rule says;
+    // -1 is sent for it explicitly, since not every version of the control clears it for an
+    // index past the end.
     const auto count = static_cast<int>(SendMessageW(record->hwnd, CB_GETCOUNT, 0, 0));
-    if (index < -1 || index >= count) {
-        return;
-    }
-    SendMessageW(record->hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    const int selection = index >= 0 && index < count ? index : -1;
+    SendMessageW(record->hwnd, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
 }
 
 int Win32Platform::dropDownSelection(ControlId list) {

@@ -35,6 +35,16 @@ std::string narrow(const std::wstring& text) {
     return narrow(text.data(), text.size());
 }
 
+// Typing into the edit field would pass its limit: what stays of the text beside the
+// selection, which a typed character replaces, fills it already.
+bool isEditFull(HWND edit, int maxLength) {
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const int selected = end > start ? static_cast<int>(end - start) : 0;
+    return GetWindowTextLengthW(edit) - selected >= maxLength;
+}
+
 std::wstring windowText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
     if (length <= 0) {
@@ -1157,6 +1167,13 @@ LRESULT Win32Platform::controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         // not), so the rule is kept here as well. Control characters (backspace, Ctrl+V) pass.
         if (record != nullptr && record->kind == ControlKind::Edit && record->edit.digitsOnly &&
             wParam >= 0x20 && (wParam < L'0' || wParam > L'9')) {
+            MessageBeep(MB_OK);
+            return 0;
+        }
+        // A full field refuses the key before the edit control sees it: some versions of the
+        // control report a change for a character they have refused.
+        if (record != nullptr && record->kind == ControlKind::Edit && record->edit.maxLength > 0 &&
+            wParam >= 0x20 && isEditFull(hwnd, record->edit.maxLength)) {
             MessageBeep(MB_OK);
             return 0;
         }

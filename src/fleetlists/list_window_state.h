@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -17,6 +18,35 @@ namespace reef::fleetlists {
 // The control slots of an entry dialog (see EntrySlot); empty while the dialog is closed.
 inline constexpr int kEntryDialogSlotCount = 19;
 using EntryDialogFields = std::array<platform::ControlId, kEntryDialogSlotCount>;
+
+// What each slot holds. Slot 17 holds nothing, and Von exists in the enemy dialog only.
+enum class EntrySlot {
+    Hilfe = 0,      // drop-down list of the help codes 0 to 4
+    HelpButton = 1, // "?"
+    Name = 2,
+    Allianz = 3,
+    Basis = 4,
+    Punkte = 5,
+    Modus = 6, // drop-down list of the missions
+    Schiffe = 7,
+    ZielName = 8,
+    ZielAllianz = 9,
+    ZielBasis = 10,
+    ZielPunkte = 11,
+    Von = 12,
+    ZielZeit = 13,   // "am Ziel"
+    BasisZeit = 14,  // "Rückkehr"
+    ZielTicks = 15,  // grey tick label after "am Ziel"
+    BasisTicks = 16, // grey tick label after "Rückkehr"
+    Password = 18,
+};
+
+inline platform::ControlId& slotOf(EntryDialogFields& fields, EntrySlot slot) {
+    return fields[static_cast<std::size_t>(slot)];
+}
+inline platform::ControlId slotOf(const EntryDialogFields& fields, EntrySlot slot) {
+    return fields[static_cast<std::size_t>(slot)];
+}
 
 struct ListWindowState {
     platform::WindowId window; // empty while closed
@@ -49,6 +79,8 @@ struct ListWindowState {
     // Every opening of an entry dialog gets a new number, as the window does.
     std::uint64_t dialogGeneration = 0;
     EntryDialogFields dialogFields{};
+    platform::ControlId dialogSubmitButton; // "Übernehmen"
+    platform::ControlId dialogCancelButton; // "Abbrechen"
     DialogMode dialogMode = DialogMode::New;
     FleetEntry editCopy; // the entry a change dialog edits
 };

@@ -31,6 +31,9 @@ struct EditStyle {
     bool digitsOnly = false; // typed characters other than 0-9 are refused
     bool readOnly = false;
     bool masked = false; // password field
+    // The most characters the user can type or paste; 0: no limit of our own. Texts the
+    // program sets are not cut.
+    int maxLength = 0;
 };
 
 enum class MessageBoxKind {
@@ -99,8 +102,9 @@ class Platform {
 
     // --- drop-down lists
     virtual void addDropDownItem(ControlId list, const std::string& text) = 0;
-    virtual void setDropDownSelection(ControlId list, int index) = 0; // -1: none
-    virtual int dropDownSelection(ControlId list) = 0;                // -1: none
+    // -1, or any index outside the items, clears the selection.
+    virtual void setDropDownSelection(ControlId list, int index) = 0;
+    virtual int dropDownSelection(ControlId list) = 0; // -1: none
 
     // --- list views
     virtual void addListColumn(ControlId list, const std::string& header, int width) = 0;

@@ -35,6 +35,9 @@ class FleetListsHarness {
     std::vector<fleetlists::FleetListKind> downloadsStarted;
     std::vector<fleetlists::EntrySubmission> submissions;
     bool failureExit = false;
+    // Does at each submission what the submission worker's start does to the list: marks it
+    // busy and disables the dialog while the worker runs.
+    bool submissionWorkerTakesDialog = false;
 
     FleetListsHarness() {
         fleet.tables = fleetlists::buildFleetListTables();
@@ -65,6 +68,10 @@ class FleetListsHarness {
                     if (auto submission =
                             fleetlists::handleEntryDialogEvent(ui, fleet, kind, *event)) {
                         submissions.push_back(*submission);
+                        if (submissionWorkerTakesDialog) {
+                            list(kind).workerBusy = true;
+                            ui.setWindowEnabled(list(kind).dialog, false);
+                        }
                     }
                 }
             }
@@ -78,6 +85,40 @@ class FleetListsHarness {
 
     void type(platform::ControlId field, const std::string& text) {
         user.typeText(field, text);
+        dispatch();
+    }
+
+    // The control in a slot of the open entry dialog of the kind.
+    platform::ControlId slot(fleetlists::FleetListKind kind, fleetlists::EntrySlot which) {
+        return fleetlists::slotOf(list(kind).dialogFields, which);
+    }
+
+    // "Neuer Eintrag", or "Eintrag Aktualisieren" after a click on the row; the dialog.
+    platform::WindowId openNewEntry(fleetlists::FleetListKind kind) {
+        click(list(kind).newButton);
+        return list(kind).dialog;
+    }
+    platform::WindowId openChangeEntry(fleetlists::FleetListKind kind, int row) {
+        user.clickListRow(list(kind).listView, row);
+        dispatch();
+        click(list(kind).changeButton);
+        return list(kind).dialog;
+    }
+
+    void paste(platform::ControlId field, const std::string& text) {
+        user.pasteText(field, text);
+        dispatch();
+    }
+
+    // The player goes into the field and leaves it again.
+    void visit(platform::ControlId control) {
+        user.focus(control);
+        user.moveFocusAway();
+        dispatch();
+    }
+
+    void select(platform::ControlId list, int index) {
+        user.selectDropDownItem(list, index);
         dispatch();
     }
 

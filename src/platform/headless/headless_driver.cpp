@@ -15,6 +15,11 @@ bool isTextField(ControlKind kind) {
     return kind == ControlKind::Edit || kind == ControlKind::TextArea;
 }
 
+// Typing into a field at its limit is refused.
+bool isFull(const EditStyle& style, const std::string& text) {
+    return style.maxLength > 0 && text.size() >= static_cast<std::size_t>(style.maxLength);
+}
+
 } // namespace
 
 // --- acting
@@ -40,6 +45,8 @@ void HeadlessDriver::typeText(ControlId edit, const std::string& text) {
             continue; // a single-line field takes no line breaks or other control keys
         } else if (data->info.editStyle.digitsOnly && (ch < '0' || ch > '9')) {
             continue;
+        } else if (isFull(data->info.editStyle, data->text)) {
+            continue; // the field refuses the key, as a limited edit control does
         } else {
             data->text.push_back(ch);
         }
@@ -57,8 +64,13 @@ void HeadlessDriver::pasteText(ControlId edit, const std::string& text) {
     if (data->info.editStyle.readOnly) {
         return;
     }
-    // A single-line field takes the pasted text up to its first line break.
-    const std::string pasted = text.substr(0, text.find_first_of("\r\n"));
+    // A single-line field takes the pasted text up to its first line break, and no more of
+    // it than its limit allows.
+    std::string pasted = text.substr(0, text.find_first_of("\r\n"));
+    if (const int limit = data->info.editStyle.maxLength;
+        limit > 0 && pasted.size() > static_cast<std::size_t>(limit)) {
+        pasted.resize(static_cast<std::size_t>(limit));
+    }
     if (pasted.empty() && data->text.empty()) {
         return;
     }

@@ -280,9 +280,11 @@ class HeadlessDriver final : public UiDriver {
 
     // Typing appends each character at the end of the field. Digits-only fields refuse
     // every character but 0-9, single-line fields refuse line breaks and other control
-    // characters; a backspace ('\b') deletes the last character.
+    // characters, a field with a maximum length refuses characters once it is full; a
+    // backspace ('\b') deletes the last character.
     void typeText(ControlId edit, const std::string& text) override;
-    // Pasting bypasses the digits-only filter, as on the real system; one Changed event.
+    // Pasting bypasses the digits-only filter, as on the real system, but is cut at the
+    // field's maximum length; one Changed event.
     void pasteText(ControlId edit, const std::string& text) override;
     // Buttons: focus and Activated. Other focusable controls: only the focus moves (use
     // selectDropDownItem, clickListRow, clickListEmptyArea for the lists). Labels, frames

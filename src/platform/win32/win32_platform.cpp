@@ -35,6 +35,16 @@ std::string narrow(const std::wstring& text) {
     return narrow(text.data(), text.size());
 }
 
+// Typing into the edit field would pass its limit: what stays of the text beside the
+// selection, which a typed character replaces, fills it already.
+bool isEditFull(HWND edit, int maxLength) {
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const int selected = end > start ? static_cast<int>(end - start) : 0;
+    return GetWindowTextLengthW(edit) - selected >= maxLength;
+}
+
 std::wstring windowText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
     if (length <= 0) {
@@ -547,6 +557,10 @@ ControlId Win32Platform::createEdit(WindowId window, Rect rect, const std::strin
         addControl(window, ControlKind::Edit, WS_EX_CLIENTEDGE, L"EDIT", wide(text), flags, rect);
     if (ControlRecord* record = findControl(id)) {
         record->edit = style;
+        if (style.maxLength > 0) {
+            // Limits what the user types or pastes; WM_SETTEXT is not cut.
+            SendMessageW(record->hwnd, EM_LIMITTEXT, static_cast<WPARAM>(style.maxLength), 0);
+        }
     }
     return id;
 }
@@ -720,11 +734,12 @@ void Win32Platform::setDropDownSelection(ControlId list, int index) {
     if (record == nullptr || record->kind != ControlKind::DropDown) {
         return;
     }
+    // An index outside the items clears the selection, as the combo box's own rule says;
+    // -1 is sent for it explicitly, since not every version of the control clears it for an
+    // index past the end.
     const auto count = static_cast<int>(SendMessageW(record->hwnd, CB_GETCOUNT, 0, 0));
-    if (index < -1 || index >= count) {
-        return;
-    }
-    SendMessageW(record->hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    const int selection = index >= 0 && index < count ? index : -1;
+    SendMessageW(record->hwnd, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
 }
 
 int Win32Platform::dropDownSelection(ControlId list) {
@@ -1152,6 +1167,13 @@ LRESULT Win32Platform::controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         // not), so the rule is kept here as well. Control characters (backspace, Ctrl+V) pass.
         if (record != nullptr && record->kind == ControlKind::Edit && record->edit.digitsOnly &&
             wParam >= 0x20 && (wParam < L'0' || wParam > L'9')) {
+            MessageBeep(MB_OK);
+            return 0;
+        }
+        // A full field refuses the key before the edit control sees it: some versions of the
+        // control report a change for a character they have refused.
+        if (record != nullptr && record->kind == ControlKind::Edit && record->edit.maxLength > 0 &&
+            wParam >= 0x20 && isEditFull(hwnd, record->edit.maxLength)) {
             MessageBeep(MB_OK);
             return 0;
         }

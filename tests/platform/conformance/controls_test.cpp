@@ -122,6 +122,20 @@ TEST_F(ConformanceControls, ProgramSelectionRaisesNoEvent) {
     EXPECT_EQ(countMatching(drainEvents(), anyEventOf(drop)), 0);
 }
 
+TEST_F(ConformanceControls, ProgramSelectionOutsideTheItemsClearsIt) {
+    // The entry dialogs select by index; a code without an item must leave no stale choice.
+    const ControlId drop = makeDropDown({"OK", "Hilfe", "Deff", "Ziel", "Abbruch"});
+    drainEvents();
+    for (const int outside : {5, 17, -2}) {
+        platform().setDropDownSelection(drop, 3);
+        ASSERT_EQ(platform().dropDownSelection(drop), 3);
+        platform().setDropDownSelection(drop, outside);
+        EXPECT_EQ(platform().dropDownSelection(drop), -1) << "index " << outside;
+        EXPECT_EQ(platform().text(drop), "") << "index " << outside;
+    }
+    EXPECT_EQ(countMatching(drainEvents(), anyEventOf(drop)), 0);
+}
+
 TEST_F(ConformanceControls, UserSelectionRaisesActivated) {
     const ControlId drop = makeDropDown({"OK", "Hilfe", "gedefft"});
     platform().setDropDownSelection(drop, 0);

@@ -24,9 +24,9 @@ TEST_F(ConformanceEdit, CreatedFieldHasItsTextAndPlace) {
 
 TEST_F(ConformanceEdit, ProgramSetTextRaisesNoChangeEvent) {
     const ControlId plain = makeEdit(window_, 10);
-    const ControlId digits = makeEdit(window_, 35, EditStyle{true, false, false});
-    const ControlId readOnly = makeEdit(window_, 60, EditStyle{false, true, false});
-    const ControlId masked = makeEdit(window_, 85, EditStyle{false, false, true});
+    const ControlId digits = makeEdit(window_, 35, EditStyle{.digitsOnly = true});
+    const ControlId readOnly = makeEdit(window_, 60, EditStyle{.readOnly = true});
+    const ControlId masked = makeEdit(window_, 85, EditStyle{.masked = true});
     const ControlId area = platform().createTextArea(window_, Rect{0, 110, 300, 100}, "");
     drainEvents();
 
@@ -48,7 +48,7 @@ TEST_F(ConformanceEdit, ProgramSetTextRaisesNoChangeEvent) {
 }
 
 TEST_F(ConformanceEdit, ProgramMayPutNonDigitsIntoADigitsOnlyField) {
-    const ControlId digits = makeEdit(window_, 10, EditStyle{true, false, false});
+    const ControlId digits = makeEdit(window_, 10, EditStyle{.digitsOnly = true});
     platform().setText(digits, "-12");
     EXPECT_EQ(platform().text(digits), "-12");
 }
@@ -78,7 +78,7 @@ TEST_F(ConformanceEdit, TypingAppendsToTheText) {
 
 TEST_F(ConformanceEdit, EachChangedEventSeesTheTextTypedSoFar) {
     // The fleet distribution recomputes on every keystroke from the field's current text.
-    const ControlId edit = makeEdit(window_, 10, EditStyle{true, false, false});
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.digitsOnly = true});
     drainEvents();
     driver().typeText(edit, "7");
     ASSERT_TRUE(awaitEvent(controlEvent(edit, ControlEventType::Changed)));
@@ -89,7 +89,7 @@ TEST_F(ConformanceEdit, EachChangedEventSeesTheTextTypedSoFar) {
 }
 
 TEST_F(ConformanceEdit, BackspaceDeletesTheLastCharacter) {
-    const ControlId edit = makeEdit(window_, 10, EditStyle{true, false, false}, "125");
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.digitsOnly = true}, "125");
     drainEvents();
     driver().typeText(edit, "\b");
     const std::vector<Event> events = drainEvents();
@@ -98,7 +98,7 @@ TEST_F(ConformanceEdit, BackspaceDeletesTheLastCharacter) {
 }
 
 TEST_F(ConformanceEdit, DigitsOnlyFieldRefusesOtherCharacters) {
-    const ControlId edit = makeEdit(window_, 10, EditStyle{true, false, false});
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.digitsOnly = true});
     drainEvents();
 
     driver().typeText(edit, "1a-2 .x3");
@@ -109,7 +109,7 @@ TEST_F(ConformanceEdit, DigitsOnlyFieldRefusesOtherCharacters) {
 }
 
 TEST_F(ConformanceEdit, ReadOnlyFieldRefusesTypingAndPasting) {
-    const ControlId edit = makeEdit(window_, 10, EditStyle{false, true, false}, "35");
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.readOnly = true}, "35");
     const ControlId area = platform().createTextArea(window_, Rect{0, 40, 300, 100}, "Plan");
     drainEvents();
 
@@ -126,7 +126,7 @@ TEST_F(ConformanceEdit, ReadOnlyFieldRefusesTypingAndPasting) {
 }
 
 TEST_F(ConformanceEdit, MaskedFieldTakesTypingAndGivesBackTheClearText) {
-    const ControlId edit = makeEdit(window_, 10, EditStyle{false, false, true});
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.masked = true});
     drainEvents();
     driver().typeText(edit, "Geheim1");
     const std::vector<Event> events = drainEvents();
@@ -153,12 +153,40 @@ TEST_F(ConformanceEdit, PasteReplacesTheWholeTextWithOneChange) {
 
 TEST_F(ConformanceEdit, PastingBypassesTheDigitsOnlyFilter) {
     // As on the real system: only typed characters are filtered.
-    const ControlId edit = makeEdit(window_, 10, EditStyle{true, false, false});
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.digitsOnly = true});
     drainEvents();
     driver().pasteText(edit, "12abc");
     const std::vector<Event> events = drainEvents();
     EXPECT_EQ(platform().text(edit), "12abc");
     EXPECT_GE(countMatching(events, controlEvent(edit, ControlEventType::Changed)), 1);
+}
+
+TEST_F(ConformanceEdit, LimitedFieldRefusesTypingPastItsLength) {
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.maxLength = 5}, "ab");
+    drainEvents();
+
+    driver().typeText(edit, "cdefg");
+
+    const std::vector<Event> events = drainEvents();
+    EXPECT_EQ(platform().text(edit), "abcde");
+    EXPECT_EQ(countMatching(events, controlEvent(edit, ControlEventType::Changed)), 3);
+
+    // Room again after a deletion.
+    driver().typeText(edit, "\bz");
+    EXPECT_EQ(platform().text(edit), "abcdz");
+}
+
+TEST_F(ConformanceEdit, LimitedFieldCutsAPasteButNotTheProgramsText) {
+    const ControlId edit = makeEdit(window_, 10, EditStyle{.masked = true, .maxLength = 4});
+    driver().pasteText(edit, "123456");
+    EXPECT_EQ(platform().text(edit), "1234");
+
+    platform().setText(edit, "abcdefgh");
+    EXPECT_EQ(platform().text(edit), "abcdefgh");
+    drainEvents();
+    driver().typeText(edit, "x");
+    EXPECT_EQ(countMatching(drainEvents(), controlEvent(edit, ControlEventType::Changed)), 0);
+    EXPECT_EQ(platform().text(edit), "abcdefgh");
 }
 
 TEST_F(ConformanceEdit, DisabledFieldTakesNoInput) {

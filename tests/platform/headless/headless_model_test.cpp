@@ -55,8 +55,8 @@ TEST_F(HeadlessModel, FindsWindowsAndControlsByText) {
 
 TEST_F(HeadlessModel, ControlInfoTellsHowAControlWasMade) {
     const WindowId window = platform_.openWindow("Reef - Tools: Flottenverteilung", 650, 95);
-    const ControlId total =
-        platform_.createEdit(window, Rect{565, 23, 80, 18}, "", EditStyle{true, true, false});
+    const ControlId total = platform_.createEdit(window, Rect{565, 23, 80, 18}, "",
+                                                 EditStyle{.digitsOnly = true, .readOnly = true});
     const ControlId header = platform_.createLabel(
         window, Rect{85, 5, 80, 18}, "Manta", LabelStyle{TextAlign::Center, true, std::nullopt});
     const ControlId drop = platform_.createDropDown(window, Rect{70, 110, 100, 20}, 80);

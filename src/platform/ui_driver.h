@@ -15,6 +15,9 @@ struct ShownMessageBox {
     MessageBoxKind kind = MessageBoxKind::Error;
 };
 
+// The keys that move the selection of a list view.
+enum class ListKey { Up, Down };
+
 struct ShownInputBox {
     std::string caption;
     std::string prompt;
@@ -37,6 +40,10 @@ class UiDriver {
     virtual void clickListRow(ControlId list, int row) = 0;
     // A click into the list view where no row is: the selection becomes -1.
     virtual void clickListEmptyArea(ControlId list) = 0;
+    // Focuses the list view (if needed) and presses the key: the selection moves one row
+    // from the row that was last clicked or moved to (Down from none goes to the first row),
+    // and stays where it is at either end.
+    virtual void pressListKey(ControlId list, ListKey key) = 0;
     virtual void focus(ControlId control) = 0;
     // Takes the focus away from whatever has it (to another window of no interest).
     virtual void moveFocusAway() = 0;

@@ -114,11 +114,34 @@ void HeadlessDriver::clickListRow(ControlId list, int row) {
     }
     p_.moveFocus(list);
     data->selection = validIndex(row, data->rows.size()) ? row : -1;
+    if (data->selection >= 0) {
+        data->caretRow = data->selection;
+    }
     p_.queueControlEvent(list, ControlEventType::Activated);
 }
 
 void HeadlessDriver::clickListEmptyArea(ControlId list) {
     clickListRow(list, -1);
+}
+
+void HeadlessDriver::pressListKey(ControlId list, ListKey key) {
+    p_.requireUiThread("pressListKey");
+    HeadlessPlatform::ControlData* data = p_.findControlOfKind(list, ControlKind::ListView);
+    if (!data || !p_.acceptsInput(list)) {
+        return;
+    }
+    p_.moveFocus(list);
+    // Up from no row finds nothing above it, as in the real list view.
+    const int target = key == ListKey::Down ? data->caretRow + 1 : data->caretRow - 1;
+    if (!validIndex(target, data->rows.size())) {
+        return;
+    }
+    data->caretRow = target;
+    if (data->selection == target) {
+        return;
+    }
+    data->selection = target;
+    p_.queueControlEvent(list, ControlEventType::Activated);
 }
 
 void HeadlessDriver::focus(ControlId control) {

@@ -491,6 +491,7 @@ void HeadlessPlatform::clearListRows(ControlId list) {
     if (ControlData* data = findControlOfKind(list, ControlKind::ListView)) {
         data->rows.clear();
         data->selection = -1;
+        data->caretRow = -1;
     }
 }
 

@@ -191,6 +191,7 @@ class HeadlessPlatform final : public Platform {
         std::string tooltip;
         std::vector<std::string> items; // drop-down lists
         int selection = -1;             // drop-down item or list-view row
+        int caretRow = -1;              // list views: where the arrow keys move from
         std::vector<Column> columns;
         std::vector<std::vector<Cell>> rows;
         std::string fields[3]; // status bar
@@ -295,6 +296,9 @@ class HeadlessDriver final : public UiDriver {
     // A row outside the rows is a click where no row is.
     void clickListRow(ControlId list, int row) override;
     void clickListEmptyArea(ControlId list) override;
+    // Moves from the row last clicked or moved to (a click where no row is keeps it);
+    // Activated only when the selection changed.
+    void pressListKey(ControlId list, ListKey key) override;
     void focus(ControlId control) override;
     void moveFocusAway() override;
     // Tab order: the focusable controls (buttons, edits, text areas, lists) of the window

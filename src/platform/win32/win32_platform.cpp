@@ -16,7 +16,8 @@ constexpr const wchar_t* kWindowClass = L"ReefToolsWindow";
 constexpr const wchar_t* kHelperClass = L"ReefToolsHelper";
 constexpr UINT kRunTasksMessage = WM_APP + 2;
 constexpr UINT kShowPopupMessage = WM_APP + 3;
-constexpr UINT_PTR kSubclassId = 0x52454546; // arbitrary, unique to this backend
+constexpr UINT kCheckListSelectionMessage = WM_APP + 4; // lParam: the list view
+constexpr UINT_PTR kSubclassId = 0x52454546;            // arbitrary, unique to this backend
 constexpr DWORD kTopLevelStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kTopLevelExStyle = WS_EX_CONTROLPARENT;
 constexpr int kFirstControlId = 100;
@@ -810,6 +811,9 @@ void Win32Platform::clearListRows(ControlId list) {
     }
     SendMessageW(record->hwnd, LVM_DELETEALLITEMS, 0, 0);
     record->cells.clear();
+    // The program's own change is not reported (the list view notifies none either); the
+    // user's next selection, whichever row it is, is new again.
+    record->reportedSelection = -1;
 }
 
 int Win32Platform::addListRow(ControlId list) {
@@ -1082,7 +1086,18 @@ LRESULT Win32Platform::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             return customDrawList(*record, reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
         }
         if (header->code == NM_CLICK) {
-            pushControlEvent(header->hwndFrom, ControlEventType::Activated);
+            // A click counts even where it changes nothing (the selected row, the empty area).
+            if (!record->clickReported) {
+                pushControlEvent(header->hwndFrom, ControlEventType::Activated);
+            }
+            record->clickReported = true;
+            record->reportedSelection = selectedListRow(controlIdByHwnd(header->hwndFrom));
+        } else if (header->code == LVN_ITEMCHANGED) {
+            const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+            if ((change->uChanged & LVIF_STATE) != 0 &&
+                ((change->uOldState ^ change->uNewState) & LVIS_SELECTED) != 0) {
+                listSelectionChanged(*record);
+            }
         }
         return 0;
     }
@@ -1156,11 +1171,39 @@ LRESULT Win32Platform::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
+void Win32Platform::listSelectionChanged(ControlRecord& list) {
+    if (list.selectionCheckPosted) {
+        return;
+    }
+    list.selectionCheckPosted = PostMessageW(helper_, kCheckListSelectionMessage, 0,
+                                             reinterpret_cast<LPARAM>(list.hwnd)) != FALSE;
+}
+
+void Win32Platform::checkListSelection(HWND hwnd) {
+    ControlRecord* list = controlByHwnd(hwnd); // gone when its window closed meanwhile
+    if (list == nullptr || list->kind != ControlKind::ListView) {
+        return;
+    }
+    list->selectionCheckPosted = false;
+    const int selection = selectedListRow(controlIdByHwnd(hwnd));
+    if (selection == list->reportedSelection) {
+        return;
+    }
+    list->reportedSelection = selection;
+    list->clickReported = true;
+    pushControlEvent(hwnd, ControlEventType::Activated);
+}
+
 LRESULT Win32Platform::controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    const ControlRecord* record = controlByHwnd(hwnd);
+    ControlRecord* record = controlByHwnd(hwnd);
     switch (message) {
     case WM_KILLFOCUS:
         pushControlEvent(hwnd, ControlEventType::LostFocus);
+        break;
+    case WM_LBUTTONDOWN:
+        if (record != nullptr && record->kind == ControlKind::ListView) {
+            record->clickReported = false;
+        }
         break;
     case WM_CHAR:
         // Not every edit control refuses other characters for ES_NUMBER (older Wine does
@@ -1199,6 +1242,9 @@ LRESULT Win32Platform::helperProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         return 0;
     case kShowPopupMessage:
         trackPendingPopup();
+        return 0;
+    case kCheckListSelectionMessage:
+        checkListSelection(reinterpret_cast<HWND>(lParam));
         return 0;
     default:
         break;

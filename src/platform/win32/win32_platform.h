@@ -170,6 +170,14 @@ class Win32Platform final : public Platform {
         EditStyle edit;
         std::optional<Color> labelColor;
         std::vector<std::vector<CellColors>> cells; // list views: [row][column]
+        // List views: one user action changes the selected state of several rows in turn
+        // (the old row loses it, the new one gains it), so the change is judged once the
+        // action is over, against the selection last reported to the program.
+        int reportedSelection = -1;
+        bool selectionCheckPosted = false;
+        // False from a mouse button press on the list until that click has been reported,
+        // by its selection change or by NM_CLICK, so that one click is one event.
+        bool clickReported = true;
         std::wstring tooltip;
     };
 
@@ -185,6 +193,8 @@ class Win32Platform final : public Platform {
                          const std::wstring& text, DWORD style, Rect rect);
     void pushEvent(const Event& event);
     void pushControlEvent(HWND control, ControlEventType type);
+    void listSelectionChanged(ControlRecord& list);
+    void checkListSelection(HWND list);
     bool dispatchOneMessage();
     void runTasks();
     void trackPendingPopup();

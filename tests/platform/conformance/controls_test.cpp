@@ -285,6 +285,92 @@ TEST_F(ConformanceControls, DisabledListViewTakesNoClick) {
     EXPECT_EQ(platform().selectedListRow(list), -1);
 }
 
+TEST_F(ConformanceControls, OneClickIsOneActivatedWhetherOrNotTheSelectionChanges) {
+    const ControlId list = makeListView(3, 3);
+    drainEvents();
+    for (const int row : {1, 2, 2}) {
+        driver().clickListRow(list, row);
+        const std::vector<Event> events = drainEvents();
+        EXPECT_EQ(countMatching(events, controlEvent(list, ControlEventType::Activated)), 1)
+            << "click on row " << row;
+        EXPECT_EQ(platform().selectedListRow(list), row);
+    }
+}
+
+TEST_F(ConformanceControls, ArrowKeysMoveTheSelectionWithOneActivatedPerMove) {
+    const ControlId list = makeListView(3, 3);
+    driver().clickListRow(list, 0);
+    drainEvents();
+
+    struct Step {
+        ListKey key;
+        int selected;
+        int events;
+    };
+    for (const Step step :
+         {Step{ListKey::Down, 1, 1}, Step{ListKey::Down, 2, 1}, Step{ListKey::Down, 2, 0},
+          Step{ListKey::Up, 1, 1}, Step{ListKey::Up, 0, 1}, Step{ListKey::Up, 0, 0}}) {
+        driver().pressListKey(list, step.key);
+        const std::vector<Event> events = drainEvents();
+        EXPECT_EQ(platform().selectedListRow(list), step.selected);
+        EXPECT_EQ(countMatching(events, controlEvent(list, ControlEventType::Activated)),
+                  step.events)
+            << "to row " << step.selected;
+    }
+}
+
+TEST_F(ConformanceControls, DownIntoAListWithoutSelectionSelectsTheFirstRow) {
+    const ControlId list = makeListView(3, 2);
+    drainEvents();
+    driver().pressListKey(list, ListKey::Down);
+    EXPECT_TRUE(awaitEvent(controlEvent(list, ControlEventType::Activated)));
+    EXPECT_EQ(platform().selectedListRow(list), 0);
+}
+
+TEST_F(ConformanceControls, ArrowKeyTakesTheFocusToTheList) {
+    const ControlId list = makeListView(3, 2);
+    const ControlId edit = makeEdit(window_, 170);
+    driver().focus(edit);
+    drainEvents();
+    driver().pressListKey(list, ListKey::Down);
+    const std::vector<Event> events = drainEvents();
+    EXPECT_EQ(countMatching(events, controlEvent(edit, ControlEventType::LostFocus)), 1);
+    EXPECT_EQ(platform().focusedControl(), list);
+}
+
+TEST_F(ConformanceControls, DisabledListViewTakesNoKeys) {
+    const ControlId list = makeListView(2, 2);
+    driver().clickListRow(list, 0);
+    platform().setEnabled(list, false);
+    drainEvents();
+    driver().pressListKey(list, ListKey::Down);
+    EXPECT_TRUE(drainEvents().empty());
+    EXPECT_EQ(platform().selectedListRow(list), 0);
+}
+
+TEST_F(ConformanceControls, ProgramChangesOfASelectedListRaiseNoEvents) {
+    const ControlId list = makeListView(3, 3);
+    driver().clickListRow(list, 1);
+    drainEvents();
+    ASSERT_EQ(platform().selectedListRow(list), 1);
+
+    platform().clearListRows(list);
+    EXPECT_EQ(platform().addListRow(list), 0);
+    EXPECT_EQ(platform().addListRow(list), 1);
+    platform().setListCell(list, 1, 0, "neu");
+
+    EXPECT_EQ(countMatching(drainEvents(), anyEventOf(list)), 0);
+    EXPECT_EQ(platform().selectedListRow(list), -1);
+    // The user's next moves are reported as usual, also the one back to the row that was
+    // selected before the program refilled the list.
+    for (const int row : {0, 1}) {
+        driver().pressListKey(list, ListKey::Down);
+        EXPECT_EQ(countMatching(drainEvents(), controlEvent(list, ControlEventType::Activated)), 1)
+            << "to row " << row;
+        EXPECT_EQ(platform().selectedListRow(list), row);
+    }
+}
+
 // --- status bars
 
 TEST_F(ConformanceControls, StatusBarHasThreeFields) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -275,6 +276,39 @@ TEST_F(Win32Native, ClickOnADropDownFocusesItWithoutChoosing) {
         EXPECT_FALSE(event.control == drop && event.controlType == ControlEventType::Activated);
     }
     EXPECT_EQ(GetCapture(), nullptr); // the list is closed again and holds no mouse capture
+}
+
+TEST_F(Win32Native, SlowClickOnAListRowIsStillOneEvent) {
+    // A real click leaves time between pressing and releasing the button: the selection
+    // change is reported before the list view's click notification arrives.
+    const WindowId window = ui().openWindow("Reef - Tools: Liste", 640, 230);
+    const ControlId list = ui().createListView(window, Rect{0, 0, 640, 153});
+    ui().addListColumn(list, "Name", 100);
+    for (int row = 0; row < 3; ++row) {
+        ui().addListRow(list);
+        ui().setListCell(list, row, 0, "Zeile " + std::to_string(row));
+    }
+    HWND hwnd = ui().controlHandle(list);
+    RECT item{};
+    item.left = LVIR_LABEL;
+    ASSERT_TRUE(SendMessageW(hwnd, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item)));
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    drain();
+
+    PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    const std::vector<Event> pressed = drain();
+    PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+    const std::vector<Event> released = drain();
+
+    const auto activations = [list](const std::vector<Event>& events) {
+        return std::count_if(events.begin(), events.end(), [list](const Event& event) {
+            return event.kind == EventKind::Control && event.control == list &&
+                   event.controlType == ControlEventType::Activated;
+        });
+    };
+    EXPECT_EQ(ui().selectedListRow(list), 1);
+    EXPECT_EQ(activations(pressed) + activations(released), 1);
+    EXPECT_EQ(activations(pressed), 1) << "the selection change is not held back for the click";
 }
 
 TEST_F(Win32Native, PopupMenuClosesAfterTheChoice) {

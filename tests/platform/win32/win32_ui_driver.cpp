@@ -298,6 +298,25 @@ void Win32UiDriver::clickListEmptyArea(ControlId list) {
     postClick(hwnd, point);
 }
 
+void Win32UiDriver::pressListKey(ControlId list, ListKey key) {
+    HWND hwnd = acceptingInput(list);
+    if (hwnd == nullptr) {
+        return;
+    }
+    if (GetFocus() != hwnd) {
+        SetFocus(hwnd);
+        settle();
+    }
+    // Repeat count 1, the key's scan code and the extended-key bit of the arrow keys.
+    const bool down = key == ListKey::Down;
+    const WPARAM virtualKey = down ? VK_DOWN : VK_UP;
+    const LPARAM scan = down ? 0x01500001 : 0x01480001;
+    PostMessageW(hwnd, WM_KEYDOWN, virtualKey, scan);
+    settle();
+    PostMessageW(hwnd, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000000u | scan));
+    settle();
+}
+
 void Win32UiDriver::focus(ControlId control) {
     HWND hwnd = acceptingInput(control);
     if (hwnd == nullptr) {

@@ -36,6 +36,7 @@ class Win32UiDriver final : public UiDriver {
     void selectDropDownItem(ControlId list, int index) override;
     void clickListRow(ControlId list, int row) override;
     void clickListEmptyArea(ControlId list) override;
+    void pressListKey(ControlId list, ListKey key) override;
     void focus(ControlId control) override;
     void moveFocusAway() override;
     void pressTab(bool shift = false) override;

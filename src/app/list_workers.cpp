@@ -1,24 +1,167 @@
 #include "app/list_workers.h"
 
+#include "fleetlists/entry_dialog.h"
+#include "fleetlists/list_view_fill.h"
 #include "fleetlists/list_window.h"
+#include "platform/error_message.h"
+#include "server/fleet_record.h"
+#include "server/list_download.h"
+#include "server/list_exchange_sink.h"
+#include "server/list_submission.h"
+
+#include <memory>
+#include <utility>
 
 namespace reef::app {
 
-void startListDownload(platform::Platform& ui, AppState& state, fleetlists::FleetListKind kind) {
-    // The download is not built yet: the list is free again at once.
-    fleetlists::giveButtonsBack(ui, state.list(kind));
+namespace {
+
+using fleetlists::FleetListKind;
+using fleetlists::FleetLists;
+using fleetlists::ListWindowState;
+
+// The user-interface side of one worker. Every call is carried over to the user-interface
+// thread; there it touches the list window only while the window of the worker's opening is
+// still open. The tasks refer to the platform and the lists, which live as long as tasks
+// are run; the worker itself holds only its own shared pieces.
+class ListWindowSink final : public server::ListExchangeSink {
+  public:
+    ListWindowSink(platform::Platform& ui, FleetLists& fleet, FleetListKind kind,
+                   std::shared_ptr<platform::UiBridge> bridge)
+        : ui_(ui), fleet_(fleet), kind_(kind), generation_(fleet.list(kind).generation),
+          openGeneration_(fleet.list(kind).openGeneration), bridge_(std::move(bridge)) {}
+
+    bool windowOpen() override { return openGeneration_->load() == generation_; }
+
+    void setStatus(int field, const std::string& text) override {
+        onWindow([field, text](platform::Platform& ui, ListWindowState& list) {
+            fleetlists::setStatusField(ui, list, field, text);
+        });
+    }
+
+    void showError(const std::string& text) override {
+        bridge_->call([&ui = ui_, text] { platform::showError(ui, text); });
+    }
+
+    std::string askNewPassword() override {
+        const std::optional<std::string> answer = bridge_->call([&ui = ui_, &fleet = fleet_] {
+            fleet.password = ui.inputBox("Reef - Tools", "Bitte neues Passwort angeben:", "");
+            return fleet.password;
+        });
+        return answer.value_or(std::string());
+    }
+
+    void listReceived(std::vector<fleetlists::FleetEntry> rows) override {
+        auto shared = std::make_shared<std::vector<fleetlists::FleetEntry>>(std::move(rows));
+        onWindow(
+            [shared, &fleet = fleet_, kind = kind_](platform::Platform& ui, ListWindowState& list) {
+                const std::int64_t now = ui.clock().localNow();
+                list.rows = std::move(*shared);
+                server::sortByReturnTicks(list.rows, now);
+                fleetlists::fillListView(ui, list.listView, fleet.tables, kind, list.rows, now);
+            });
+    }
+
+    // The task runs on the user-interface thread only while the worker's window is open.
+    template <typename Task> void onWindow(Task task) {
+        bridge_->post([&ui = ui_, &fleet = fleet_, kind = kind_, generation = generation_,
+                       task = std::move(task)]() mutable {
+            ListWindowState& list = fleet.list(kind);
+            if (list.window && list.generation == generation) {
+                task(ui, list);
+            }
+        });
+    }
+
+    // The worker's last word: the list is free again whatever happened to its window.
+    template <typename Task> void atEnd(Task task) {
+        bridge_->post([&ui = ui_, &fleet = fleet_, kind = kind_, generation = generation_,
+                       task = std::move(task)]() mutable {
+            ListWindowState& list = fleet.list(kind);
+            list.workerBusy = false;
+            task(ui, list, list.window && list.generation == generation);
+            if (list.window && !list.dialog) {
+                fleetlists::giveButtonsBack(ui, list);
+            }
+        });
+    }
+
+  private:
+    platform::Platform& ui_;
+    FleetLists& fleet_;
+    FleetListKind kind_;
+    std::uint64_t generation_;
+    std::shared_ptr<std::atomic<std::uint64_t>> openGeneration_;
+    std::shared_ptr<platform::UiBridge> bridge_;
+};
+
+} // namespace
+
+void startListDownload(platform::Platform& ui, AppState& state, FleetListKind kind) {
+    ListWindowState& list = state.list(kind);
+    if (list.workerBusy) {
+        return; // one worker per list; its end gives the buttons back
+    }
+    list.workerBusy = true;
+    server::DownloadJob job;
+    job.kind = kind;
+    job.password = state.fleet.password;
+    job.server = state.serverConfig.listServer;
+    job.proxy = state.proxy;
+    auto sink = std::make_shared<ListWindowSink>(ui, state.fleet, kind, state.bridge);
+    platform::Clock& clock = ui.clock();
+    state.workers.start([job = std::move(job), sink, &clock] {
+        const server::DownloadOutcome outcome = server::runListDownload(job, *sink, clock);
+        sink->atEnd([outcome](platform::Platform& ui, ListWindowState& list, bool) {
+            if (outcome == server::DownloadOutcome::Finished) {
+                list.lastUpdateTick = ui.clock().tickCountMs();
+            }
+        });
+    });
 }
 
-void startEntrySubmission(platform::Platform&, AppState&, const fleetlists::EntrySubmission&) {}
+void startEntrySubmission(platform::Platform& ui, AppState& state,
+                          const fleetlists::EntrySubmission& submission) {
+    const FleetListKind kind = submission.kind;
+    ListWindowState& list = state.list(kind);
+    state.fleet.password = submission.password;
+    if (list.workerBusy || !list.dialog) {
+        return;
+    }
+    list.workerBusy = true;
+    ui.setWindowEnabled(list.dialog, false);
+    server::SubmissionJob job;
+    job.entry = submission;
+    job.server = state.serverConfig.listServer;
+    job.proxy = state.proxy;
+    auto sink = std::make_shared<ListWindowSink>(ui, state.fleet, kind, state.bridge);
+    const std::uint64_t dialogGeneration = list.dialogGeneration;
+    platform::Clock& clock = ui.clock();
+    state.workers.start([job = std::move(job), sink, &clock, &fleet = state.fleet, kind,
+                         dialogGeneration] {
+        const server::SubmissionOutcome outcome = server::runSubmission(job, *sink, clock);
+        sink->atEnd([outcome, &fleet, kind, dialogGeneration](platform::Platform& ui,
+                                                              ListWindowState& list, bool own) {
+            const bool ownDialog = own && list.dialog && list.dialogGeneration == dialogGeneration;
+            if (!ownDialog) {
+                return;
+            }
+            if (outcome == server::SubmissionOutcome::Accepted) {
+                fleetlists::closeEntryDialog(ui, fleet, kind);
+            } else if (outcome == server::SubmissionOutcome::Failed) {
+                ui.setWindowEnabled(list.dialog, true);
+            }
+        });
+    });
+}
 
 void releaseWorkers(AppState& state) {
-    for (fleetlists::ListWindowState& list : state.fleet.lists) {
+    for (ListWindowState& list : state.fleet.lists) {
         list.openGeneration->store(0);
     }
     if (state.bridge) {
         state.bridge->detach();
     }
-    state.workers.detachAll();
 }
 
 } // namespace reef::app

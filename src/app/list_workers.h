@@ -16,7 +16,8 @@ void startEntrySubmission(platform::Platform& ui, AppState& state,
                           const fleetlists::EntrySubmission& submission);
 
 // At the end of the program: every worker loses its window and its way to the user
-// interface, and is left to end by itself.
+// interface and ends by itself at its next check; the threads are detached when the state
+// goes, never waited for.
 void releaseWorkers(AppState& state);
 
 } // namespace reef::app

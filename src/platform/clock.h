@@ -2,7 +2,9 @@
 // Every clock of the program comes through here, so that tests can set time.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace reef::platform {
 
@@ -19,14 +21,22 @@ class Clock {
 // The machine's clocks.
 Clock& systemClock();
 
-// A clock that moves only when told to; sleepMs advances it. Thread-safe.
+// A clock that moves only when told to; sleepMs advances it, or, for tests of workers that
+// must keep waiting until the test acts, really sleeps without moving it. Thread-safe.
 class ManualClock final : public Clock {
   public:
     explicit ManualClock(std::int64_t localNow = 0, std::int64_t tickCountMs = 0)
         : localNow_(localNow), tickCountMs_(tickCountMs) {}
     std::int64_t localNow() override { return localNow_.load(); }
     std::int64_t tickCountMs() override { return tickCountMs_.load(); }
-    void sleepMs(std::int64_t ms) override { advanceMs(ms); }
+    void sleepMs(std::int64_t ms) override {
+        if (realSleep_.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        } else {
+            advanceMs(ms);
+        }
+    }
+    void setRealSleep(bool realSleep) { realSleep_.store(realSleep); }
     void setLocalNow(std::int64_t seconds) { localNow_.store(seconds); }
     void setTickCountMs(std::int64_t ms) { tickCountMs_.store(ms); }
     // Advances both clocks; the wall clock in whole seconds of the total elapsed.
@@ -38,6 +48,7 @@ class ManualClock final : public Clock {
   private:
     std::atomic<std::int64_t> localNow_;
     std::atomic<std::int64_t> tickCountMs_;
+    std::atomic<bool> realSleep_{false};
 };
 
 } // namespace reef::platform

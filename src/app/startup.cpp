@@ -47,6 +47,10 @@ bool startProgram(platform::Platform& ui, AppState& state, const std::string& co
         return false;
     }
 
+    // The end of the session cannot wait for the loop to come round.
+    ui.setUrgentEventHandler(
+        [&ui, &state](const platform::Event& event) { dispatchEvent(ui, state, event); });
+
     state.trayMenu = createTrayMenu(ui);
     // A missing tray icon is not worth a message: the window then minimises as usual.
     state.trayIcon = ui.addTrayIcon(state.main.window, kTrayTooltip);
@@ -65,7 +69,9 @@ int runProgram(platform::Platform& ui, const std::string& commandLine,
     if (!startProgram(ui, state, commandLine, services)) {
         return state.exitCode;
     }
-    return runEventLoop(ui, state);
+    const int exitCode = runEventLoop(ui, state);
+    ui.setUrgentEventHandler({}); // it refers to the state, which ends here
+    return exitCode;
 }
 
 } // namespace reef::app

@@ -9,6 +9,9 @@ enum class EventKind {
     Control,
     MenuCommand, // an item of a popup menu; belongs to the menu's owner window
     Tray,        // belongs to the window that owns the tray icon
+    // The Windows session ends (log-off, shutdown): the process may be ended as soon as the
+    // event has been handled. Belongs to no window; see Platform::setUrgentEventHandler.
+    SessionEnd,
 };
 
 enum class ControlEventType {

@@ -131,6 +131,14 @@ class Platform {
     // waits.
     virtual std::optional<Event> waitEvent(int timeoutMs) = 0;
 
+    // Events that cannot wait for the next waitEvent: the end of the session, after which the
+    // system may end the process as soon as the backend returns to it. Such an event is handed
+    // to this handler at once, on the user-interface thread, wherever the backend is (inside
+    // waitEvent, a modal dialog or a driver action); a waitEvent during which it happened then
+    // returns nothing at once, so that the caller sees what the handler did. Without a handler
+    // (an empty function) the event is queued like any other.
+    virtual void setUrgentEventHandler(std::function<void(const Event&)> handler) = 0;
+
     // --- modal dialogs, owned by no window. They keep running posted tasks while open.
     virtual MessageBoxAnswer messageBox(const std::string& caption, const std::string& text,
                                         MessageBoxKind kind) = 0;

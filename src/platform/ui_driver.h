@@ -51,6 +51,9 @@ class UiDriver {
     virtual void requestClose(WindowId window) = 0; // the title bar's close box
     virtual void minimize(WindowId window) = 0;     // the title bar's minimise box
     virtual void clickTray(TrayEventType type) = 0;
+    // The user logs off or shuts Windows down: the system asks the program whether the
+    // session may end, then tells it that it ends. True when the program consented.
+    virtual bool endSession() = 0;
     // Chooses an item of the popup menu that is currently shown.
     virtual void choosePopupItem(int item) = 0;
     // Answers for the next message boxes and input requesters, in order. Without a queued

@@ -19,17 +19,13 @@ class AppTest : public ::testing::Test {
     platform::headless::HeadlessDriver user{ui};
     AppState state;
     StartupServices services;
-    int serverConfigLoads = 0;
-    server::ServerConfigLoad serverConfigResult{.config = server::builtInServerConfig(),
-                                                .badKey = {}};
     int proxyLoads = 0;
     bool proxyLoadResult = true;
     bool socketsResult = true;
 
     AppTest() {
-        services.loadServerConfig = [this] {
-            ++serverConfigLoads;
-            return serverConfigResult;
+        services.loadServerConfig = [] {
+            return server::ServerConfigLoad{.config = server::builtInServerConfig(), .badKey = {}};
         };
         services.loadProxySettings = [this](AppState&) {
             ++proxyLoads;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 namespace reef::app::testing {
@@ -64,16 +63,6 @@ TEST_F(AppTest, SocketLibraryFailureDisablesTheListButtonsAndSaysSo) {
     EXPECT_EQ(user.shownMessageBoxes()[0].text, "Konnte Netzwerkbefehle nicht initialisieren!\n"
                                                 "Feature ''Flottenlisten'' deaktiviert");
     EXPECT_EQ(user.shownMessageBoxes()[0].kind, MessageBoxKind::Error);
-}
-
-TEST_F(AppTest, ServerConfigIsReadOnceIntoTheStateAndTheListPrompt) {
-    serverConfigResult.config = {.listServer = {"lists.example.org", 8081},
-                                 .passwordSite = "forum.example.org"};
-    ASSERT_TRUE(start());
-    EXPECT_EQ(serverConfigLoads, 1);
-    EXPECT_EQ(state.serverConfig, serverConfigResult.config);
-    EXPECT_EQ(state.fleet.passwordSite, "forum.example.org");
-    EXPECT_TRUE(user.shownMessageBoxes().empty());
 }
 
 TEST_F(AppTest, BadServerConfigIsReportedOnceBeforeTheMainWindowAndStartUpGoesOn) {
@@ -144,20 +133,6 @@ TEST(DefaultStartup, ServerDatBesideTheProgramChoosesTheServerAndThePasswordSite
     EXPECT_EQ(state.serverConfig.listServer, (server::ListServerAddress{"lists.example.org", 80}));
     EXPECT_EQ(state.fleet.passwordSite, "forum.example.org");
     EXPECT_TRUE(user.shownMessageBoxes().empty());
-}
-
-TEST(DefaultStartup, WithoutServerDatTheBuiltInValuesHoldSilently) {
-    reef::testing::ScopedTempDir cwd;
-    platform::headless::HeadlessPlatform ui;
-    platform::headless::HeadlessDriver user(ui);
-    AppState state;
-    StartupServices services = defaultStartupServices();
-    services.startSockets = [] { return true; };
-    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe", services));
-    EXPECT_EQ(state.serverConfig, server::builtInServerConfig());
-    EXPECT_EQ(state.fleet.passwordSite, server::builtInServerConfig().passwordSite);
-    EXPECT_TRUE(user.shownMessageBoxes().empty());
-    EXPECT_FALSE(std::filesystem::exists("Server.dat"));
 }
 
 TEST(DefaultStartup, MissingProxyDatIsReportedAndConnectionsStayDirect) {

@@ -224,6 +224,20 @@ void HeadlessDriver::clickTray(TrayEventType type) {
     p_.queueEvent(event);
 }
 
+bool HeadlessDriver::endSession() {
+    p_.requireUiThread("endSession");
+    Event event;
+    event.kind = EventKind::SessionEnd;
+    if (p_.urgentHandler_) {
+        // A copy: the handler may replace itself.
+        const std::function<void(const Event&)> handler = p_.urgentHandler_;
+        handler(event);
+    } else {
+        p_.events_.push_back(event);
+    }
+    return true;
+}
+
 void HeadlessDriver::choosePopupItem(int item) {
     p_.requireUiThread("choosePopupItem");
     if (!p_.popupShown_) {

@@ -634,6 +634,11 @@ std::optional<Event> HeadlessPlatform::waitEvent(int timeoutMs) {
     return std::nullopt;
 }
 
+void HeadlessPlatform::setUrgentEventHandler(std::function<void(const Event&)> handler) {
+    requireUiThread("setUrgentEventHandler");
+    urgentHandler_ = std::move(handler);
+}
+
 int HeadlessPlatform::runPendingTasks() {
     requireUiThread("runPendingTasks");
     // Only the tasks posted before this call: a task that posts another must not keep this

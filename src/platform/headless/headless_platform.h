@@ -121,6 +121,7 @@ class HeadlessPlatform final : public Platform {
     std::string statusText(ControlId statusBar, int field) override;
 
     std::optional<Event> waitEvent(int timeoutMs) override;
+    void setUrgentEventHandler(std::function<void(const Event&)> handler) override;
 
     MessageBoxAnswer messageBox(const std::string& caption, const std::string& text,
                                 MessageBoxKind kind) override;
@@ -248,6 +249,7 @@ class HeadlessPlatform final : public Platform {
     std::map<std::uint64_t, ControlData> controls_;
     std::map<std::uint64_t, PopupMenu> menus_;
     std::deque<Event> events_;
+    std::function<void(const Event&)> urgentHandler_;
     ControlId focus_;
     WindowId activeWindow_;
     int windowOpenFailures_ = 0;
@@ -308,6 +310,9 @@ class HeadlessDriver final : public UiDriver {
     void requestClose(WindowId window) override;
     void minimize(WindowId window) override;
     void clickTray(TrayEventType type) override;
+    // Consents always; the session-end event goes to the urgent-event handler before this
+    // returns (queued when there is none).
+    bool endSession() override;
     void choosePopupItem(int item) override;
     // An answer the box does not offer (Yes or No for an error box, OK for a question)
     // counts as the box's default: OK, respectively No.

@@ -1016,8 +1016,13 @@ int Win32Platform::pumpPendingMessages() {
 
 std::optional<Event> Win32Platform::waitEvent(int timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(timeoutMs, 0));
+    urgentEventHandled_ = false;
     for (;;) {
-        while (events_.empty() && dispatchOneMessage()) {
+        while (events_.empty() && !urgentEventHandled_ && dispatchOneMessage()) {
+        }
+        if (urgentEventHandled_) {
+            urgentEventHandled_ = false;
+            return std::nullopt;
         }
         if (!events_.empty()) {
             Event event = events_.front();
@@ -1033,8 +1038,39 @@ std::optional<Event> Win32Platform::waitEvent(int timeoutMs) {
     }
 }
 
+void Win32Platform::setUrgentEventHandler(std::function<void(const Event&)> handler) {
+    urgentHandler_ = std::move(handler);
+}
+
+void Win32Platform::raiseUrgentEvent(const Event& event) {
+    if (!urgentHandler_) {
+        pushEvent(event);
+        return;
+    }
+    // A copy: the handler may replace itself, and it may destroy the window whose procedure
+    // is running.
+    const std::function<void(const Event&)> handler = urgentHandler_;
+    handler(event);
+    urgentEventHandled_ = true;
+}
+
 LRESULT Win32Platform::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_QUERYENDSESSION:
+        // Nothing needs asking: the lists are saved when the end comes. A question box would
+        // be pointless, as the system does not wait for an answer.
+        sessionEndRaised_ = false;
+        return TRUE;
+    case WM_ENDSESSION:
+        // Handled before returning: the system may end the process right afterwards. FALSE
+        // means another program refused, and the session goes on.
+        if (wParam != FALSE && !sessionEndRaised_ && windowByHwnd(hwnd)) {
+            sessionEndRaised_ = true;
+            Event event;
+            event.kind = EventKind::SessionEnd;
+            raiseUrgentEvent(event);
+        }
+        return 0;
     case WM_CLOSE: {
         // The close box and the system menu only ask; the program decides.
         const WindowId id = windowByHwnd(hwnd);

@@ -98,6 +98,7 @@ class Win32Platform final : public Platform {
     std::string statusText(ControlId statusBar, int field) override;
 
     std::optional<Event> waitEvent(int timeoutMs) override;
+    void setUrgentEventHandler(std::function<void(const Event&)> handler) override;
 
     MessageBoxAnswer messageBox(const std::string& caption, const std::string& text,
                                 MessageBoxKind kind) override;
@@ -192,6 +193,7 @@ class Win32Platform final : public Platform {
     ControlId addControl(WindowId window, ControlKind kind, DWORD exStyle, const wchar_t* className,
                          const std::wstring& text, DWORD style, Rect rect);
     void pushEvent(const Event& event);
+    void raiseUrgentEvent(const Event& event);
     void pushControlEvent(HWND control, ControlEventType type);
     void listSelectionChanged(ControlRecord& list);
     void checkListSelection(HWND list);
@@ -212,6 +214,10 @@ class Win32Platform final : public Platform {
     std::unordered_map<HWND, std::uint64_t> controlByHwnd_;
     std::map<std::uint64_t, HMENU> menus_;
     std::deque<Event> events_;
+    std::function<void(const Event&)> urgentHandler_;
+    bool urgentEventHandled_ = false; // since the current waitEvent began
+    // Every top-level window is told of the end of the session; the program once.
+    bool sessionEndRaised_ = false;
     int suppressChange_ = 0; // > 0 while the program itself sets a text
     int destroying_ = 0;     // > 0 while windows are being destroyed: no focus events
 

@@ -311,6 +311,47 @@ TEST_F(Win32Native, SlowClickOnAListRowIsStillOneEvent) {
     EXPECT_EQ(activations(pressed), 1) << "the selection change is not held back for the click";
 }
 
+TEST_F(Win32Native, SessionEndIsRaisedOnlyWhenTheSessionReallyEnds) {
+    const WindowId window = ui().openWindow("Reef - Tools", 200, 210);
+    HWND hwnd = ui().windowHandle(window);
+    drain();
+    int handled = 0;
+    ui().setUrgentEventHandler([&](const Event&) { ++handled; });
+
+    EXPECT_NE(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0), 0) << "consent, without a question";
+    EXPECT_EQ(handled, 0) << "asking is not ending: another program may still refuse";
+    SendMessageW(hwnd, WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(handled, 0) << "the session goes on";
+
+    SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(handled, 1);
+    EXPECT_TRUE(drain().empty());
+    ui().setUrgentEventHandler({});
+}
+
+TEST_F(Win32Native, SessionEndDuringTheWaitEndsTheWait) {
+    // The system sends the messages from outside; they arrive while the program waits.
+    const WindowId window = ui().openWindow("Reef - Tools", 200, 210);
+    HWND hwnd = ui().windowHandle(window);
+    drain();
+    int handled = 0;
+    ui().setUrgentEventHandler([&](const Event&) { ++handled; });
+    std::thread system([hwnd] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0);
+        SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const std::optional<Event> event = ui().waitEvent(20000);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    system.join();
+    EXPECT_FALSE(event);
+    EXPECT_EQ(handled, 1);
+    EXPECT_LT(waited, std::chrono::seconds(10)) << "the wait ends with the handled event";
+    ui().setUrgentEventHandler({});
+}
+
 TEST_F(Win32Native, PopupMenuClosesAfterTheChoice) {
     const WindowId owner = ui().openWindow("Reef - Tools", 200, 210);
     const MenuId menu = ui().createPopupMenu(

@@ -391,6 +391,27 @@ void Win32UiDriver::clickTray(TrayEventType type) {
     settle();
 }
 
+bool Win32UiDriver::endSession() {
+    // As the system does it: every top-level window of the program is asked, and once all
+    // have agreed every one is told that the session ends (or, after a refusal, that it
+    // goes on). Both messages are sent, so each is handled before the call returns.
+    std::vector<HWND> windows;
+    EnumThreadWindows(platform_.uiThreadId(), collectWindow, reinterpret_cast<LPARAM>(&windows));
+    bool consent = true;
+    for (HWND hwnd : windows) {
+        if (IsWindow(hwnd) && SendMessageW(hwnd, WM_QUERYENDSESSION, 0, 0) == FALSE) {
+            consent = false;
+        }
+    }
+    for (HWND hwnd : windows) {
+        if (IsWindow(hwnd)) {
+            SendMessageW(hwnd, WM_ENDSESSION, consent ? TRUE : FALSE, 0);
+        }
+    }
+    settle();
+    return consent;
+}
+
 void Win32UiDriver::choosePopupItem(int item) {
     const Win32Platform::PopupState popup = platform_.popupState();
     if (!popup.shown || popup.menu == nullptr) {

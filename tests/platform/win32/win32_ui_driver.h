@@ -43,6 +43,7 @@ class Win32UiDriver final : public UiDriver {
     void requestClose(WindowId window) override;
     void minimize(WindowId window) override;
     void clickTray(TrayEventType type) override;
+    bool endSession() override;
     void choosePopupItem(int item) override;
     void queueMessageBoxAnswer(MessageBoxAnswer answer) override;
     void queueInputBoxAnswer(const std::string& text, bool cancel = false) override;

@@ -13,20 +13,13 @@
 namespace {
 
 using reef::fleetlists::DialogMode;
-using reef::server::runSubmission;
-using reef::server::SubmissionJob;
-using reef::server::SubmissionOutcome;
+using namespace reef::server;
 using namespace reef::testing;
 
-SubmissionJob job(const reef::server::ListServerAddress& server,
-                  DialogMode mode = DialogMode::New) {
-    SubmissionJob j;
-    j.server = server;
-    j.entry.mode = mode;
-    j.entry.Name = "Paul";
-    j.entry.BasisZeit = "10:00";
-    j.entry.password = "pw";
-    return j;
+SubmissionJob jobFor(const ListServerAddress& server) {
+    SubmissionJob job;
+    job.server = server;
+    return job;
 }
 
 struct AnswerCase {
@@ -34,11 +27,11 @@ struct AnswerCase {
     ScriptedAnswer answer;
     SubmissionOutcome outcome;
     std::string status;
-    std::optional<std::string> box;
+    std::string box = {};
     bool waitsForTimeLimit = false;
 };
 
-class SubmissionAnswers : public ::testing::TestWithParam<AnswerCase> {};
+struct SubmissionAnswers : ::testing::TestWithParam<AnswerCase> {};
 
 TEST_P(SubmissionAnswers, EndOnceWithTheirStatus) {
     const AnswerCase& c = GetParam();
@@ -49,76 +42,69 @@ TEST_P(SubmissionAnswers, EndOnceWithTheirStatus) {
     if (c.waitsForTimeLimit) {
         ticker.emplace(clock);
     }
-    const SubmissionJob j = job(server.address());
-    EXPECT_EQ(runSubmission(j, sink, clock), c.outcome);
-    EXPECT_EQ(server.requests(), std::vector<std::string>{reef::server::buildNewEntryRequest(
-                                     j.entry, server.address())});
+    SubmissionJob job = jobFor(server.address());
+    job.entry.mode =
+        GetParam().outcome == SubmissionOutcome::Accepted ? DialogMode::Change : DialogMode::New;
+    EXPECT_EQ(runSubmission(job, sink, clock), c.outcome);
+    EXPECT_EQ(server.requests(),
+              std::vector<std::string>{buildSubmissionRequest(job.entry, server.address())});
     EXPECT_TRUE(server.clientClosedAll());
-    EXPECT_EQ(sink.statuses(1), std::vector<std::string>{"neuen Eintrag erstellen"});
+    EXPECT_EQ(sink.calls("1: "), std::vector<std::string>{job.entry.mode == DialogMode::Change
+                                                              ? "alten Eintrag aktualisieren"
+                                                              : "neuen Eintrag erstellen"});
     EXPECT_EQ(sink.lastStatus(2), c.status);
-    EXPECT_EQ(sink.errors(), c.box ? std::vector<std::string>{*c.box} : std::vector<std::string>());
-    EXPECT_EQ(sink.passwordRequests(), 0);
+    EXPECT_EQ(sink.calls("box: "), std::vector<std::string>(c.box.empty() ? 0 : 1, c.box));
+    EXPECT_TRUE(sink.calls("password").empty());
 }
+
+const std::string kFalse = "Status: Fehler (falsche Eingabe)";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, SubmissionAnswers,
     ::testing::Values(
-        AnswerCase{"Ready", okAnswer("ready"), SubmissionOutcome::Accepted, "Status: Fertig!",
-                   std::nullopt},
-        AnswerCase{"ReadyAndMore", ScriptedAnswer::holding({std::string(kOkHeader), "readyX\n"}),
-                   SubmissionOutcome::Accepted, "Status: Fertig!", std::nullopt},
-        AnswerCase{"ReadyInPieces", ScriptedAnswer::holding({std::string(kOkHeader) + "rea", "dy"}),
-                   SubmissionOutcome::Accepted, "Status: Fertig!", std::nullopt},
-        AnswerCase{"False", okAnswer("false: Name"), SubmissionOutcome::Failed,
-                   "Status: Fehler (falsche Eingabe)", std::nullopt},
+        AnswerCase{"Ready", okAnswer("ready"), SubmissionOutcome::Accepted, "Status: Fertig!"},
+        AnswerCase{"ReadyAndMore", okAnswer("readyX\n", true), SubmissionOutcome::Accepted,
+                   "Status: Fertig!"},
+        AnswerCase{"ReadyInPieces",
+                   {{kOkHeader + "rea", "dy"}, true},
+                   SubmissionOutcome::Accepted,
+                   "Status: Fertig!"},
+        AnswerCase{"False", okAnswer("false: Name"), SubmissionOutcome::Failed, kFalse},
         AnswerCase{"Error1", okAnswer("Error1"), SubmissionOutcome::Failed,
-                   "Status: Fehler (falsches Passwort)", std::nullopt},
-        AnswerCase{"Error2HeldOpen", ScriptedAnswer::holding({std::string(kOkHeader) + "Error2"}),
-                   SubmissionOutcome::Failed, "Status: Fehler (DatenBank nicht gefunden)",
-                   std::nullopt},
+                   "Status: Fehler (falsches Passwort)"},
+        AnswerCase{"Error2HeldOpen", okAnswer("Error2", true), SubmissionOutcome::Failed,
+                   "Status: Fehler (DatenBank nicht gefunden)"},
         AnswerCase{"Error10", okAnswer("Error10"), SubmissionOutcome::Failed,
-                   "Status: Fehler (Fatal Error)", std::nullopt},
-        AnswerCase{"Error3HeldOpen", ScriptedAnswer::holding({std::string(kOkHeader) + "Error3"}),
-                   SubmissionOutcome::Failed, "Status: Fehler (Timeout)", std::nullopt, true},
-        AnswerCase{"Error3Closed", okAnswer("Error3"), SubmissionOutcome::Failed, "Status: Fehler!",
-                   std::nullopt},
-        AnswerCase{"NoTwoHundred", ScriptedAnswer::closing({"HTTP/1.0 500 Oops\r\n\r\n"}),
-                   SubmissionOutcome::Failed, "Status: Fehler (Script nicht erreichbar)",
+                   "Status: Fehler (Fatal Error)"},
+        AnswerCase{"Error3HeldOpen", okAnswer("Error3", true), SubmissionOutcome::Failed,
+                   "Status: Fehler (Timeout)", "", true},
+        AnswerCase{"Error3Closed", okAnswer("Error3"), SubmissionOutcome::Failed,
+                   "Status: Fehler!"},
+        AnswerCase{"NoTwoHundred",
+                   {{"HTTP/1.0 500 Oops\r\n\r\n"}},
+                   SubmissionOutcome::Failed,
+                   "Status: Fehler (Script nicht erreichbar)",
                    "HTTP/1.0 500 Oops\r\n\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Submission, ChangeShowsItsOperationAndSendsTheChange) {
-    ScriptedListServer server({okAnswer("ready")});
-    SteppedClock clock;
-    FakeListExchangeSink sink;
-    const SubmissionJob j = job(server.address(), DialogMode::Change);
-    EXPECT_EQ(runSubmission(j, sink, clock), SubmissionOutcome::Accepted);
-    EXPECT_EQ(server.requests(), std::vector<std::string>{
-                                     reef::server::buildChangeRequest(j.entry, server.address())});
-    EXPECT_EQ(sink.statuses(1), std::vector<std::string>{"alten Eintrag aktualisieren"});
-}
-
 TEST(Submission, ClosingTheWindowWhileWaitingEndsSilently) {
-    ScriptedListServer server({ScriptedAnswer::holding({})});
+    ScriptedListServer server({{{}, true}});
     SteppedClock clock;
     FakeListExchangeSink sink;
-    sink.onStatus([](FakeListExchangeSink& s, int, const std::string& text) {
-        if (text == "Status: warte auf Antwort") {
-            s.closeWindow();
-        }
-    });
-    EXPECT_EQ(runSubmission(job(server.address()), sink, clock), SubmissionOutcome::WindowClosed);
+    sink.closeWindowAtStatus("Status: warte auf Antwort");
+    EXPECT_EQ(runSubmission(jobFor(server.address()), sink, clock),
+              SubmissionOutcome::WindowClosed);
     EXPECT_TRUE(server.clientClosedAll());
-    EXPECT_EQ(sink.lastStatus(2), "Status: warte auf Antwort");
+    EXPECT_EQ(sink.calls().back(), "2: Status: warte auf Antwort");
 }
 
 TEST(Submission, NoConnectionFailsWithoutRetry) {
     PeerListener boundOnly(false);
     SteppedClock clock;
     FakeListExchangeSink sink;
-    EXPECT_EQ(runSubmission(job({"127.0.0.1", boundOnly.port()}), sink, clock),
+    EXPECT_EQ(runSubmission(jobFor({"127.0.0.1", boundOnly.port()}), sink, clock),
               SubmissionOutcome::Failed);
-    EXPECT_EQ(sink.statuses(1).size(), 1u);
+    EXPECT_EQ(sink.calls("1: ").size(), 1u);
     EXPECT_EQ(sink.lastStatus(2), "Status: Fehler (Server nicht gefunden)");
 }
 

@@ -1,14 +1,11 @@
 #pragma once
-// A list window as a list server exchange sees it: it records every call in order, answers
-// the window check from a flag the test (or a hook) can clear, and answers the password
+// A list window as an exchange sees it: records every call in order, answers the window check
+// from a flag (cleared by closeWindow, or when a chosen status text is shown) and the password
 // requester from a prepared list. Safe to call from a worker thread while the test reads.
 
-#include "fleetlists/fleet_entry.h"
 #include "server/list_exchange_sink.h"
 
 #include <atomic>
-#include <deque>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,75 +14,54 @@ namespace reef::testing {
 
 class FakeListExchangeSink final : public server::ListExchangeSink {
   public:
-    // Called after each status text is recorded, on the caller's thread; may close the window.
-    using StatusHook = std::function<void(FakeListExchangeSink&, int field, const std::string&)>;
-
     void closeWindow() { open_.store(false); }
-    void onStatus(StatusHook hook) {
-        std::lock_guard lock(mutex_);
-        hook_ = std::move(hook);
-    }
-    // The answers the password requester gives, in order; "" once they are used up.
-    void answerPasswordsWith(std::vector<std::string> answers) {
-        std::lock_guard lock(mutex_);
-        passwords_.assign(answers.begin(), answers.end());
-    }
+    // The window closes right after this status text has been shown.
+    void closeWindowAtStatus(std::string text) { closeAt_ = std::move(text); }
+    // The password requester's answers, in order; "" once they are used up.
+    std::vector<std::string> passwords;
 
     bool windowOpen() override { return open_.load(); }
     void setStatus(int field, const std::string& text) override {
-        StatusHook hook;
-        {
-            std::lock_guard lock(mutex_);
-            calls_.push_back("status " + std::to_string(field) + ": " + text);
-            statuses_[field < 0 || field > 2 ? 0 : field].push_back(text);
-            hook = hook_;
-        }
-        if (hook) {
-            hook(*this, field, text);
+        record(std::to_string(field) + ": " + text);
+        if (!closeAt_.empty() && text.starts_with(closeAt_)) {
+            closeWindow();
         }
     }
-    void showError(const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        calls_.push_back("error box");
-        errors_.push_back(text);
-    }
+    void showError(const std::string& text) override { record("box: " + text); }
     std::string askNewPassword() override {
+        record("password requester");
         std::lock_guard lock(mutex_);
-        calls_.push_back("password requester");
-        ++passwordRequests_;
-        if (passwords_.empty()) {
-            return {};
+        std::string answer = passwords.empty() ? "" : passwords.front();
+        if (!passwords.empty()) {
+            passwords.erase(passwords.begin());
         }
-        std::string answer = passwords_.front();
-        passwords_.pop_front();
         return answer;
     }
     void listReceived(std::vector<fleetlists::FleetEntry> rows) override {
+        record("list of " + std::to_string(rows.size()));
         std::lock_guard lock(mutex_);
-        calls_.push_back("list of " + std::to_string(rows.size()));
         lists_.push_back(std::move(rows));
     }
 
-    // Every call in order: "status F: text", "error box", "password requester", "list of N".
+    // Every call in order: "F: text" for status field F, "box: text", "password requester",
+    // "list of N".
     std::vector<std::string> calls() const {
         std::lock_guard lock(mutex_);
         return calls_;
     }
-    std::vector<std::string> statuses(int field) const {
-        std::lock_guard lock(mutex_);
-        return statuses_[field];
+    // The calls that begin with the prefix, without it ("2: " gives the texts of field 2).
+    std::vector<std::string> calls(const std::string& prefix) const {
+        std::vector<std::string> found;
+        for (const std::string& call : calls()) {
+            if (call.starts_with(prefix)) {
+                found.push_back(call.substr(prefix.size()));
+            }
+        }
+        return found;
     }
     std::string lastStatus(int field) const {
-        std::lock_guard lock(mutex_);
-        return statuses_[field].empty() ? std::string() : statuses_[field].back();
-    }
-    std::vector<std::string> errors() const {
-        std::lock_guard lock(mutex_);
-        return errors_;
-    }
-    int passwordRequests() const {
-        std::lock_guard lock(mutex_);
-        return passwordRequests_;
+        const auto texts = calls(std::to_string(field) + ": ");
+        return texts.empty() ? std::string() : texts.back();
     }
     std::vector<std::vector<fleetlists::FleetEntry>> lists() const {
         std::lock_guard lock(mutex_);
@@ -93,14 +69,15 @@ class FakeListExchangeSink final : public server::ListExchangeSink {
     }
 
   private:
+    void record(std::string call) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+
     mutable std::mutex mutex_;
     std::atomic<bool> open_{true};
-    StatusHook hook_;
-    std::deque<std::string> passwords_;
+    std::string closeAt_; // set before the exchange starts
     std::vector<std::string> calls_;
-    std::vector<std::string> statuses_[3];
-    std::vector<std::string> errors_;
-    int passwordRequests_ = 0;
     std::vector<std::vector<fleetlists::FleetEntry>> lists_;
 };
 

@@ -48,14 +48,9 @@ constexpr std::array<RowCell, 11> kRowCells = {{
     {EntrySlot::ZielAllianz, 8, true},
     {EntrySlot::ZielBasis, 9, false},
     {EntrySlot::ZielPunkte, 10, true},
-    {EntrySlot::ZielZeit, 12, true},
-    {EntrySlot::BasisZeit, 14, false},
+    {EntrySlot::ZielZeit, 12, true},   // "Impakt Time", "hh:mm:00"
+    {EntrySlot::BasisZeit, 14, false}, // "Uhrzeit Rückkehr"
 }};
-
-constexpr int kImpactTimeColumn = 12;
-constexpr int kReturnTimeColumn = 14;
-static_assert(kRowCells[9].column == kImpactTimeColumn &&
-              kRowCells[10].column == kReturnTimeColumn);
 
 // What the dialog shows when it opens.
 struct Prefill {

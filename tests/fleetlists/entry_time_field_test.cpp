@@ -10,46 +10,24 @@ namespace {
 // 08.12.2026 10:05 local time.
 constexpr std::int64_t kTenPastTen = 1796688000 + 10 * 3600 + 5 * 60;
 
-struct SnapCase {
+struct TimeCase {
     const char* text;
     const char* snapped;
+    const char* ticks; // at 10:05
 };
 
-TEST(SnappedTimeText, MovesTheTimeDownOntoTheTickGrid) {
-    const SnapCase cases[] = {
-        {"10:25", "10:20"}, {"10:20", "10:20"}, {"10:19", "10:00"},    {"23:59", "23:40"},
-        {"7:5", "07:00"},   {"7.45", "07:40"},  {"10:20:00", "10:20"}, {"0:0", "00:00"},
-    };
-    for (const SnapCase& c : cases) {
+TEST(EntryTimeField, SnapsToTheTickGridAndCountsTheTicksOfTheSnappedTime) {
+    const TimeCase cases[] = {
+        {"10:25", "10:20", "1"},    {"10:19", "10:00", "0"},    {"23:59", "23:40", "abg."},
+        {"7.45", "07:40", "abg."},  {"10:20:00", "10:20", "1"}, {"20:00", "20:00", "30"},
+        {"09:50", "09:40", "abg."}, {"", "00:00", "abg."},      {"24:00", "00:00", "abg."},
+        {"12:60", "00:00", "abg."}, {"abc", "00:00", "abg."},   {"12", "00:00", "abg."}};
+    for (const TimeCase& c : cases) {
         EXPECT_EQ(snappedTimeText(c.text), c.snapped) << c.text;
+        EXPECT_EQ(tickLabelText(c.text, kTenPastTen), c.ticks) << c.text;
     }
-}
-
-TEST(SnappedTimeText, TextThatIsNoClockTimeBecomesMidnight) {
-    for (const char* text : {"", "24:00", "12:60", "abc", "12", ":30"}) {
-        EXPECT_EQ(snappedTimeText(text), "00:00") << text;
-    }
-}
-
-struct TickCase {
-    const char* text;
-    const char* label;
-};
-
-TEST(TickLabelText, CountsTicksToTheSnappedTimeOrSaysItHasPassed) {
-    const TickCase cases[] = {
-        {"10:20", "1"},  {"10:25", "1"},    {"10:00", "0"},    {"09:50", "abg."},
-        {"20:00", "30"}, {"09:40", "abg."}, {"23:40", "abg."}, {"", "abg."},
-    };
-    for (const TickCase& c : cases) {
-        EXPECT_EQ(tickLabelText(c.text, kTenPastTen), c.label) << c.text;
-    }
-}
-
-TEST(TickLabelText, EmptyTextCountsToMidnightAfterTwoInTheAfternoon) {
-    // 22:00: midnight is 6 ticks away.
-    const std::int64_t tenPm = 1796688000 + 22 * 3600;
-    EXPECT_EQ(tickLabelText("", tenPm), "6");
+    // At 22:00 midnight, what an empty field counts to, is 6 ticks away.
+    EXPECT_EQ(tickLabelText("", kTenPastTen + 12 * 3600 - 5 * 60), "6");
 }
 
 } // namespace

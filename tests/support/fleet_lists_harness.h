@@ -117,7 +117,11 @@ class FleetListsHarness {
         dispatch();
     }
 
+    // As a player chooses: the list takes the focus when it opens, and the program has
+    // handled that before the item is picked.
     void select(platform::ControlId list, int index) {
+        user.focus(list);
+        dispatch();
         user.selectDropDownItem(list, index);
         dispatch();
     }

@@ -1,5 +1,7 @@
 #include "entry.h"
 
+#include "round_trip.h"
+
 #include <charconv>
 #include <limits>
 
@@ -47,6 +49,8 @@ std::optional<std::string> valueFault(std::string_view key, std::string_view val
         return std::string(key) + " contains a field marker";
     if (value.find(kListEnd) != std::string_view::npos)
         return std::string(key) + " contains the end marker";
+    if (!readsBackAsItself(value))
+        return std::string(key) + " would not read back as sent";
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
         return std::string(key) + " contains CR, LF or NUL";
     return std::nullopt;

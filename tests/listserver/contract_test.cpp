@@ -309,6 +309,9 @@ TEST_F(ContractTest, EveryBadInputGetsFalseAndChangesNothing) {
         {"Punkte not a number", with("Punkte", "1.234")},
         {"Name with |>", with("Name", "a|>b")},
         {"Name with <|", with("Name", "a<|b")},
+        {"Name beginning with >", with("Name", "%3Ex")},
+        {"ZielBasis that is only >", with("ZielBasis", ">")},
+        {"Von beginning with >", with("Von", ">Bert")},
         {"Von with the end marker", with("Von", "x<>end|<>")},
         {"Basis with CR", with("Basis", "1%0D2")},
         {"Basis with LF", with("Basis", "1%0A2")},
@@ -334,6 +337,33 @@ TEST_F(ContractTest, EveryBadInputGetsFalseAndChangesNothing) {
         "ready");
     EXPECT_EQ(submit("Reef_Enemy", "New", with("BasisZeit", "86399")), "ready");
     EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready");
+}
+
+TEST_F(ContractTest, EveryStoredValueReadsBackAsItselfByTheDesktopProgramsRule) {
+    // Values near the framing that are stored: each must come back whole in its own field,
+    // and no later field or record may shift.
+    const std::vector<std::string> values = {"a>",   "a|", "|",      "<",   "a<",    "a<>b",
+                                             "x_>y", "|<", "%3C%3E", "-->", "a<>end"};
+    for (const std::string& value : values) {
+        ASSERT_EQ(submit("Reef_Enemy", "New",
+                         "&Hilfe=2&Name=" + value + "&Allianz=" + value + "&Basis=" + value +
+                             "&Punkte=5&Schiffe=6&Modus=1&ZielName=" + value +
+                             "&ZielAllianz=" + value + "&ZielBasis=" + value +
+                             "&ZielPunkte=7&BasisZeit=1200&Von=" + value + "&ZielZeit=2400"),
+                  "ready")
+            << value;
+    }
+    auto records = download("Reef_Enemy");
+    ASSERT_EQ(records.size(), values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::string expected = values[i] == "%3C%3E" ? "<>" : values[i];
+        for (Field text : {Name, Allianz, Basis, ZielName, ZielAllianz, ZielBasis, Von})
+            EXPECT_EQ(records[i][text], expected) << "field " << text;
+        EXPECT_EQ(records[i][Hilfe], "2");
+        EXPECT_EQ(records[i][ZielPunkte], "7");
+        EXPECT_EQ(records[i][ZielZeit], "2400");
+        EXPECT_EQ(records[i][BasisZeit], "1200");
+    }
 }
 
 TEST_F(ContractTest, AFullListTakesNoFurtherEntry) {

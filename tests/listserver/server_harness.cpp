@@ -249,21 +249,32 @@ std::vector<std::vector<std::string>> parseListBody(const std::string& body) {
         body.compare(body.size() - end.size(), end.size(), end) != 0)
         throw std::runtime_error("the list does not end with the end marker");
     std::string rest = body.substr(start.size(), body.size() - start.size() - end.size());
+    // The desktop program's reading: a record is taken while the unread text holds at least 15
+    // "|>"; each field is the text between the first "<|" and the first "|>", empty when the
+    // "|>" comes first, and reading goes on after that "|>".
+    auto closings = [](const std::string& text) {
+        std::size_t count = 0;
+        for (std::size_t at = text.find("|>"); at != std::string::npos;
+             at = text.find("|>", at + 2))
+            ++count;
+        return count;
+    };
     std::vector<std::vector<std::string>> records;
-    std::size_t at = 0;
-    while (at < rest.size()) {
+    while (closings(rest) >= 15) {
         std::vector<std::string> fields;
         for (int i = 0; i < 15; ++i) {
-            if (rest.compare(at, 2, "<|") != 0)
-                throw std::runtime_error("a field does not begin with <|");
-            std::size_t close = rest.find("|>", at + 2);
-            if (close == std::string::npos)
-                throw std::runtime_error("a field does not end with |>");
-            fields.push_back(rest.substr(at + 2, close - at - 2));
-            at = close + 2;
+            std::size_t open = rest.find("<|");
+            std::size_t close = rest.find("|>");
+            fields.push_back(open != std::string::npos && close >= open + 2
+                                 ? rest.substr(open + 2, close - open - 2)
+                                 : std::string());
+            rest.erase(0, close + 2);
         }
         records.push_back(std::move(fields));
     }
+    // The server sends nothing between records; anything left over is a broken list.
+    if (!rest.empty())
+        throw std::runtime_error("bytes after the last record: " + rest.substr(0, 40));
     return records;
 }
 

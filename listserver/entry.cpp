@@ -37,6 +37,13 @@ FleetEntry EntryPatch::appliedTo(FleetEntry entry) const {
     return entry;
 }
 
+FleetEntry EntryPatch::replacing(const FleetEntry& stored) const {
+    FleetEntry entry = appliedTo(FleetEntry{});
+    if (!Hilfe)
+        entry.Hilfe = stored.Hilfe;
+    return entry;
+}
+
 namespace {
 
 // A value that would break the record framing of a download, or a line of the cache files

@@ -1,5 +1,6 @@
 #include "list_service.h"
 
+#include "local_time.h"
 #include "query.h"
 
 #include <limits>
@@ -112,7 +113,7 @@ Answer ListService::add(const Alliance& alliance, ListKind kind, const QueryValu
     if (auto* rejection = std::get_if<Rejection>(&patch))
         return word("false", rejection->reason);
     FleetEntry entry = std::get<EntryPatch>(patch).appliedTo(FleetEntry{});
-    ChangeTime when{clock_.localSeconds(), clock_.utcSeconds()};
+    ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
     AddResult result = store_.addEntry(alliance.id, kind, entry, when, notBefore(when.utcSeconds),
                                        options_.maxEntriesPerList);
     if (result == AddResult::ListFull)
@@ -128,7 +129,7 @@ Answer ListService::change(const Alliance& alliance, ListKind kind, const QueryV
     auto key = readChangeKey(query);
     if (auto* rejection = std::get_if<Rejection>(&key))
         return word("false", rejection->reason);
-    ChangeTime when{clock_.localSeconds(), clock_.utcSeconds()};
+    ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
     ChangeResult result =
         store_.changeEntry(alliance.id, kind, std::get<ChangeKey>(key), std::get<EntryPatch>(patch),
                            when, notBefore(when.utcSeconds));

@@ -80,7 +80,8 @@ void PasswordGuard::prune(double now) {
         byTokens.emplace_back(bucket.tokens, client);
     const std::size_t forget = buckets_.size() - kMaxClients * 9 / 10;
     std::nth_element(byTokens.begin(), byTokens.begin() + static_cast<std::ptrdiff_t>(forget),
-                     byTokens.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+                     byTokens.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
     for (std::size_t i = 0; i < forget; ++i)
         buckets_.erase(byTokens[i].second);
 }

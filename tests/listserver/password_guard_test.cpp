@@ -44,8 +44,8 @@ TEST(PasswordGuard, AFloodOfNewClientsNeitherGrowsWithoutBoundNorFreesTheHeldBac
     PasswordGuard guard;
     fail(guard, "198.51.100.1", 10, 0); // held back
     for (std::size_t i = 0; i < PasswordGuard::kMaxClients + 20000; ++i)
-        guard.recordFailure("10." + std::to_string(i >> 16) + "." +
-                                std::to_string((i >> 8) & 255) + "." + std::to_string(i & 255),
+        guard.recordFailure("10." + std::to_string(i >> 16) + "." + std::to_string((i >> 8) & 255) +
+                                "." + std::to_string(i & 255),
                             1);
     EXPECT_LE(guard.rememberedClients(), PasswordGuard::kMaxClients);
     EXPECT_FALSE(guard.mayTry("198.51.100.1", 1)) << "the emptiest buckets are kept";

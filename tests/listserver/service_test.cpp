@@ -1,9 +1,11 @@
 // The request handling above HTTP, with a real database and clocks set by the test.
 
 #include "list_service.h"
+#include "local_time.h"
 #include "sqlite_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -110,14 +112,20 @@ class ServiceTest : public ::testing::Test {
     std::unique_ptr<ListService> service_;
 };
 
-TEST_F(ServiceTest, UpdateZeitIsTheLocalWallClockOfTheChange) {
+TEST_F(ServiceTest, UpdateZeitIsTheLocalTimeOfDayOfTheChange) {
+    // 1700000000 is 22:13:20 UTC; the local clock of this test runs an hour ahead.
     ASSERT_EQ(request("New", entry("A")), "ready");
     EXPECT_EQ(request("Update"), "|>Update<|<|0|><|A|><||><|1|><|0|><|0|><|0|><|Z|><||><|2|><|0|>"
-                                 "<||><||><|1200|><|1700003600|><>end|<>");
+                                 "<||><||><|1200|><|83600|><>end|<>");
     utc_ += 50;
     ASSERT_EQ(request("Change", entry("A") + "&IDW=1&BasisZeitW=1200"), "ready");
-    EXPECT_NE(request("Update").find("<|1700003650|>"), std::string::npos)
-        << "a change renews the time";
+    EXPECT_NE(request("Update").find("<|83650|>"), std::string::npos) << "a change renews the time";
+}
+
+TEST_F(ServiceTest, UpdateZeitAfter2038IsStillTheTimeOfDay) {
+    utc_ = 4'102'444'800 + 45; // 2100-01-01 00:00:45 UTC, 01:00:45 on the local clock
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    EXPECT_NE(request("Update").find("<|1200|><|3645|><>end|<>"), std::string::npos);
 }
 
 TEST_F(ServiceTest, EntriesNotUpdatedWithinTheExpiryTimeAreGone) {
@@ -235,3 +243,44 @@ TEST(SqliteStoreSchema, ANewerSchemaIsRefusedAndAReopenKeepsTheData) {
 }
 
 } // namespace
+
+TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChange) {
+    Folder folder;
+    std::string path = (folder.path / "lists.sqlite").string();
+    {
+        SqliteStore store(path, SqliteStore::Create::IfMissing);
+        ASSERT_TRUE(store.addAlliance("A", "hash-a"));
+        FleetEntry entry;
+        entry.Name = "N";
+        ASSERT_EQ(store.addEntry(1, ListKind::Allied, entry, ChangeTime{0, 1'700'000'000}, 0, 10),
+                  AddResult::Stored);
+    }
+    {
+        // What the first schema kept: the local wall clock in seconds since 1970.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db,
+                               "UPDATE entry SET update_zeit = 1700003600; PRAGMA user_version = 1",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    SqliteStore migrated(path, SqliteStore::Create::Never);
+    auto snapshot = migrated.entries(1, ListKind::Allied, 0);
+    ASSERT_EQ(snapshot.entries.size(), 1u);
+    EXPECT_EQ(snapshot.entries[0].UpdateZeit, 83600);
+}
+
+TEST(SecondsOfDay, WrapsIntoOneDayAlsoBefore1970) {
+    const std::pair<std::int64_t, std::int32_t> cases[] = {
+        {0, 0},
+        {86399, 86399},
+        {86400, 0},
+        {-1, 86399},
+        {-86400, 0},
+        {1'700'003'600, 83600},
+        {4'102'448'445, 3645},
+    };
+    for (const auto& [wall, expected] : cases)
+        EXPECT_EQ(secondsOfDay(wall), expected) << wall;
+}

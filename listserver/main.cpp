@@ -58,9 +58,9 @@ Options:
 
 Alliances: each has its own password and its own two lists; a request's alliance is the
 one whose password it brings, so two alliances cannot share a password. The password is
-read as one line from standard input (without echo on a terminal). It may not contain
-blanks, control characters, & # %, or characters outside ASCII, as the desktop program
-sends it unescaped inside the request.
+read as one line from standard input (without echo on a terminal). It may hold every
+printable ASCII character, blanks included, but no control characters and no characters
+outside ASCII (a terminal's UTF-8 and the desktop program's Windows-1252 would differ).
 
 Answers: "Error1" wrong password (after 10 wrong passwords from one address, or one IPv6
 /64 network, it may try again only once every 6 seconds), "Error2" database unavailable, "Error3" faulty

@@ -567,6 +567,24 @@ TEST(ListServerStart, HelpExplainsEveryOption) {
     EXPECT_NE(zone.output.find("time zone"), std::string::npos);
 }
 
+TEST(ListServerAdmin, EveryPrintableAsciiCharacterMayBeInAPassword) {
+    // The desktop program percent-encodes blank, "&", "#", "%" and "+" in the password.
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    const std::string password = " a b&c#d%e+f=g?h_ ";
+    ASSERT_EQ(runListServer({"alliance", "add", "Korallen", "--db", db}, password + "\n").exitCode,
+              0);
+    ServerProcess server(db, dir.file("server.log"));
+    ASSERT_TRUE(server.started()) << server.log();
+    auto update = [&](const std::string& encoded) {
+        return get(server.port(),
+                   "/Reef-Update.php?Info1=" + encoded + "&Info2=Reef_Frend&Info3=Update")
+            .body;
+    };
+    EXPECT_EQ(update("%20a%20b%26c%23d%25e%2Bf=g?h_%20"), "|>Update<|<>end|<>");
+    EXPECT_EQ(update("%20a%20b%26c%23d%25e%2Bf=g?h_"), "Error1") << "the last blank counts";
+}
+
 TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
     TempDir dir;
     std::string db = dir.file("lists.sqlite");
@@ -580,8 +598,11 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
     auto samePassword = runListServer({"alliance", "add", "Haie", "--db", db}, "first-pw\n");
     EXPECT_NE(samePassword.exitCode, 0);
     EXPECT_NE(samePassword.output.find("password"), std::string::npos);
-    auto badPassword = runListServer({"alliance", "add", "Haie", "--db", db}, "two words\n");
-    EXPECT_NE(badPassword.exitCode, 0);
+    for (const char* bad : {"tab\there-pw", "umlaut-\xC3\xA4-pw", "delete\x7F-pw"}) {
+        auto badPassword =
+            runListServer({"alliance", "add", "Haie", "--db", db}, std::string(bad) + "\n");
+        EXPECT_NE(badPassword.exitCode, 0) << bad;
+    }
     ASSERT_EQ(runListServer({"alliance", "add", "Haie", "--db", db}, "haie-pw\r\n").exitCode, 0)
         << "a CR before the line end is not part of the password";
 

@@ -1,5 +1,6 @@
 #include "http_server.h"
 
+#include "held_connections.h"
 #include "list_service.h"
 
 #include <microhttpd.h>
@@ -35,6 +36,8 @@ struct Request {
     std::string target;
     double started = 0;
     bool answered = false;
+    std::string address;
+    GuardTicket ticket; // kept while the answer is held
 };
 
 // Bytes of the log that came from the client: printable ASCII only, so that no line can be
@@ -138,6 +141,7 @@ struct HttpServer::State {
     std::condition_variable reaperWake;
     bool stopping = false;
     std::thread reaper;
+    HeldConnections held;
 
     State(const HttpOptions& o, ListService& s) : options(o), service(s) {}
 
@@ -178,8 +182,13 @@ void* onTarget(void* cls, const char* uri, MHD_Connection*) {
     }
 }
 
-void onCompleted(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
-    delete static_cast<Request*>(*context);
+void onCompleted(void* cls, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+    auto* request = static_cast<Request*>(*context);
+    if (request) {
+        // A held request whose connection went away gives its place back.
+        static_cast<HttpServer::State*>(cls)->service.abandon(request->address, request->ticket);
+        delete request;
+    }
     *context = nullptr;
 }
 
@@ -214,9 +223,9 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         *uploadSize = 0;
         return MHD_YES;
     }
-    request->answered = true;
-
-    std::string address = clientAddress(connection);
+    if (request->address.empty())
+        request->address = clientAddress(connection);
+    const std::string& address = request->address;
     std::size_t requestBytes =
         std::strlen(method) + request->target.size() + std::strlen(version) + 4;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, headerSize, &requestBytes);
@@ -230,8 +239,16 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         // that promises to change nothing.
         answer = Answer{405, "Method Not Allowed", "refused: only GET"};
     } else {
-        answer = state->service.handle(request->target, address);
+        Outcome outcome = state->service.handle(request->target, address, request->ticket);
+        if (const Hold* hold = std::get_if<Hold>(&outcome)) {
+            if (state->held.hold(connection, hold->until))
+                return MHD_YES; // asked again when the hold is over
+            state->service.abandon(address, request->ticket);
+            outcome = Answer{200, "Error10", "held back while the server stops"};
+        }
+        answer = std::get<Answer>(std::move(outcome));
     }
+    request->answered = true;
 
     MHD_Response* response = MHD_create_response_from_buffer(answer.body.size(), answer.body.data(),
                                                              MHD_RESPMEM_MUST_COPY);
@@ -335,8 +352,8 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
     : state_(std::make_unique<State>(options, service)) {
     State& s = *state_;
     s.listenFd = bindListenSocket(options, s.port);
-    unsigned flags =
-        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
+                     MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     s.daemon = MHD_start_daemon(
         flags, 0, nullptr, nullptr, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(std::max(1u, options.threads)),
@@ -368,15 +385,18 @@ void HttpServer::stop() {
         std::lock_guard lock(s.reaperMutex);
         s.stopping = true;
     }
+    if (s.daemon) {
+        // No new connection is taken, and every held one is answered now: libmicrohttpd may
+        // not be stopped while a connection is suspended.
+        MHD_socket returned = MHD_quiesce_daemon(s.daemon);
+        if (returned != MHD_INVALID_SOCKET)
+            ::close(returned);
+    }
+    s.held.close();
     s.reaperWake.notify_all();
     if (s.reaper.joinable())
         s.reaper.join();
     if (s.daemon) {
-        // Quiescing hands the listening socket back, so no new connection is taken while
-        // the running requests end.
-        MHD_socket returned = MHD_quiesce_daemon(s.daemon);
-        if (returned != MHD_INVALID_SOCKET)
-            ::close(returned);
         MHD_stop_daemon(s.daemon);
         s.daemon = nullptr;
         s.listenFd = -1;

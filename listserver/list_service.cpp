@@ -24,7 +24,8 @@ ListService::ListService(ListStore& store, const ServerKey& key, ServiceClock cl
                          ServiceOptions options)
     : store_(store), key_(key), clock_(std::move(clock)), options_(options) {}
 
-Answer ListService::handle(std::string_view target, const std::string& clientAddress) {
+Outcome ListService::handle(std::string_view target, const std::string& clientAddress,
+                            GuardTicket& ticket) {
     auto parts = splitTarget(target);
     if (!parts || parts->path != kScriptPath)
         return Answer{404, "Not Found", "no such script"};
@@ -44,13 +45,22 @@ Answer ListService::handle(std::string_view target, const std::string& clientAdd
 
     try {
         double now = clock_.monotonicSeconds();
-        if (!guard_.mayTry(clientAddress, now))
-            return word("Error1", "too many wrong passwords from this address, not checked");
-        auto alliance = store_.findAlliance(key_.passwordHash(info1->second));
-        if (!alliance) {
-            guard_.recordFailure(clientAddress, now);
-            return word("Error1", "wrong password");
+        PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
+        if (decision.verdict == PasswordGuard::Verdict::Hold)
+            return Hold{decision.until};
+        if (decision.verdict == PasswordGuard::Verdict::Refuse)
+            return word("Error10", "held back after wrong passwords from this address; no try "
+                                   "came free in time, password not checked");
+        std::optional<Alliance> alliance;
+        try {
+            alliance = store_.findAlliance(key_.passwordHash(info1->second));
+        } catch (...) {
+            guard_.abandon(clientAddress, ticket);
+            throw;
         }
+        guard_.settle(clientAddress, now, ticket, alliance.has_value());
+        if (!alliance)
+            return word("Error1", "wrong password");
         Answer answer;
         if (operation == "Update")
             answer = update(*alliance, *kind);
@@ -66,6 +76,10 @@ Answer ListService::handle(std::string_view target, const std::string& clientAdd
     } catch (const std::exception& error) {
         return word("Error10", std::string("failure: ") + error.what());
     }
+}
+
+void ListService::abandon(const std::string& clientAddress, GuardTicket& ticket) {
+    guard_.abandon(clientAddress, ticket);
 }
 
 Answer ListService::update(const Alliance& alliance, ListKind kind) {

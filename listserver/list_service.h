@@ -13,6 +13,7 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace reef::listserver {
 
@@ -23,6 +24,13 @@ struct Answer {
     std::string body;
     std::string note; // for the log: what happened, never the password
 };
+
+// The client is held back after wrong passwords: ask again with the same ticket at `until`
+// (monotonic seconds).
+struct Hold {
+    double until = 0;
+};
+using Outcome = std::variant<Answer, Hold>;
 
 // The clocks the service reads; tests set them.
 struct ServiceClock {
@@ -40,8 +48,10 @@ class ListService {
   public:
     ListService(ListStore& store, const ServerKey& key, ServiceClock clock, ServiceOptions options);
 
-    // target: the request target as it arrived (absolute or origin form).
-    Answer handle(std::string_view target, const std::string& clientAddress);
+    // target: the request target as it arrived (absolute or origin form). A held request is
+    // asked again with its ticket; one that ends unanswered is given back with abandon().
+    Outcome handle(std::string_view target, const std::string& clientAddress, GuardTicket& ticket);
+    void abandon(const std::string& clientAddress, GuardTicket& ticket);
 
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();

@@ -62,9 +62,11 @@ read as one line from standard input (without echo on a terminal). It may hold e
 printable ASCII character, blanks included, but no control characters and no characters
 outside ASCII (a terminal's UTF-8 and the desktop program's Windows-1252 would differ).
 
-Answers: "Error1" wrong password (after 10 wrong passwords from one address, or one IPv6
-/64 network, it may try again only once every 6 seconds), "Error2" database unavailable, "Error3" faulty
-query, "Error10" any other failure; "false" for an entry that was refused.
+Answers: "Error1" wrong password, "Error2" database unavailable, "Error3" faulty query,
+"Error10" any other failure; "false" for an entry that was refused. After 10 wrong passwords
+from one address (or one IPv6 /64 network) a password from there is looked at only once
+every 6 seconds: a request is held until then (at most 6 s) and answered by its password;
+a fifth held request of that address gets "Error10" at once.
 )";
 
 struct Arguments {

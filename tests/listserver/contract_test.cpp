@@ -4,6 +4,10 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -460,16 +464,54 @@ TEST_F(ContractTest, ASlowTrickleIsCutAfterTheDeadline) {
     EXPECT_EQ(body(target("Reef_Frend", "Update")), "|>Update<|<>end|<>");
 }
 
-TEST_F(ContractTest, RepeatedWrongPasswordsFromOneAddressAreSlowedDown) {
+TEST_F(ContractTest, AfterTenWrongPasswordsTheRightOneIsHeldAndThenAnsweredWithTheList) {
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(
             body(target("Reef_Frend", "Update", "", "guess" + std::to_string(i)), "127.0.0.2"),
             "Error1");
-    // Now even the right password is not looked at from that address ...
-    EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.2"), "Error1");
-    // ... while other addresses are served as before.
+    // A member behind the same address: held until the next try, then answered by the
+    // password, within the desktop program's 10 s.
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.2"), "|>Update<|<>end|<>");
+    double held = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(held, 10.0);
+    std::printf("right password after ten wrong ones: answered after %.2f s\n", held);
+    // Other addresses are served as before.
     EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.3"), "|>Update<|<>end|<>");
-    EXPECT_EQ(body(target("Reef_Frend", "Update")), "|>Update<|<>end|<>");
+}
+
+TEST_F(ContractTest, TheFifthHeldRequestOfAClientGetsError10AtOnce) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(
+            body(target("Reef_Frend", "Update", "", "guess" + std::to_string(i)), "127.0.0.4"),
+            "Error1");
+    std::vector<std::string> answers(4);
+    std::vector<std::thread> waiting;
+    for (std::string& answer : answers)
+        waiting.emplace_back(
+            [&, this] { answer = get(port(), target("Reef_Frend", "Update"), "127.0.0.4").body; });
+    // Until all four are held: the server logs no line before it answers.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.4"), "Error10");
+    for (std::thread& thread : waiting)
+        thread.join();
+    for (const std::string& answer : answers)
+        EXPECT_EQ(answer, "|>Update<|<>end|<>") << "the held right passwords all get the list";
+}
+
+TEST_F(ContractTest, AServerStoppedWhileARequestIsHeldAnswersItAndStopsCleanly) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(
+            body(target("Reef_Frend", "Update", "", "guess" + std::to_string(i)), "127.0.0.5"),
+            "Error1");
+    std::string answer;
+    std::thread held(
+        [&, this] { answer = get(port(), target("Reef_Frend", "Update"), "127.0.0.5").body; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    server_->signal(SIGTERM);
+    EXPECT_EQ(server_->wait(), 0) << server_->log();
+    held.join();
+    EXPECT_EQ(answer, "Error10");
 }
 
 TEST_F(ContractTest, LogHasOneLinePerRequestAndNeverThePassword) {

@@ -89,14 +89,28 @@ class ServiceTest : public ::testing::Test {
                                                  options_);
     }
 
+    // The answer body, or "held until T" for a request that is held back.
     std::string request(const std::string& operation, const std::string& rest = "",
                         const std::string& list = "Reef_Frend", const std::string& password = "pw",
                         const std::string& address = "192.0.2.1") {
-        return service_
-            ->handle("/Reef-Update.php?Info1=" + password + "&Info2=" + list +
-                         "&Info3=" + operation + rest,
-                     address)
-            .body;
+        GuardTicket ticket;
+        return ask(ticket, operation, password, address, rest, list);
+    }
+    std::string ask(GuardTicket& ticket, const std::string& operation,
+                    const std::string& password = "pw", const std::string& address = "192.0.2.1",
+                    const std::string& rest = "", const std::string& list = "Reef_Frend") {
+        return bodyOf(service_->handle("/Reef-Update.php?Info1=" + password + "&Info2=" + list +
+                                           "&Info3=" + operation + rest,
+                                       address, ticket));
+    }
+    static std::string bodyOf(const Outcome& outcome) {
+        if (const Hold* hold = std::get_if<Hold>(&outcome))
+            return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10";
+        return std::get<Answer>(outcome).body;
+    }
+    Answer answerTo(const std::string& target) {
+        GuardTicket ticket;
+        return std::get<Answer>(service_->handle(target, "x", ticket));
     }
     static std::string entry(const std::string& name) {
         return "&Name=" + name + "&Basis=1&ZielName=Z&ZielBasis=2&BasisZeit=1200";
@@ -181,28 +195,70 @@ TEST_F(ServiceTest, FaultyQueriesAreError3BeforeThePasswordIsLookedAt) {
     EXPECT_EQ(request("Update", "", "Reef_Frend", "wrong"), "Error1");
     EXPECT_EQ(request("Delete", "", "Reef_Frend", "wrong"), "Error3");
     EXPECT_EQ(request("Update", "", "Reef_Other"), "Error3");
-    EXPECT_EQ(service_->handle("/Reef-Update.php?Info2=Reef_Frend&Info3=Update", "x").body,
-              "Error3");
-    EXPECT_EQ(service_->handle("/other.php?Info1=pw&Info2=Reef_Frend&Info3=Update", "x").status,
-              404);
+    EXPECT_EQ(answerTo("/Reef-Update.php?Info2=Reef_Frend&Info3=Update").body, "Error3");
+    EXPECT_EQ(answerTo("/other.php?Info1=pw&Info2=Reef_Frend&Info3=Update").status, 404);
 }
 
-TEST_F(ServiceTest, WrongPasswordsFromOneAddressAreRateLimited) {
+TEST_F(ServiceTest, AfterTenWrongPasswordsARightOneIsHeldAndThenAnswered) {
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
-    EXPECT_EQ(request("Update"), "Error1") << "the bucket is empty: not even checked";
-    EXPECT_EQ(request("Update", "", "Reef_Frend", "pw", "192.0.2.2"), "|>Update<|<>end|<>");
-    monotonic_ += 5.9;
-    EXPECT_EQ(request("Update"), "Error1");
-    monotonic_ += 0.2; // one try came back
-    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>");
-    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>") << "right passwords cost nothing";
+    GuardTicket member;
+    EXPECT_EQ(ask(member, "Update"), "held until 1060/10") << "the next try comes in 6 s";
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "pw", "192.0.2.2"), "|>Update<|<>end|<>")
+        << "another address is not held";
+    monotonic_ += 6;
+    EXPECT_EQ(ask(member, "Update"), "|>Update<|<>end|<>") << "never a false 'wrong password'";
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>") << "a right password gives its try back";
     EXPECT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
-    EXPECT_EQ(request("Update"), "Error1") << "the wrong one used it up again";
-    monotonic_ += 60;
+    GuardTicket next;
+    EXPECT_EQ(ask(next, "Update"), "held until 1120/10") << "the wrong one used the try up";
+}
+
+TEST_F(ServiceTest, AHeldWrongPasswordIsAnsweredError1WhenItsTryComes) {
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
-    EXPECT_EQ(request("Update"), "Error1");
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    monotonic_ += 3;
+    GuardTicket guess;
+    EXPECT_EQ(ask(guess, "Update", "guess"), "held until 1060/10");
+    monotonic_ += 3;
+    EXPECT_EQ(ask(guess, "Update", "guess"), "Error1");
+}
+
+TEST_F(ServiceTest, AtMostFourRequestsOfAClientAreHeldTheFifthGetsError10AtOnce) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    GuardTicket held[4];
+    for (GuardTicket& ticket : held)
+        EXPECT_EQ(ask(ticket, "Update"), "held until 1060/10");
+    EXPECT_EQ(request("Update"), "Error10");
+    service_->abandon("192.0.2.1", held[3]); // its connection went away
+    GuardTicket again;
+    EXPECT_EQ(ask(again, "Update"), "held until 1060/10") << "the place is free again";
+}
+
+TEST_F(ServiceTest, AHeldRequestWhoseTryAnotherTookGetsError10AtItsDeadline) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    GuardTicket first;
+    GuardTicket second;
+    EXPECT_EQ(ask(first, "Update", "guess"), "held until 1060/10");
+    EXPECT_EQ(ask(second, "Update"), "held until 1060/10");
+    monotonic_ += 6;
+    EXPECT_EQ(ask(first, "Update", "guess"), "Error1");
+    EXPECT_EQ(ask(second, "Update"), "Error10")
+        << "no try came free within 6 s, and a right password never gets Error1";
+}
+
+TEST_F(ServiceTest, ARightPasswordFreesTheTryForTheNextHeldRequestAtOnce) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    GuardTicket first;
+    GuardTicket second;
+    EXPECT_EQ(ask(first, "Update"), "held until 1060/10");
+    EXPECT_EQ(ask(second, "Update"), "held until 1060/10");
+    monotonic_ += 6;
+    EXPECT_EQ(ask(first, "Update"), "|>Update<|<>end|<>");
+    EXPECT_EQ(ask(second, "Update"), "|>Update<|<>end|<>");
 }
 
 TEST(SqliteStoreSchema, ANewerSchemaIsRefusedAndAReopenKeepsTheData) {

@@ -1,5 +1,7 @@
 #include "listserver/server_harness.h"
 
+#include "listserver/program_reading.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -241,41 +243,7 @@ HttpAnswer get(std::uint16_t port, const std::string& target, const std::string&
 }
 
 std::vector<std::vector<std::string>> parseListBody(const std::string& body) {
-    const std::string start = "|>Update<|";
-    const std::string end = "<>end|<>";
-    if (body.compare(0, start.size(), start) != 0)
-        throw std::runtime_error("no list start marker in: " + body.substr(0, 40));
-    if (body.size() < start.size() + end.size() ||
-        body.compare(body.size() - end.size(), end.size(), end) != 0)
-        throw std::runtime_error("the list does not end with the end marker");
-    std::string rest = body.substr(start.size(), body.size() - start.size() - end.size());
-    // The desktop program's reading: a record is taken while the unread text holds at least 15
-    // "|>"; each field is the text between the first "<|" and the first "|>", empty when the
-    // "|>" comes first, and reading goes on after that "|>".
-    auto closings = [](const std::string& text) {
-        std::size_t count = 0;
-        for (std::size_t at = text.find("|>"); at != std::string::npos;
-             at = text.find("|>", at + 2))
-            ++count;
-        return count;
-    };
-    std::vector<std::vector<std::string>> records;
-    while (closings(rest) >= 15) {
-        std::vector<std::string> fields;
-        for (int i = 0; i < 15; ++i) {
-            std::size_t open = rest.find("<|");
-            std::size_t close = rest.find("|>");
-            fields.push_back(open != std::string::npos && close >= open + 2
-                                 ? rest.substr(open + 2, close - open - 2)
-                                 : std::string());
-            rest.erase(0, close + 2);
-        }
-        records.push_back(std::move(fields));
-    }
-    // The server sends nothing between records; anything left over is a broken list.
-    if (!rest.empty())
-        throw std::runtime_error("bytes after the last record: " + rest.substr(0, 40));
-    return records;
+    return readListLikeTheProgram(body);
 }
 
 std::int64_t localWallNow() {

@@ -199,11 +199,18 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        if (info)
+        if (info) {
+            int bytes = state->options.sendBufferBytes;
+            ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
             state->open[connection] = {info->connect_fd, monotonicSeconds(), false};
+        }
     } else {
         state->open.erase(connection);
     }
+}
+
+void releaseBody(void* reference) {
+    delete static_cast<std::shared_ptr<const std::string>*>(reference);
 }
 
 MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* value) {
@@ -232,28 +239,34 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
 
     Answer answer;
     if (requestBytes > state->options.maxRequestBytes) {
-        answer = Answer{request->target.size() > state->options.maxRequestBytes ? 414 : 431,
-                        "Request too large", "refused: request over 8 KiB"};
+        answer = answerOf(request->target.size() > state->options.maxRequestBytes ? 414 : 431,
+                          "Request too large", "refused: request over 8 KiB");
     } else if (std::strcmp(method, "GET") != 0) {
         // HEAD included: a request that may store an entry must not hide behind a method
         // that promises to change nothing.
-        answer = Answer{405, "Method Not Allowed", "refused: only GET"};
+        answer = answerOf(405, "Method Not Allowed", "refused: only GET");
     } else {
         Outcome outcome = state->service.handle(request->target, address, request->ticket);
         if (const Hold* hold = std::get_if<Hold>(&outcome)) {
             if (state->held.hold(connection, hold->until))
                 return MHD_YES; // asked again when the hold is over
             state->service.abandon(address, request->ticket);
-            outcome = Answer{200, "Error10", "held back while the server stops"};
+            outcome = answerOf(200, "Error10", "held back while the server stops");
         }
         answer = std::get<Answer>(std::move(outcome));
     }
     request->answered = true;
 
-    MHD_Response* response = MHD_create_response_from_buffer(answer.body.size(), answer.body.data(),
-                                                             MHD_RESPMEM_MUST_COPY);
+    // The response sends the shared body itself and holds a reference to it until
+    // libmicrohttpd is done with the connection: no copy per connection, and a list that
+    // changes meanwhile leaves this version whole for whoever is still reading it.
+    const std::string& bytes = answer.text();
+    auto reference = std::make_unique<std::shared_ptr<const std::string>>(answer.body);
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        bytes.size(), const_cast<char*>(bytes.data()), &releaseBody, reference.get());
     if (!response)
         return MHD_NO;
+    reference.release(); // now the response's
     MHD_set_response_options(
         response,
         static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
@@ -270,16 +283,14 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     // Only the path of the target: its query carries the password.
     std::string_view target = request->target;
     std::size_t question = target.find('?');
-    std::string shown = answer.status == 200 && answer.body.starts_with("|>Update<|")
-                            ? "list"
-                            : printable(answer.body, 12);
+    std::string shown =
+        answer.status == 200 && bytes.starts_with("|>Update<|") ? "list" : printable(bytes, 12);
     char took[32];
     std::snprintf(took, sizeof took, "%.1f ms", (monotonicSeconds() - request->started) * 1000);
     writeLogLine(utcTimestamp() + " " + address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, question), 120) + "\" " +
-                 std::to_string(answer.status) + " " + shown + " " +
-                 std::to_string(answer.body.size()) + " B " + took + " - " +
-                 printable(answer.note, 300));
+                 std::to_string(answer.status) + " " + shown + " " + std::to_string(bytes.size()) +
+                 " B " + took + " - " + printable(answer.note, 300));
     return queued;
 }
 

@@ -22,6 +22,10 @@ struct HttpOptions {
     std::size_t maxRequestBytes = 8192;
     // Connections one client address may hold open at once.
     unsigned connectionsPerAddress = 128;
+    // The kernel's send buffer of each connection. Left to itself it grows to megabytes, and a
+    // slow reader would keep a whole list there: this caps the bytes in flight per connection,
+    // while the rest of an answer stays in the one shared body.
+    int sendBufferBytes = 64 * 1024;
 };
 
 // "ADDRESS:PORT" with a numeric IPv4 address, or "[IPv6]:PORT"; false when malformed.

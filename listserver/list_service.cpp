@@ -11,7 +11,7 @@ namespace reef::listserver {
 namespace {
 
 Answer word(std::string_view body, std::string note) {
-    return Answer{200, std::string(body), std::move(note)};
+    return answerOf(200, body, std::move(note));
 }
 
 const char* listName(ListKind kind) {
@@ -19,6 +19,15 @@ const char* listName(ListKind kind) {
 }
 
 } // namespace
+
+const std::string& Answer::text() const {
+    static const std::string kNone;
+    return body ? *body : kNone;
+}
+
+Answer answerOf(int status, std::string_view body, std::string note) {
+    return Answer{status, std::make_shared<const std::string>(body), std::move(note)};
+}
 
 ListService::ListService(ListStore& store, const ServerKey& key, ServiceClock clock,
                          ServiceOptions options)
@@ -28,7 +37,7 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
                             GuardTicket& ticket) {
     auto parts = splitTarget(target);
     if (!parts || parts->path != kScriptPath)
-        return Answer{404, "Not Found", "no such script"};
+        return answerOf(404, "Not Found", "no such script");
     QueryValues query = parseQuery(parts->query);
 
     auto info1 = query.find("Info1");
@@ -92,13 +101,25 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
         if (it != cache_.end()) {
             const CachedList& cached = it->second;
             if (cached.body && now < cached.validUntilUtc)
-                return Answer{200, *cached.body,
+                return Answer{200, cached.body,
                               std::to_string(cached.count) + " entries (kept in memory)"};
             generation = cached.generation;
         }
     }
     ListSnapshot snapshot = store_.entries(alliance.id, kind, notBefore(now));
-    auto body = std::make_shared<const std::string>(listBody(snapshot.entries));
+    std::string built = listBody(snapshot.entries);
+    const std::size_t size = built.size();
+    if (listBytes_->fetch_add(size) + size > options_.maxListBytes) {
+        listBytes_->fetch_sub(size);
+        return word("Error10", "list bodies in memory over " +
+                                   std::to_string(options_.maxListBytes >> 20) +
+                                   " MiB (slow readers), list not sent");
+    }
+    std::shared_ptr<const std::string> body(new std::string(std::move(built)),
+                                            [counter = listBytes_, size](const std::string* gone) {
+                                                counter->fetch_sub(size);
+                                                delete gone;
+                                            });
     {
         std::unique_lock lock(cacheMutex_);
         CachedList& cached = cache_[slotKey];
@@ -112,7 +133,7 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
                                        : std::numeric_limits<std::int64_t>::max();
         }
     }
-    return Answer{200, *body, std::to_string(snapshot.entries.size()) + " entries"};
+    return Answer{200, body, std::to_string(snapshot.entries.size()) + " entries"};
 }
 
 void ListService::listChanged(AllianceId alliance, ListKind kind) {

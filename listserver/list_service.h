@@ -6,6 +6,7 @@
 #include "server_key.h"
 #include "store.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -21,9 +22,15 @@ inline constexpr std::string_view kScriptPath = "/Reef-Update.php";
 
 struct Answer {
     int status = 200;
-    std::string body;
+    // Immutable and shared: every connection that sends one version of a list sends the same
+    // bytes, held until the last of them is done.
+    std::shared_ptr<const std::string> body;
     std::string note; // for the log: what happened, never the password
+
+    const std::string& text() const;
 };
+
+Answer answerOf(int status, std::string_view body, std::string note);
 
 // The client is held back after wrong passwords: ask again with the same ticket at `until`
 // (monotonic seconds).
@@ -42,6 +49,9 @@ struct ServiceClock {
 struct ServiceOptions {
     std::int64_t expirySeconds = 24 * 3600;
     std::size_t maxEntriesPerList = 2000;
+    // Bytes of list bodies kept in memory at once, those in the cache and older versions that
+    // slow readers still receive. Past it a download that needs a new body gets "Error10".
+    std::size_t maxListBytes = 256u << 20;
 };
 
 class ListService {
@@ -55,6 +65,9 @@ class ListService {
 
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();
+
+    // Bytes of list bodies in memory now.
+    std::size_t listBytes() const { return *listBytes_; }
 
   private:
     Answer update(const Alliance& alliance, ListKind kind);
@@ -79,6 +92,9 @@ class ListService {
     };
     std::shared_mutex cacheMutex_;
     std::map<std::pair<AllianceId, int>, CachedList> cache_;
+    // Counted by the bodies themselves, which may outlive a request.
+    std::shared_ptr<std::atomic<std::size_t>> listBytes_ =
+        std::make_shared<std::atomic<std::size_t>>(0);
 };
 
 } // namespace reef::listserver

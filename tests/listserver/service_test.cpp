@@ -106,7 +106,7 @@ class ServiceTest : public ::testing::Test {
     static std::string bodyOf(const Outcome& outcome) {
         if (const Hold* hold = std::get_if<Hold>(&outcome))
             return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10";
-        return std::get<Answer>(outcome).body;
+        return std::get<Answer>(outcome).text();
     }
     Answer answerTo(const std::string& target) {
         GuardTicket ticket;
@@ -195,7 +195,7 @@ TEST_F(ServiceTest, FaultyQueriesAreError3BeforeThePasswordIsLookedAt) {
     EXPECT_EQ(request("Update", "", "Reef_Frend", "wrong"), "Error1");
     EXPECT_EQ(request("Delete", "", "Reef_Frend", "wrong"), "Error3");
     EXPECT_EQ(request("Update", "", "Reef_Other"), "Error3");
-    EXPECT_EQ(answerTo("/Reef-Update.php?Info2=Reef_Frend&Info3=Update").body, "Error3");
+    EXPECT_EQ(answerTo("/Reef-Update.php?Info2=Reef_Frend&Info3=Update").text(), "Error3");
     EXPECT_EQ(answerTo("/other.php?Info1=pw&Info2=Reef_Frend&Info3=Update").status, 404);
 }
 
@@ -340,3 +340,50 @@ TEST(SecondsOfDay, WrapsIntoOneDayAlsoBefore1970) {
     for (const auto& [wall, expected] : cases)
         EXPECT_EQ(secondsOfDay(wall), expected) << wall;
 }
+
+namespace {
+
+class ListBodyTest : public ServiceTest {
+  protected:
+    Answer update() {
+        GuardTicket ticket;
+        return std::get<Answer>(service_->handle(
+            "/Reef-Update.php?Info1=pw&Info2=Reef_Frend&Info3=Update", "192.0.2.1", ticket));
+    }
+};
+
+TEST_F(ListBodyTest, OneBodyPerListVersionIsSharedAndCountedUntilItsLastReaderIsDone) {
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    Answer first = update();
+    Answer second = update();
+    EXPECT_EQ(first.body.get(), second.body.get()) << "the same bytes, not a copy";
+    const std::string version1 = first.text();
+    EXPECT_EQ(service_->listBytes(), version1.size());
+
+    ASSERT_EQ(request("New", entry("B")), "ready");
+    Answer third = update();
+    EXPECT_EQ(first.text(), version1) << "a change leaves the version being sent whole";
+    EXPECT_EQ(service_->listBytes(), version1.size() + third.text().size());
+    first = Answer{};
+    second = Answer{};
+    EXPECT_EQ(service_->listBytes(), third.text().size()) << "the last reader let go";
+}
+
+TEST_F(ListBodyTest, PastTheByteLimitADownloadThatNeedsANewBodyGetsError10) {
+    options_.maxListBytes = 400;
+    service_ = std::make_unique<ListService>(faulty_, key_,
+                                             ServiceClock{[this] { return utc_; },
+                                                          [this] { return utc_ + 3600; },
+                                                          [this] { return monotonic_; }},
+                                             options_);
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    Answer slowReader = update(); // 96 bytes, kept by a reader
+    ASSERT_EQ(slowReader.text().substr(0, 10), "|>Update<|");
+    ASSERT_EQ(request("New", entry(std::string(60, 'B'))), "ready");
+    ASSERT_EQ(request("New", entry(std::string(60, 'C'))), "ready");
+    EXPECT_EQ(update().text(), "Error10") << "370 bytes more would pass 400";
+    slowReader = Answer{};
+    EXPECT_EQ(update().text().substr(0, 10), "|>Update<|") << "room again";
+}
+
+} // namespace

@@ -131,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string address = (data[0] & 0x80) ? "2001:db8::1" : "192.0.2.1";
     const Answer answer = fixture.ask(target, address);
-    if (answer.status == 200 && !isKnownWord(answer.body) && !answer.body.starts_with("|>Update<|"))
+    if (answer.status == 200 && !isKnownWord(answer.text()) &&
+        !answer.text().starts_with("|>Update<|"))
         Fixture::crash("an answer the desktop program does not know", target);
     if (answer.status != 200 && answer.status != 404)
         Fixture::crash("an unexpected status", target);
@@ -141,12 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "/Reef-Update.php?Info1=" + password + "&Info2=" + list + "&Info3=Update", "192.0.2.9");
         std::vector<std::vector<std::string>> records;
         try {
-            records = reef::listserver::testing::readListLikeTheProgram(update.body);
+            records = reef::listserver::testing::readListLikeTheProgram(update.text());
         } catch (const std::exception& error) {
             Fixture::crash(error.what(), target);
         }
         // Every value read back as itself: framing what was read gives the body again.
-        if (framed(records) != update.body)
+        if (framed(records) != update.text())
             Fixture::crash("a list that does not read back as sent", target);
     }
     fixture.utc += 7;

@@ -1,5 +1,6 @@
 #include "http_server.h"
 
+#include "connection_limits.h"
 #include "held_connections.h"
 #include "list_service.h"
 
@@ -58,13 +59,10 @@ std::string printable(std::string_view text, std::size_t limit = 200) {
     return out;
 }
 
-std::string clientAddress(MHD_Connection* connection) {
-    const MHD_ConnectionInfo* info =
-        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    if (!info || !info->client_addr)
-        return "?";
+std::string addressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "?";
-    const sockaddr* address = info->client_addr;
+    if (!address)
+        return text;
     if (address->sa_family == AF_INET)
         inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
                   sizeof text);
@@ -72,6 +70,12 @@ std::string clientAddress(MHD_Connection* connection) {
         inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
                   sizeof text);
     return text;
+}
+
+std::string clientAddress(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    return addressText(info ? info->client_addr : nullptr);
 }
 
 std::string utcTimestamp() {
@@ -134,6 +138,7 @@ struct HttpServer::State {
         int fd = -1;
         double accepted = 0;
         bool cut = false;
+        std::string client;
     };
     std::mutex openMutex;
     std::unordered_map<MHD_Connection*, Open> open;
@@ -142,8 +147,10 @@ struct HttpServer::State {
     bool stopping = false;
     std::thread reaper;
     HeldConnections held;
+    ConnectionLimits limits;
 
-    State(const HttpOptions& o, ListService& s) : options(o), service(s) {}
+    State(const HttpOptions& o, ListService& s)
+        : options(o), service(s), limits(o.connectionsPerAddress, o.maxConnections) {}
 
     void reap() {
         std::unique_lock lock(reaperMutex);
@@ -202,15 +209,30 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
         if (info) {
             int bytes = state->options.sendBufferBytes;
             ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
-            state->open[connection] = {info->connect_fd, monotonicSeconds(), false};
+            state->open[connection] = {info->connect_fd, monotonicSeconds(), false,
+                                       state->limits.opened(clientAddress(connection))};
         }
     } else {
-        state->open.erase(connection);
+        auto it = state->open.find(connection);
+        if (it != state->open.end()) {
+            state->limits.closed(it->second.client);
+            state->open.erase(it);
+        }
     }
 }
 
 void releaseBody(void* reference) {
     delete static_cast<std::shared_ptr<const std::string>*>(reference);
+}
+
+// Refuses a connection of a client that holds its share of connections already.
+MHD_Result onAccept(void* cls, const sockaddr* address, socklen_t) {
+    try {
+        auto* state = static_cast<HttpServer::State*>(cls);
+        return state->limits.mayOpen(addressText(address)) ? MHD_YES : MHD_NO;
+    } catch (...) {
+        return MHD_NO;
+    }
 }
 
 MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* value) {
@@ -366,12 +388,13 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
                      MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     s.daemon = MHD_start_daemon(
-        flags, 0, nullptr, nullptr, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
+        flags, 0, &onAccept, &s, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(std::max(1u, options.threads)),
         MHD_OPTION_CONNECTION_TIMEOUT, options.idleTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         static_cast<size_t>(std::max<std::size_t>(16384, options.maxRequestBytes * 2)),
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.connectionsPerAddress,
+        // A backstop only: the accept policy refuses past the total, before this is reached.
+        MHD_OPTION_CONNECTION_LIMIT, options.maxConnections + 16 * options.threads,
         MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_URI_LOG_CALLBACK, &onTarget, &s,
         MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, &s, MHD_OPTION_NOTIFY_CONNECTION, &onConnection,
         &s, MHD_OPTION_END);

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -31,7 +32,8 @@ constexpr const char* kHelp =
 
 Usage:
   reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
-                        [--expiry-hours HOURS] [--threads N] [--demo]
+                        [--expiry-hours HOURS] [--threads N] [--max-connections N]
+                        [--connections-per-address N] [--demo]
   reef-listserver alliance add NAME [--db FILE]        password from standard input
   reef-listserver alliance list [--db FILE]
   reef-listserver alliance password NAME [--db FILE]   new password from standard input
@@ -52,6 +54,11 @@ Options:
                          e.g. Europe/Berlin (default: the machine's)
   --expiry-hours HOURS   entries not updated for this long are removed (default 24)
   --threads N            worker threads answering requests (default 4)
+  --max-connections N    connections of all clients together (default 512, and at most
+                         the open-file limit less 64)
+  --connections-per-address N
+                         connections one address, or one IPv6 /64 network, may hold
+                         (default 8)
   --demo                 make sure an alliance "Demo" exists, give it a fresh random
                          password and print it (for trying the desktop program out)
   --help                 this text
@@ -76,6 +83,8 @@ struct Arguments {
     std::optional<std::string> timezone;
     long expiryHours = 24;
     long threads = 4;
+    long maxConnections = 512;
+    long connectionsPerAddress = 8;
     bool demo = false;
     bool help = false;
 };
@@ -130,6 +139,10 @@ Arguments parseArguments(int argc, char** argv) {
             args.expiryHours = numberOption(word, value(), 1, 24 * 366);
         else if (word == "--threads")
             args.threads = numberOption(word, value(), 1, 256);
+        else if (word == "--max-connections")
+            args.maxConnections = numberOption(word, value(), 4, 100000);
+        else if (word == "--connections-per-address")
+            args.connectionsPerAddress = numberOption(word, value(), 1, 100000);
         else if (word == "--demo")
             args.demo = true;
         else
@@ -210,6 +223,17 @@ void announce(const std::string& text) {
     (void)!::write(STDERR_FILENO, line.data(), line.size());
 }
 
+// The connections asked for, but never so many that the database, the log and the listening
+// socket could find no file descriptor.
+unsigned connectionLimit(long wanted) {
+    constexpr long kReservedFiles = 64;
+    rlimit files{};
+    long allowed = wanted;
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+        allowed = std::min<long>(wanted, static_cast<long>(files.rlim_cur) - kReservedFiles);
+    return static_cast<unsigned>(std::max(4L, allowed));
+}
+
 std::string randomPassword() {
     const char letters[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
     std::string password;
@@ -257,9 +281,14 @@ int serve(const Arguments& args) {
     serviceOptions.expirySeconds = args.expiryHours * 3600;
     ListService service(store, key, clock, serviceOptions);
 
+    // Every request thread, the writer and the expiry find a database connection waiting.
+    store.openConnections(static_cast<std::size_t>(args.threads) + 2);
+
     HttpOptions httpOptions;
     httpOptions.listen = args.listen;
     httpOptions.threads = static_cast<unsigned>(args.threads);
+    httpOptions.maxConnections = connectionLimit(args.maxConnections);
+    httpOptions.connectionsPerAddress = static_cast<unsigned>(args.connectionsPerAddress);
     HttpServer server(httpOptions, service);
 
     std::string host;
@@ -268,7 +297,9 @@ int serve(const Arguments& args) {
     std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     announce("listening on " + shownHost + ":" + std::to_string(server.port()) + " (database " +
              args.db + ", time zone " + (args.timezone ? *args.timezone : "of the machine") +
-             ", entries expire after " + std::to_string(args.expiryHours) + " h)");
+             ", entries expire after " + std::to_string(args.expiryHours) + " h, at most " +
+             std::to_string(httpOptions.maxConnections) + " connections, " +
+             std::to_string(httpOptions.connectionsPerAddress) + " per address)");
 
     for (;;) {
         timespec wait{60, 0};

@@ -344,6 +344,12 @@ SqliteStore::SqliteStore(const std::string& path, Create create) : path_(path) {
 
 SqliteStore::~SqliteStore() = default;
 
+void SqliteStore::openConnections(std::size_t count) {
+    std::lock_guard lock(poolMutex_);
+    while (idle_.size() < count)
+        idle_.push_back(openConnection(false));
+}
+
 std::optional<Alliance> SqliteStore::findAlliance(const std::string& passwordHash) {
     Lease connection(*this);
     Statement find(*connection, "SELECT id, name FROM alliance WHERE password_hash = ?");

@@ -26,10 +26,19 @@ namespace {
 using ContractTest = ListServerTest;
 
 // A connected socket to the server on loopback, or -1.
-int openClient(std::uint16_t port) {
+int openClient(std::uint16_t port, const char* source = nullptr) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return -1;
+    if (source) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        ::inet_pton(AF_INET, source, &local.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            ::close(fd);
+            return -1;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -416,6 +425,66 @@ TEST_F(ContractTest, RequestsOver8KiBAreRefused) {
     auto records = download("Reef_Frend");
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0][Name], "Near");
+}
+
+// Connections that sent half a request and wait; closed at the end.
+struct IdleClients {
+    std::vector<int> fds;
+    ~IdleClients() {
+        for (int fd : fds)
+            ::close(fd);
+    }
+    void open(std::uint16_t port, const char* source, int count) {
+        for (int i = 0; i < count; ++i) {
+            int fd = openClient(port, source);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::send(fd, "GET /", 5, MSG_NOSIGNAL), 5);
+            fds.push_back(fd);
+        }
+    }
+};
+
+// True when the server closes the connection without an answer.
+bool refusedWithoutAnswer(std::uint16_t port, const char* source) {
+    int fd = openClient(port, source);
+    if (fd < 0)
+        return true;
+    timeval limit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    const std::string request = "GET /Reef-Update.php HTTP/1.0\r\n\r\n";
+    (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    char byte;
+    ssize_t n = ::recv(fd, &byte, 1, 0);
+    int error = errno;
+    ::close(fd);
+    return n == 0 || (n < 0 && error == ECONNRESET);
+}
+
+TEST_F(ContractTest, PastEightConnectionsOfOneAddressItsNextIsRefusedWhileOthersAreServed) {
+    IdleClients idle;
+    idle.open(port(), "127.0.0.8", 8);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // all eight accepted
+    EXPECT_TRUE(refusedWithoutAnswer(port(), "127.0.0.8"));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.9"), "|>Update<|<>end|<>");
+    std::printf("another address answered after %.3f s\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+}
+
+TEST_F(ContractTest, PastTheTotalOfConnectionsFurtherOnesAreRefused) {
+    server_->signal(SIGTERM);
+    ASSERT_EQ(server_->wait(), 0);
+    startServer({"--max-connections", "10"});
+    IdleClients idle;
+    idle.open(port(), "127.0.0.10", 8);
+    idle.open(port(), "127.0.0.11", 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(refusedWithoutAnswer(port(), "127.0.0.12"));
+    for (int fd : idle.fds)
+        ::close(fd);
+    idle.fds.clear();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.12"), "|>Update<|<>end|<>");
 }
 
 TEST_F(ContractTest, AnIdleConnectionIsClosedByTheServer) {

@@ -3,6 +3,7 @@
 #include "connection_limits.h"
 #include "held_connections.h"
 #include "list_service.h"
+#include "write_queue.h"
 
 #include <microhttpd.h>
 
@@ -16,6 +17,7 @@
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -39,6 +41,8 @@ struct Request {
     bool answered = false;
     std::string address;
     GuardTicket ticket; // kept while the answer is held
+    bool writeQueued = false;
+    std::optional<Answer> written; // the answer of the write, set by the writer thread
 };
 
 // Bytes of the log that came from the client: printable ASCII only, so that no line can be
@@ -126,6 +130,10 @@ bool splitListenAddress(const std::string& text, std::string& host, std::uint16_
     return true;
 }
 
+// Writes waiting for the writer at most; past them "Error10" at once, so that a write flood
+// cannot pile up suspended connections.
+constexpr std::size_t kMaxWaitingWrites = 256;
+
 struct HttpServer::State {
     HttpOptions options;
     ListService& service;
@@ -147,6 +155,7 @@ struct HttpServer::State {
     bool stopping = false;
     std::thread reaper;
     HeldConnections held;
+    WriteQueue writes{kMaxWaitingWrites};
     ConnectionLimits limits;
 
     State(const HttpOptions& o, ListService& s)
@@ -267,6 +276,10 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         // HEAD included: a request that may store an entry must not hide behind a method
         // that promises to change nothing.
         answer = answerOf(405, "Method Not Allowed", "refused: only GET");
+    } else if (request->writeQueued) {
+        // Back from the writer thread.
+        answer = request->written ? std::move(*request->written)
+                                  : answerOf(200, "Error10", "the write ended without an answer");
     } else {
         Outcome outcome = state->service.handle(request->target, address, request->ticket);
         if (const Hold* hold = std::get_if<Hold>(&outcome)) {
@@ -274,6 +287,15 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
                 return MHD_YES; // asked again when the hold is over
             state->service.abandon(address, request->ticket);
             outcome = answerOf(200, "Error10", "held back while the server stops");
+        }
+        if (Write* write = std::get_if<Write>(&outcome)) {
+            request->writeQueued = true;
+            if (state->writes.submit(connection, [request, run = std::move(write->run)] {
+                    request->written = run();
+                }))
+                return MHD_YES; // asked again when the write is done
+            request->writeQueued = false;
+            outcome = answerOf(200, "Error10", "too many writes waiting, not stored");
         }
         answer = std::get<Answer>(std::move(outcome));
     }
@@ -427,6 +449,7 @@ void HttpServer::stop() {
             ::close(returned);
     }
     s.held.close();
+    s.writes.close(); // the waiting writes are stored and answered
     s.reaperWake.notify_all();
     if (s.reaper.joinable())
         s.reaper.join();

@@ -33,7 +33,8 @@ constexpr const char* kHelp =
 Usage:
   reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
                         [--expiry-hours HOURS] [--threads N] [--max-connections N]
-                        [--connections-per-address N] [--demo]
+                        [--connections-per-address N] [--writes-per-minute N]
+                        [--alliance-writes-per-minute N] [--demo]
   reef-listserver alliance add NAME [--db FILE]        password from standard input
   reef-listserver alliance list [--db FILE]
   reef-listserver alliance password NAME [--db FILE]   new password from standard input
@@ -59,6 +60,10 @@ Options:
   --connections-per-address N
                          connections one address, or one IPv6 /64 network, may hold
                          (default 8)
+  --writes-per-minute N  new and changed entries one address (or IPv6 /64) may send in a
+                         burst and per minute; past that "Error10" (default 20)
+  --alliance-writes-per-minute N
+                         the same for all members of one alliance together (default 120)
   --demo                 make sure an alliance "Demo" exists, give it a fresh random
                          password and print it (for trying the desktop program out)
   --help                 this text
@@ -85,6 +90,8 @@ struct Arguments {
     long threads = 4;
     long maxConnections = 512;
     long connectionsPerAddress = 8;
+    long writesPerMinute = 20;
+    long allianceWritesPerMinute = 120;
     bool demo = false;
     bool help = false;
 };
@@ -143,6 +150,10 @@ Arguments parseArguments(int argc, char** argv) {
             args.maxConnections = numberOption(word, value(), 4, 100000);
         else if (word == "--connections-per-address")
             args.connectionsPerAddress = numberOption(word, value(), 1, 100000);
+        else if (word == "--writes-per-minute")
+            args.writesPerMinute = numberOption(word, value(), 1, 1000000000);
+        else if (word == "--alliance-writes-per-minute")
+            args.allianceWritesPerMinute = numberOption(word, value(), 1, 1000000000);
         else if (word == "--demo")
             args.demo = true;
         else
@@ -279,6 +290,8 @@ int serve(const Arguments& args) {
         }};
     ServiceOptions serviceOptions;
     serviceOptions.expirySeconds = args.expiryHours * 3600;
+    serviceOptions.writesPerMinutePerAddress = static_cast<double>(args.writesPerMinute);
+    serviceOptions.writesPerMinutePerAlliance = static_cast<double>(args.allianceWritesPerMinute);
     ListService service(store, key, clock, serviceOptions);
 
     // Every request thread, the writer and the expiry find a database connection waiting.

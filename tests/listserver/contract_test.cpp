@@ -487,6 +487,20 @@ TEST_F(ContractTest, PastTheTotalOfConnectionsFurtherOnesAreRefused) {
     EXPECT_EQ(body(target("Reef_Frend", "Update"), "127.0.0.12"), "|>Update<|<>end|<>");
 }
 
+TEST_F(ContractTest, PastItsWriteBudgetAnAddressGetsError10WhileDownloadsGoOn) {
+    server_->signal(SIGTERM);
+    ASSERT_EQ(server_->wait(), 0);
+    startServer({"--writes-per-minute", "5"});
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(
+            body(target("Reef_Frend", "New", alliedEntry("W" + std::to_string(i))), "127.0.0.13"),
+            "ready");
+    EXPECT_EQ(body(target("Reef_Frend", "New", alliedEntry("Over")), "127.0.0.13"), "Error10");
+    EXPECT_EQ(body(target("Reef_Frend", "New", alliedEntry("Other")), "127.0.0.14"), "ready");
+    auto records = parseListBody(body(target("Reef_Frend", "Update"), "127.0.0.13"));
+    EXPECT_EQ(records.size(), 6u) << "downloads are not budgeted; the refused entry is missing";
+}
+
 TEST_F(ContractTest, AnIdleConnectionIsClosedByTheServer) {
     // Connect, send half a request and nothing more: the server must hang up by itself. The
     // receive limit only keeps a broken server from hanging the test; running into it fails.

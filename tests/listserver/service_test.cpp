@@ -103,9 +103,12 @@ class ServiceTest : public ::testing::Test {
                                            "&Info3=" + operation + rest,
                                        address, ticket));
     }
+    // A write is run at once, as the writer thread would.
     static std::string bodyOf(const Outcome& outcome) {
         if (const Hold* hold = std::get_if<Hold>(&outcome))
             return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10";
+        if (const Write* write = std::get_if<Write>(&outcome))
+            return write->run().text();
         return std::get<Answer>(outcome).text();
     }
     Answer answerTo(const std::string& target) {
@@ -384,6 +387,62 @@ TEST_F(ListBodyTest, PastTheByteLimitADownloadThatNeedsANewBodyGetsError10) {
     EXPECT_EQ(update().text(), "Error10") << "370 bytes more would pass 400";
     slowReader = Answer{};
     EXPECT_EQ(update().text().substr(0, 10), "|>Update<|") << "room again";
+}
+
+} // namespace
+
+namespace {
+
+class WriteBudgetTest : public ServiceTest {
+  protected:
+    void SetUp() override {
+        options_.maxEntriesPerList = 100;
+        options_.writesPerMinutePerAddress = 3;
+        options_.writesPerMinutePerAlliance = 5;
+        service_ = std::make_unique<ListService>(faulty_, key_,
+                                                 ServiceClock{[this] { return utc_; },
+                                                              [this] { return utc_ + 3600; },
+                                                              [this] { return monotonic_; }},
+                                                 options_);
+    }
+    std::string add(const std::string& name, const std::string& address) {
+        return request("New", entry(name), "Reef_Frend", "pw", address);
+    }
+};
+
+TEST_F(WriteBudgetTest, PastItsBudgetAnAddressGetsError10AndNothingIsStored) {
+    for (const char* name : {"A", "B", "C"})
+        ASSERT_EQ(add(name, "192.0.2.1"), "ready");
+    EXPECT_EQ(add("D", "192.0.2.1"), "Error10");
+    EXPECT_EQ(
+        request("Change", entry("X") + "&IDW=1&BasisZeitW=1200", "Reef_Frend", "pw", "192.0.2.1"),
+        "Error10")
+        << "a change is a write too";
+    EXPECT_EQ(add("E", "192.0.2.2"), "ready") << "another address has its own budget";
+    EXPECT_EQ(request("Update").find("<|D|>"), std::string::npos);
+    monotonic_ += 20; // one write per 20 s comes back
+    EXPECT_EQ(add("F", "192.0.2.1"), "ready");
+    EXPECT_EQ(request("Update"), request("Update")) << "downloads are never budgeted";
+}
+
+TEST_F(WriteBudgetTest, PastItsBudgetAnAllianceGetsError10FromEveryAddress) {
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(add("N" + std::to_string(i), "192.0.2." + std::to_string(10 + i)), "ready");
+    EXPECT_EQ(add("Late", "192.0.2.99"), "Error10");
+    EXPECT_EQ(request("New", entry("Refused") + "&Hilfe=9", "Reef_Frend", "pw", "192.0.2.98"),
+              "false")
+        << "a refused value costs nothing and says so";
+}
+
+TEST_F(WriteBudgetTest, AWriteIsStoredOnlyWhenItRuns) {
+    GuardTicket ticket;
+    Outcome outcome =
+        service_->handle("/Reef-Update.php?Info1=pw&Info2=Reef_Frend&Info3=New" + entry("Later"),
+                         "192.0.2.1", ticket);
+    ASSERT_TRUE(std::holds_alternative<Write>(outcome)) << "the write is handed to the writer";
+    EXPECT_EQ(request("Update").find("Later"), std::string::npos);
+    EXPECT_EQ(std::get<Write>(outcome).run().text(), "ready");
+    EXPECT_NE(request("Update").find("Later"), std::string::npos);
 }
 
 } // namespace

@@ -47,6 +47,8 @@ struct Fixture {
         ServiceOptions options;
         options.maxEntriesPerList = 20; // keeps every download small
         options.expirySeconds = 3600;
+        options.writesPerMinutePerAddress = 1e9; // every write reaches the database
+        options.writesPerMinutePerAlliance = 1e9;
         service = std::make_unique<ListService>(*store, *key,
                                                 ServiceClock{[this] { return utc; },
                                                              [this] { return utc + 3600; },
@@ -71,6 +73,8 @@ struct Fixture {
                 monotonic = hold->until;
                 continue;
             }
+            if (const Write* write = std::get_if<Write>(&outcome))
+                return write->run();
             return std::get<Answer>(outcome);
         }
     }

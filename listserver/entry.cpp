@@ -37,6 +37,13 @@ FleetEntry EntryPatch::appliedTo(FleetEntry entry) const {
     return entry;
 }
 
+FleetEntry EntryPatch::replacing(const FleetEntry& stored) const {
+    FleetEntry entry = appliedTo(FleetEntry{});
+    if (!Hilfe)
+        entry.Hilfe = stored.Hilfe;
+    return entry;
+}
+
 namespace {
 
 // A value that would break the record framing of a download, or a line of the cache files
@@ -47,8 +54,10 @@ std::optional<std::string> valueFault(std::string_view key, std::string_view val
         return std::string(key) + " longer than 100 bytes";
     if (value.find("|>") != std::string_view::npos || value.find("<|") != std::string_view::npos)
         return std::string(key) + " contains a field marker";
-    if (value.find(kListEnd) != std::string_view::npos)
+    if (value.find(wire::kEndMarker) != std::string_view::npos)
         return std::string(key) + " contains the end marker";
+    if (!wire::readsBackAsItself(value))
+        return std::string(key) + " would not read back as sent";
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
         return std::string(key) + " contains CR, LF or NUL";
     return std::nullopt;

@@ -34,12 +34,14 @@ struct FleetEntry {
     std::string Von;
     std::optional<std::int32_t> ZielZeit; // not given when empty
     std::int32_t BasisZeit = 0;
-    std::int64_t UpdateZeit = 0; // local wall-clock seconds since 1970 of the last change
+    // Local time of day of the last change (0..86399): the desktop program shows only that and
+    // keeps 32 bits, so seconds since 1970 would read as midnight after 2038.
+    std::int64_t UpdateZeit = 0;
 
     bool operator==(const FleetEntry&) const = default;
 };
 
-// The values a change brings; a key the request left out keeps the stored value.
+// The values a new entry or a change brings; a key the request left out is not engaged.
 struct EntryPatch {
     std::optional<int> Hilfe;
     std::optional<std::string> Name;
@@ -58,6 +60,11 @@ struct EntryPatch {
 
     // The patch applied over an entry (a new entry starts from the default FleetEntry).
     FleetEntry appliedTo(FleetEntry entry) const;
+    // What a change stores in place of `stored`: the entry as the change gives it, so that a
+    // target time the change leaves out (the desktop program leaves out an empty one) is gone.
+    // Only the help code is kept when left out: the dialog sends none while nothing is
+    // selected in its list.
+    FleetEntry replacing(const FleetEntry& stored) const;
 };
 
 // Which entry a change replaces: the stored name's length ("IDW", the desktop program knows
@@ -88,8 +95,6 @@ std::optional<std::size_t> pickEntryToChange(const std::vector<FleetEntry>& cand
 
 // Download answer body: "|>Update<|", one record of 15 "<|value|>" fields per entry, then
 // "<>end|<>" as the very last bytes.
-inline constexpr std::string_view kListStart = "|>Update<|";
-inline constexpr std::string_view kListEnd = "<>end|<>";
 void appendRecord(std::string& body, const FleetEntry& entry);
 std::string listBody(const std::vector<FleetEntry>& entries);
 

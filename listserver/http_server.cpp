@@ -1,6 +1,9 @@
 #include "http_server.h"
 
+#include "connection_limits.h"
+#include "held_connections.h"
 #include "list_service.h"
+#include "write_queue.h"
 
 #include <microhttpd.h>
 
@@ -14,6 +17,7 @@
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <optional>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
@@ -35,6 +39,10 @@ struct Request {
     std::string target;
     double started = 0;
     bool answered = false;
+    std::string address;
+    GuardTicket ticket; // kept while the answer is held
+    bool writeQueued = false;
+    std::optional<Answer> written; // the answer of the write, set by the writer thread
 };
 
 // Bytes of the log that came from the client: printable ASCII only, so that no line can be
@@ -55,13 +63,10 @@ std::string printable(std::string_view text, std::size_t limit = 200) {
     return out;
 }
 
-std::string clientAddress(MHD_Connection* connection) {
-    const MHD_ConnectionInfo* info =
-        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
-    if (!info || !info->client_addr)
-        return "?";
+std::string addressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "?";
-    const sockaddr* address = info->client_addr;
+    if (!address)
+        return text;
     if (address->sa_family == AF_INET)
         inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, text,
                   sizeof text);
@@ -69,6 +74,12 @@ std::string clientAddress(MHD_Connection* connection) {
         inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr, text,
                   sizeof text);
     return text;
+}
+
+std::string clientAddress(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    return addressText(info ? info->client_addr : nullptr);
 }
 
 std::string utcTimestamp() {
@@ -119,6 +130,10 @@ bool splitListenAddress(const std::string& text, std::string& host, std::uint16_
     return true;
 }
 
+// Writes waiting for the writer at most; past them "Error10" at once, so that a write flood
+// cannot pile up suspended connections.
+constexpr std::size_t kMaxWaitingWrites = 256;
+
 struct HttpServer::State {
     HttpOptions options;
     ListService& service;
@@ -131,6 +146,7 @@ struct HttpServer::State {
         int fd = -1;
         double accepted = 0;
         bool cut = false;
+        std::string client;
     };
     std::mutex openMutex;
     std::unordered_map<MHD_Connection*, Open> open;
@@ -138,8 +154,12 @@ struct HttpServer::State {
     std::condition_variable reaperWake;
     bool stopping = false;
     std::thread reaper;
+    HeldConnections held;
+    WriteQueue writes{kMaxWaitingWrites};
+    ConnectionLimits limits;
 
-    State(const HttpOptions& o, ListService& s) : options(o), service(s) {}
+    State(const HttpOptions& o, ListService& s)
+        : options(o), service(s), limits(o.connectionsPerAddress, o.maxConnections) {}
 
     void reap() {
         std::unique_lock lock(reaperMutex);
@@ -178,8 +198,13 @@ void* onTarget(void* cls, const char* uri, MHD_Connection*) {
     }
 }
 
-void onCompleted(void*, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
-    delete static_cast<Request*>(*context);
+void onCompleted(void* cls, MHD_Connection*, void** context, MHD_RequestTerminationCode) {
+    auto* request = static_cast<Request*>(*context);
+    if (request) {
+        // A held request whose connection went away gives its place back.
+        static_cast<HttpServer::State*>(cls)->service.abandon(request->address, request->ticket);
+        delete request;
+    }
     *context = nullptr;
 }
 
@@ -190,10 +215,32 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        if (info)
-            state->open[connection] = {info->connect_fd, monotonicSeconds(), false};
+        if (info) {
+            int bytes = state->options.sendBufferBytes;
+            ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+            state->open[connection] = {info->connect_fd, monotonicSeconds(), false,
+                                       state->limits.opened(clientAddress(connection))};
+        }
     } else {
-        state->open.erase(connection);
+        auto it = state->open.find(connection);
+        if (it != state->open.end()) {
+            state->limits.closed(it->second.client);
+            state->open.erase(it);
+        }
+    }
+}
+
+void releaseBody(void* reference) {
+    delete static_cast<std::shared_ptr<const std::string>*>(reference);
+}
+
+// Refuses a connection of a client that holds its share of connections already.
+MHD_Result onAccept(void* cls, const sockaddr* address, socklen_t) {
+    try {
+        auto* state = static_cast<HttpServer::State*>(cls);
+        return state->limits.mayOpen(addressText(address)) ? MHD_YES : MHD_NO;
+    } catch (...) {
+        return MHD_NO;
     }
 }
 
@@ -214,29 +261,56 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         *uploadSize = 0;
         return MHD_YES;
     }
-    request->answered = true;
-
-    std::string address = clientAddress(connection);
+    if (request->address.empty())
+        request->address = clientAddress(connection);
+    const std::string& address = request->address;
     std::size_t requestBytes =
         std::strlen(method) + request->target.size() + std::strlen(version) + 4;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, headerSize, &requestBytes);
 
     Answer answer;
     if (requestBytes > state->options.maxRequestBytes) {
-        answer = Answer{request->target.size() > state->options.maxRequestBytes ? 414 : 431,
-                        "Request too large", "refused: request over 8 KiB"};
+        answer = answerOf(request->target.size() > state->options.maxRequestBytes ? 414 : 431,
+                          "Request too large", "refused: request over 8 KiB");
     } else if (std::strcmp(method, "GET") != 0) {
         // HEAD included: a request that may store an entry must not hide behind a method
         // that promises to change nothing.
-        answer = Answer{405, "Method Not Allowed", "refused: only GET"};
+        answer = answerOf(405, "Method Not Allowed", "refused: only GET");
+    } else if (request->writeQueued) {
+        // Back from the writer thread.
+        answer = request->written ? std::move(*request->written)
+                                  : answerOf(200, "Error10", "the write ended without an answer");
     } else {
-        answer = state->service.handle(request->target, address);
+        Outcome outcome = state->service.handle(request->target, address, request->ticket);
+        if (const Hold* hold = std::get_if<Hold>(&outcome)) {
+            if (state->held.hold(connection, hold->until))
+                return MHD_YES; // asked again when the hold is over
+            state->service.abandon(address, request->ticket);
+            outcome = answerOf(200, "Error10", "held back while the server stops");
+        }
+        if (Write* write = std::get_if<Write>(&outcome)) {
+            request->writeQueued = true;
+            if (state->writes.submit(connection, [request, run = std::move(write->run)] {
+                    request->written = run();
+                }))
+                return MHD_YES; // asked again when the write is done
+            request->writeQueued = false;
+            outcome = answerOf(200, "Error10", "too many writes waiting, not stored");
+        }
+        answer = std::get<Answer>(std::move(outcome));
     }
+    request->answered = true;
 
-    MHD_Response* response = MHD_create_response_from_buffer(answer.body.size(), answer.body.data(),
-                                                             MHD_RESPMEM_MUST_COPY);
+    // The response sends the shared body itself and holds a reference to it until
+    // libmicrohttpd is done with the connection: no copy per connection, and a list that
+    // changes meanwhile leaves this version whole for whoever is still reading it.
+    const std::string& bytes = answer.text();
+    auto reference = std::make_unique<std::shared_ptr<const std::string>>(answer.body);
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        bytes.size(), const_cast<char*>(bytes.data()), &releaseBody, reference.get());
     if (!response)
         return MHD_NO;
+    reference.release(); // now the response's
     MHD_set_response_options(
         response,
         static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
@@ -253,16 +327,14 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     // Only the path of the target: its query carries the password.
     std::string_view target = request->target;
     std::size_t question = target.find('?');
-    std::string shown = answer.status == 200 && answer.body.starts_with("|>Update<|")
-                            ? "list"
-                            : printable(answer.body, 12);
+    std::string shown =
+        answer.status == 200 && bytes.starts_with("|>Update<|") ? "list" : printable(bytes, 12);
     char took[32];
     std::snprintf(took, sizeof took, "%.1f ms", (monotonicSeconds() - request->started) * 1000);
     writeLogLine(utcTimestamp() + " " + address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, question), 120) + "\" " +
-                 std::to_string(answer.status) + " " + shown + " " +
-                 std::to_string(answer.body.size()) + " B " + took + " - " +
-                 printable(answer.note, 300));
+                 std::to_string(answer.status) + " " + shown + " " + std::to_string(bytes.size()) +
+                 " B " + took + " - " + printable(answer.note, 300));
     return queued;
 }
 
@@ -335,15 +407,16 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
     : state_(std::make_unique<State>(options, service)) {
     State& s = *state_;
     s.listenFd = bindListenSocket(options, s.port);
-    unsigned flags =
-        MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC | MHD_USE_ERROR_LOG;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
+                     MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     s.daemon = MHD_start_daemon(
-        flags, 0, nullptr, nullptr, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
+        flags, 0, &onAccept, &s, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(std::max(1u, options.threads)),
         MHD_OPTION_CONNECTION_TIMEOUT, options.idleTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         static_cast<size_t>(std::max<std::size_t>(16384, options.maxRequestBytes * 2)),
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, options.connectionsPerAddress,
+        // A backstop only: the accept policy refuses past the total, before this is reached.
+        MHD_OPTION_CONNECTION_LIMIT, options.maxConnections + 16 * options.threads,
         MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_URI_LOG_CALLBACK, &onTarget, &s,
         MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, &s, MHD_OPTION_NOTIFY_CONNECTION, &onConnection,
         &s, MHD_OPTION_END);
@@ -368,15 +441,19 @@ void HttpServer::stop() {
         std::lock_guard lock(s.reaperMutex);
         s.stopping = true;
     }
+    if (s.daemon) {
+        // No new connection is taken, and every held one is answered now: libmicrohttpd may
+        // not be stopped while a connection is suspended.
+        MHD_socket returned = MHD_quiesce_daemon(s.daemon);
+        if (returned != MHD_INVALID_SOCKET)
+            ::close(returned);
+    }
+    s.held.close();
+    s.writes.close(); // the waiting writes are stored and answered
     s.reaperWake.notify_all();
     if (s.reaper.joinable())
         s.reaper.join();
     if (s.daemon) {
-        // Quiescing hands the listening socket back, so no new connection is taken while
-        // the running requests end.
-        MHD_socket returned = MHD_quiesce_daemon(s.daemon);
-        if (returned != MHD_INVALID_SOCKET)
-            ::close(returned);
         MHD_stop_daemon(s.daemon);
         s.daemon = nullptr;
         s.listenFd = -1;

@@ -20,8 +20,15 @@ struct HttpOptions {
     unsigned connectionDeadlineSeconds = 15;
     // Request line and header lines together.
     std::size_t maxRequestBytes = 8192;
-    // Connections one client address may hold open at once.
-    unsigned connectionsPerAddress = 128;
+    // Connections one client (an IPv4 address, an IPv6 /64 network) may hold open at once.
+    unsigned connectionsPerAddress = 8;
+    // Connections of all clients together: well below the usual limit of 1024 open files, so
+    // that the database's files always find a descriptor.
+    unsigned maxConnections = 512;
+    // The kernel's send buffer of each connection. Left to itself it grows to megabytes, and a
+    // slow reader would keep a whole list there: this caps the bytes in flight per connection,
+    // while the rest of an answer stays in the one shared body.
+    int sendBufferBytes = 64 * 1024;
 };
 
 // "ADDRESS:PORT" with a numeric IPv4 address, or "[IPv6]:PORT"; false when malformed.

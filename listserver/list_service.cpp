@@ -1,5 +1,6 @@
 #include "list_service.h"
 
+#include "local_time.h"
 #include "query.h"
 
 #include <limits>
@@ -10,7 +11,19 @@ namespace reef::listserver {
 namespace {
 
 Answer word(std::string_view body, std::string note) {
-    return Answer{200, std::string(body), std::move(note)};
+    return answerOf(200, body, std::move(note));
+}
+
+// A write that fails answers as any request does: "Error2" when the database cannot be used,
+// "Error10" for anything else.
+Answer answerFailures(const std::function<Answer()>& run) {
+    try {
+        return run();
+    } catch (const StorageUnavailable& error) {
+        return word("Error2", std::string("database unavailable: ") + error.what());
+    } catch (const std::exception& error) {
+        return word("Error10", std::string("failure: ") + error.what());
+    }
 }
 
 const char* listName(ListKind kind) {
@@ -19,14 +32,26 @@ const char* listName(ListKind kind) {
 
 } // namespace
 
+const std::string& Answer::text() const {
+    static const std::string kNone;
+    return body ? *body : kNone;
+}
+
+Answer answerOf(int status, std::string_view body, std::string note) {
+    return Answer{status, std::make_shared<const std::string>(body), std::move(note)};
+}
+
 ListService::ListService(ListStore& store, const ServerKey& key, ServiceClock clock,
                          ServiceOptions options)
-    : store_(store), key_(key), clock_(std::move(clock)), options_(options) {}
+    : store_(store), key_(key), clock_(std::move(clock)), options_(options),
+      clientWrites_(options.writesPerMinutePerAddress),
+      allianceWrites_(options.writesPerMinutePerAlliance) {}
 
-Answer ListService::handle(std::string_view target, const std::string& clientAddress) {
+Outcome ListService::handle(std::string_view target, const std::string& clientAddress,
+                            GuardTicket& ticket) {
     auto parts = splitTarget(target);
     if (!parts || parts->path != kScriptPath)
-        return Answer{404, "Not Found", "no such script"};
+        return answerOf(404, "Not Found", "no such script");
     QueryValues query = parseQuery(parts->query);
 
     auto info1 = query.find("Info1");
@@ -43,28 +68,65 @@ Answer ListService::handle(std::string_view target, const std::string& clientAdd
 
     try {
         double now = clock_.monotonicSeconds();
-        if (!guard_.mayTry(clientAddress, now))
-            return word("Error1", "too many wrong passwords from this address, not checked");
-        auto alliance = store_.findAlliance(key_.passwordHash(info1->second));
-        if (!alliance) {
-            guard_.recordFailure(clientAddress, now);
-            return word("Error1", "wrong password");
+        PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
+        if (decision.verdict == PasswordGuard::Verdict::Hold)
+            return Hold{decision.until};
+        if (decision.verdict == PasswordGuard::Verdict::Refuse)
+            return word("Error10", "held back after wrong passwords from this address; no try "
+                                   "came free in time, password not checked");
+        std::optional<Alliance> alliance;
+        try {
+            alliance = store_.findAlliance(key_.passwordHash(info1->second));
+        } catch (...) {
+            guard_.abandon(clientAddress, ticket);
+            throw;
         }
-        Answer answer;
-        if (operation == "Update")
-            answer = update(*alliance, *kind);
-        else if (operation == "New")
-            answer = add(*alliance, *kind, query);
-        else
-            answer = change(*alliance, *kind, query);
-        answer.note = "alliance " + alliance->name + " " + listName(*kind) + " " + operation +
-                      ": " + answer.note;
-        return answer;
+        guard_.settle(clientAddress, now, ticket, alliance.has_value());
+        if (!alliance)
+            return word("Error1", "wrong password");
+        std::string prefix =
+            "alliance " + alliance->name + " " + listName(*kind) + " " + operation + ": ";
+        if (operation == "Update") {
+            Answer answer = update(*alliance, *kind);
+            answer.note = prefix + answer.note;
+            return answer;
+        }
+        Outcome outcome = operation == "New" ? add(*alliance, *kind, query, clientAddress)
+                                             : change(*alliance, *kind, query, clientAddress);
+        if (Answer* answer = std::get_if<Answer>(&outcome)) {
+            answer->note = prefix + answer->note;
+            return outcome;
+        }
+        Write& write = std::get<Write>(outcome);
+        write.run = [run = std::move(write.run), prefix = std::move(prefix)] {
+            Answer answer = answerFailures(run);
+            answer.note = prefix + answer.note;
+            return answer;
+        };
+        return outcome;
     } catch (const StorageUnavailable& error) {
         return word("Error2", std::string("database unavailable: ") + error.what());
     } catch (const std::exception& error) {
         return word("Error10", std::string("failure: ") + error.what());
     }
+}
+
+std::optional<Answer> ListService::spendWrite(AllianceId alliance,
+                                              const std::string& clientAddress) {
+    const double now = clock_.monotonicSeconds();
+    const std::string client = PasswordGuard::clientOf(clientAddress);
+    const std::string allianceKey = std::to_string(alliance);
+    if (!clientWrites_.has(client, now))
+        return word("Error10", "write budget of this address used up");
+    if (!allianceWrites_.has(allianceKey, now))
+        return word("Error10", "write budget of this alliance used up");
+    clientWrites_.take(client, now);
+    allianceWrites_.take(allianceKey, now);
+    return std::nullopt;
+}
+
+void ListService::abandon(const std::string& clientAddress, GuardTicket& ticket) {
+    guard_.abandon(clientAddress, ticket);
 }
 
 Answer ListService::update(const Alliance& alliance, ListKind kind) {
@@ -77,19 +139,31 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
         if (it != cache_.end()) {
             const CachedList& cached = it->second;
             if (cached.body && now < cached.validUntilUtc)
-                return Answer{200, *cached.body,
+                return Answer{200, cached.body,
                               std::to_string(cached.count) + " entries (kept in memory)"};
             generation = cached.generation;
         }
     }
     ListSnapshot snapshot = store_.entries(alliance.id, kind, notBefore(now));
-    auto body = std::make_shared<const std::string>(listBody(snapshot.entries));
+    std::string built = listBody(snapshot.entries);
+    const std::size_t size = built.size();
+    if (listBytes_->fetch_add(size) + size > options_.maxListBytes) {
+        listBytes_->fetch_sub(size);
+        return word("Error10", "list bodies in memory over " +
+                                   std::to_string(options_.maxListBytes >> 20) +
+                                   " MiB (slow readers), list not sent");
+    }
+    std::shared_ptr<const std::string> body(new std::string(std::move(built)),
+                                            [counter = listBytes_, size](const std::string* gone) {
+                                                counter->fetch_sub(size);
+                                                delete gone;
+                                            });
     {
         std::unique_lock lock(cacheMutex_);
         CachedList& cached = cache_[slotKey];
         // A write that committed after the generation was read may be missing from this
-        // snapshot; then the snapshot must not be kept.
-        if (cached.generation == generation) {
+        // snapshot; then the snapshot must not be kept. Nor while a write runs.
+        if (cached.generation == generation && cached.writing == 0) {
             cached.body = body;
             cached.count = snapshot.entries.size();
             cached.validUntilUtc = snapshot.oldestChangeUtc
@@ -97,51 +171,87 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
                                        : std::numeric_limits<std::int64_t>::max();
         }
     }
-    return Answer{200, *body, std::to_string(snapshot.entries.size()) + " entries"};
+    return Answer{200, body, std::to_string(snapshot.entries.size()) + " entries"};
 }
 
-void ListService::listChanged(AllianceId alliance, ListKind kind) {
+void ListService::listWriteStarts(AllianceId alliance, ListKind kind) {
     std::unique_lock lock(cacheMutex_);
     CachedList& cached = cache_[std::make_pair(alliance, static_cast<int>(kind))];
     ++cached.generation;
+    ++cached.writing;
     cached.body.reset();
 }
 
-Answer ListService::add(const Alliance& alliance, ListKind kind, const QueryValues& query) {
+void ListService::listWriteEnds(AllianceId alliance, ListKind kind) {
+    std::unique_lock lock(cacheMutex_);
+    CachedList& cached = cache_[std::make_pair(alliance, static_cast<int>(kind))];
+    ++cached.generation;
+    --cached.writing;
+    cached.body.reset();
+}
+
+class ListService::ListWrite {
+  public:
+    ListWrite(ListService& service, AllianceId alliance, ListKind kind)
+        : service_(service), alliance_(alliance), kind_(kind) {
+        service_.listWriteStarts(alliance_, kind_);
+    }
+    ~ListWrite() { service_.listWriteEnds(alliance_, kind_); }
+    ListWrite(const ListWrite&) = delete;
+    ListWrite& operator=(const ListWrite&) = delete;
+
+  private:
+    ListService& service_;
+    AllianceId alliance_;
+    ListKind kind_;
+};
+
+Outcome ListService::add(const Alliance& alliance, ListKind kind, const QueryValues& query,
+                         const std::string& clientAddress) {
     auto patch = readEntryPatch(query, kind);
     if (auto* rejection = std::get_if<Rejection>(&patch))
         return word("false", rejection->reason);
+    if (auto refused = spendWrite(alliance.id, clientAddress))
+        return *refused;
     FleetEntry entry = std::get<EntryPatch>(patch).appliedTo(FleetEntry{});
-    ChangeTime when{clock_.localSeconds(), clock_.utcSeconds()};
-    AddResult result = store_.addEntry(alliance.id, kind, entry, when, notBefore(when.utcSeconds),
-                                       options_.maxEntriesPerList);
-    if (result == AddResult::ListFull)
-        return word("false", "list full");
-    listChanged(alliance.id, kind);
-    return word("ready", "stored");
+    return Write{[this, id = alliance.id, kind, entry] {
+        // The time of the write itself, which may come a moment after the request.
+        ListWrite writing(*this, id, kind);
+        ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
+        AddResult result = store_.addEntry(id, kind, entry, when, notBefore(when.utcSeconds),
+                                           options_.maxEntriesPerList);
+        if (result == AddResult::ListFull)
+            return word("false", "list full");
+        return word("ready", "stored");
+    }};
 }
 
-Answer ListService::change(const Alliance& alliance, ListKind kind, const QueryValues& query) {
+Outcome ListService::change(const Alliance& alliance, ListKind kind, const QueryValues& query,
+                            const std::string& clientAddress) {
     auto patch = readEntryPatch(query, kind);
     if (auto* rejection = std::get_if<Rejection>(&patch))
         return word("false", rejection->reason);
     auto key = readChangeKey(query);
     if (auto* rejection = std::get_if<Rejection>(&key))
         return word("false", rejection->reason);
-    ChangeTime when{clock_.localSeconds(), clock_.utcSeconds()};
-    ChangeResult result =
-        store_.changeEntry(alliance.id, kind, std::get<ChangeKey>(key), std::get<EntryPatch>(patch),
-                           when, notBefore(when.utcSeconds));
-    switch (result) {
-    case ChangeResult::Replaced:
-        listChanged(alliance.id, kind);
-        return word("ready", "replaced");
-    case ChangeResult::NotFound:
-        return word("false", "no entry matches");
-    case ChangeResult::Ambiguous:
-        break;
-    }
-    return word("false", "several entries match, none clearly");
+    if (auto refused = spendWrite(alliance.id, clientAddress))
+        return *refused;
+    return Write{[this, id = alliance.id, kind, changeKey = std::get<ChangeKey>(key),
+                  entryPatch = std::get<EntryPatch>(patch)] {
+        ListWrite writing(*this, id, kind);
+        ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
+        ChangeResult result =
+            store_.changeEntry(id, kind, changeKey, entryPatch, when, notBefore(when.utcSeconds));
+        switch (result) {
+        case ChangeResult::Replaced:
+            return word("ready", "replaced");
+        case ChangeResult::NotFound:
+            return word("false", "no entry matches");
+        case ChangeResult::Ambiguous:
+            break;
+        }
+        return word("false", "several entries match, none clearly");
+    }};
 }
 
 std::int64_t ListService::removeExpired() {

@@ -5,7 +5,9 @@
 #include "password_guard.h"
 #include "server_key.h"
 #include "store.h"
+#include "write_budget.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -13,6 +15,7 @@
 #include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace reef::listserver {
 
@@ -20,9 +23,27 @@ inline constexpr std::string_view kScriptPath = "/Reef-Update.php";
 
 struct Answer {
     int status = 200;
-    std::string body;
+    // Immutable and shared: every connection that sends one version of a list sends the same
+    // bytes, held until the last of them is done.
+    std::shared_ptr<const std::string> body;
     std::string note; // for the log: what happened, never the password
+
+    const std::string& text() const;
 };
+
+Answer answerOf(int status, std::string_view body, std::string note);
+
+// The client is held back after wrong passwords: ask again with the same ticket at `until`
+// (monotonic seconds).
+struct Hold {
+    double until = 0;
+};
+// A checked "New" or "Change" that may be written: run() stores it and gives the answer. It
+// takes as long as a synced commit, so it belongs on a thread of its own.
+struct Write {
+    std::function<Answer()> run;
+};
+using Outcome = std::variant<Answer, Hold, Write>;
 
 // The clocks the service reads; tests set them.
 struct ServiceClock {
@@ -34,41 +55,68 @@ struct ServiceClock {
 struct ServiceOptions {
     std::int64_t expirySeconds = 24 * 3600;
     std::size_t maxEntriesPerList = 2000;
+    // Writes one client (an IPv4 address, an IPv6 /64 network) and one alliance may make in
+    // a burst and per minute; past them "Error10".
+    double writesPerMinutePerAddress = 20;
+    double writesPerMinutePerAlliance = 120;
+    // Bytes of list bodies kept in memory at once, those in the cache and older versions that
+    // slow readers still receive. Past it a download that needs a new body gets "Error10".
+    std::size_t maxListBytes = 256u << 20;
 };
 
 class ListService {
   public:
     ListService(ListStore& store, const ServerKey& key, ServiceClock clock, ServiceOptions options);
 
-    // target: the request target as it arrived (absolute or origin form).
-    Answer handle(std::string_view target, const std::string& clientAddress);
+    // target: the request target as it arrived (absolute or origin form). A held request is
+    // asked again with its ticket; one that ends unanswered is given back with abandon().
+    Outcome handle(std::string_view target, const std::string& clientAddress, GuardTicket& ticket);
+    void abandon(const std::string& clientAddress, GuardTicket& ticket);
 
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();
 
+    // Bytes of list bodies in memory now.
+    std::size_t listBytes() const { return *listBytes_; }
+
   private:
     Answer update(const Alliance& alliance, ListKind kind);
-    Answer add(const Alliance& alliance, ListKind kind, const QueryValues& query);
-    Answer change(const Alliance& alliance, ListKind kind, const QueryValues& query);
+    Outcome add(const Alliance& alliance, ListKind kind, const QueryValues& query,
+                const std::string& clientAddress);
+    Outcome change(const Alliance& alliance, ListKind kind, const QueryValues& query,
+                   const std::string& clientAddress);
+    // Takes one write from the client's and the alliance's budget, or says why it cannot.
+    std::optional<Answer> spendWrite(AllianceId alliance, const std::string& clientAddress);
     std::int64_t notBefore(std::int64_t nowUtc) const { return nowUtc - options_.expirySeconds; }
-    void listChanged(AllianceId alliance, ListKind kind);
+    // Around every write of a list: while it runs, downloads read the database and keep
+    // nothing, so that no reader gets the list from before a commit after another got it
+    // from after.
+    void listWriteStarts(AllianceId alliance, ListKind kind);
+    void listWriteEnds(AllianceId alliance, ListKind kind);
+    class ListWrite;
 
     ListStore& store_;
     const ServerKey& key_;
     ServiceClock clock_;
     ServiceOptions options_;
     PasswordGuard guard_;
+    WriteBudget clientWrites_;
+    WriteBudget allianceWrites_;
 
     // The download body of a list, kept until the list is written or its oldest entry
     // expires, so that the frequent downloads cost no database work.
     struct CachedList {
         std::uint64_t generation = 0;
+        int writing = 0;
         std::shared_ptr<const std::string> body;
         std::int64_t validUntilUtc = 0;
         std::size_t count = 0;
     };
     std::shared_mutex cacheMutex_;
     std::map<std::pair<AllianceId, int>, CachedList> cache_;
+    // Counted by the bodies themselves, which may outlive a request.
+    std::shared_ptr<std::atomic<std::size_t>> listBytes_ =
+        std::make_shared<std::atomic<std::size_t>>(0);
 };
 
 } // namespace reef::listserver

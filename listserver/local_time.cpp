@@ -29,4 +29,9 @@ std::int64_t localWallSeconds(std::int64_t utcSeconds) {
     return utcSeconds + local.tm_gmtoff;
 }
 
+std::int32_t secondsOfDay(std::int64_t wallSeconds) {
+    constexpr std::int64_t kDay = 86400;
+    return static_cast<std::int32_t>(((wallSeconds % kDay) + kDay) % kDay);
+}
+
 } // namespace reef::listserver

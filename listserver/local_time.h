@@ -13,4 +13,7 @@ std::string useTimeZone(const std::string& zone);
 
 std::int64_t localWallSeconds(std::int64_t utcSeconds);
 
+// The time of day (0..86399) of a wall-clock time, also before 1970.
+std::int32_t secondsOfDay(std::int64_t wallSeconds);
+
 } // namespace reef::listserver

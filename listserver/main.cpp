@@ -18,6 +18,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -32,7 +33,9 @@ constexpr const char* kHelp =
 
 Usage:
   reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
-                        [--expiry-hours HOURS] [--threads N] [--demo]
+                        [--expiry-hours HOURS] [--threads N] [--max-connections N]
+                        [--connections-per-address N] [--writes-per-minute N]
+                        [--alliance-writes-per-minute N] [--demo]
   reef-listserver alliance add NAME [--db FILE] [--public-address HOST[:PORT]]
                                                        password from standard input
   reef-listserver alliance list [--db FILE]
@@ -55,6 +58,15 @@ Options:
                          e.g. Europe/Berlin (default: the machine's)
   --expiry-hours HOURS   entries not updated for this long are removed (default 24)
   --threads N            worker threads answering requests (default 4)
+  --max-connections N    connections of all clients together (default 512, and at most
+                         the open-file limit less 64)
+  --connections-per-address N
+                         connections one address, or one IPv6 /64 network, may hold
+                         (default 8)
+  --writes-per-minute N  new and changed entries one address (or IPv6 /64) may send in a
+                         burst and per minute; past that "Error10" (default 20)
+  --alliance-writes-per-minute N
+                         the same for all members of one alliance together (default 120)
   --demo                 make sure an alliance "Demo" exists, give it a fresh random
                          password and print it (for trying the desktop program out)
   --public-address HOST[:PORT]
@@ -67,13 +79,15 @@ Options:
 
 Alliances: each has its own password and its own two lists; a request's alliance is the
 one whose password it brings, so two alliances cannot share a password. The password is
-read as one line from standard input (without echo on a terminal). It may not contain
-blanks, control characters, & # %, or characters outside ASCII, as the desktop program
-sends it unescaped inside the request.
+read as one line from standard input (without echo on a terminal). It may hold every
+printable ASCII character, blanks included, but no control characters and no characters
+outside ASCII (a terminal's UTF-8 and the desktop program's Windows-1252 would differ).
 
-Answers: "Error1" wrong password (after 10 wrong passwords from one address, or one IPv6
-/64 network, it may try again only once every 6 seconds), "Error2" database unavailable, "Error3" faulty
-query, "Error10" any other failure; "false" for an entry that was refused.
+Answers: "Error1" wrong password, "Error2" database unavailable, "Error3" faulty query,
+"Error10" any other failure; "false" for an entry that was refused. After 10 wrong passwords
+from one address (or one IPv6 /64 network) a password from there is looked at only once
+every 6 seconds: a request is held until then (at most 6 s) and answered by its password;
+a fifth held request of that address gets "Error10" at once.
 )";
 
 struct Arguments {
@@ -85,6 +99,10 @@ struct Arguments {
     std::optional<std::string> timezone;
     long expiryHours = 24;
     long threads = 4;
+    long maxConnections = 512;
+    long connectionsPerAddress = 8;
+    long writesPerMinute = 20;
+    long allianceWritesPerMinute = 120;
     bool demo = false;
     bool help = false;
 };
@@ -142,6 +160,14 @@ Arguments parseArguments(int argc, char** argv) {
             args.expiryHours = numberOption(word, value(), 1, 24 * 366);
         else if (word == "--threads")
             args.threads = numberOption(word, value(), 1, 256);
+        else if (word == "--max-connections")
+            args.maxConnections = numberOption(word, value(), 4, 100000);
+        else if (word == "--connections-per-address")
+            args.connectionsPerAddress = numberOption(word, value(), 1, 100000);
+        else if (word == "--writes-per-minute")
+            args.writesPerMinute = numberOption(word, value(), 1, 1000000000);
+        else if (word == "--alliance-writes-per-minute")
+            args.allianceWritesPerMinute = numberOption(word, value(), 1, 1000000000);
         else if (word == "--demo")
             args.demo = true;
         else
@@ -222,6 +248,17 @@ void announce(const std::string& text) {
     (void)!::write(STDERR_FILENO, line.data(), line.size());
 }
 
+// The connections asked for, but never so many that the database, the log and the listening
+// socket could find no file descriptor.
+unsigned connectionLimit(long wanted) {
+    constexpr long kReservedFiles = 64;
+    rlimit files{};
+    long allowed = wanted;
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+        allowed = std::min<long>(wanted, static_cast<long>(files.rlim_cur) - kReservedFiles);
+    return static_cast<unsigned>(std::max(4L, allowed));
+}
+
 std::string randomPassword() {
     const char letters[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
     std::string password;
@@ -267,11 +304,18 @@ int serve(const Arguments& args) {
         }};
     ServiceOptions serviceOptions;
     serviceOptions.expirySeconds = args.expiryHours * 3600;
+    serviceOptions.writesPerMinutePerAddress = static_cast<double>(args.writesPerMinute);
+    serviceOptions.writesPerMinutePerAlliance = static_cast<double>(args.allianceWritesPerMinute);
     ListService service(store, key, clock, serviceOptions);
+
+    // Every request thread, the writer and the expiry find a database connection waiting.
+    store.openConnections(static_cast<std::size_t>(args.threads) + 2);
 
     HttpOptions httpOptions;
     httpOptions.listen = args.listen;
     httpOptions.threads = static_cast<unsigned>(args.threads);
+    httpOptions.maxConnections = connectionLimit(args.maxConnections);
+    httpOptions.connectionsPerAddress = static_cast<unsigned>(args.connectionsPerAddress);
     HttpServer server(httpOptions, service);
 
     std::string host;
@@ -280,7 +324,9 @@ int serve(const Arguments& args) {
     std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     announce("listening on " + shownHost + ":" + std::to_string(server.port()) + " (database " +
              args.db + ", time zone " + (args.timezone ? *args.timezone : "of the machine") +
-             ", entries expire after " + std::to_string(args.expiryHours) + " h)");
+             ", entries expire after " + std::to_string(args.expiryHours) + " h, at most " +
+             std::to_string(httpOptions.maxConnections) + " connections, " +
+             std::to_string(httpOptions.connectionsPerAddress) + " per address)");
 
     for (;;) {
         timespec wait{60, 0};

@@ -26,7 +26,8 @@ class ServerKey {
 // The key file that belongs to a database file.
 std::string keyFileFor(const std::string& databasePath);
 
-// Why the desktop program could not send this password intact, or empty when it can.
+// Why a member could not type this password into the desktop program and have it match, or
+// empty when they can.
 std::string passwordProblem(std::string_view password);
 
 } // namespace reef::listserver

@@ -51,6 +51,10 @@ CREATE TABLE setting (
     value BLOB NOT NULL
 );
 )sql",
+    // The time of an entry's last change is kept as the local time of day only.
+    R"sql(
+UPDATE entry SET update_zeit = ((update_zeit % 86400) + 86400) % 86400;
+)sql",
 };
 
 bool isUnavailable(int code) {
@@ -340,6 +344,12 @@ SqliteStore::SqliteStore(const std::string& path, Create create) : path_(path) {
 
 SqliteStore::~SqliteStore() = default;
 
+void SqliteStore::openConnections(std::size_t count) {
+    std::lock_guard lock(poolMutex_);
+    while (idle_.size() < count)
+        idle_.push_back(openConnection(false));
+}
+
 std::optional<Alliance> SqliteStore::findAlliance(const std::string& passwordHash) {
     Lease connection(*this);
     Statement find(*connection, "SELECT id, name FROM alliance WHERE password_hash = ?");
@@ -440,7 +450,7 @@ AddResult SqliteStore::addEntry(AllianceId alliance, ListKind kind, const FleetE
             return AddResult::ListFull;
     }
     FleetEntry stored = entry;
-    stored.UpdateZeit = when.localSeconds;
+    stored.UpdateZeit = when.localTimeOfDay;
     Statement insert(*connection, std::string("INSERT INTO entry (alliance_id, list, ") +
                                       kEntryColumns +
                                       ", updated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
@@ -481,8 +491,8 @@ ChangeResult SqliteStore::changeEntry(AllianceId alliance, ListKind kind, const 
     auto picked = pickEntryToChange(candidates, patch.Name.value_or(std::string{}));
     if (!picked)
         return ChangeResult::Ambiguous;
-    FleetEntry changed = patch.appliedTo(candidates[*picked]);
-    changed.UpdateZeit = when.localSeconds;
+    FleetEntry changed = patch.replacing(candidates[*picked]);
+    changed.UpdateZeit = when.localTimeOfDay;
     Statement update(*connection, "UPDATE entry SET hilfe = ?, name = ?, allianz = ?, basis = ?, "
                                   "punkte = ?, schiffe = ?, modus = ?, ziel_name = ?, "
                                   "ziel_allianz = ?, ziel_basis = ?, ziel_punkte = ?, von = ?, "

@@ -26,6 +26,10 @@ class SqliteStore final : public ListStore {
 
     static int schemaVersion();
 
+    // Opens connections until `count` wait in the pool, so that requests never need a file
+    // descriptor for the database while clients hold many.
+    void openConnections(std::size_t count);
+
     std::optional<Alliance> findAlliance(const std::string& passwordHash) override;
     std::vector<Alliance> alliances() override;
     bool addAlliance(const std::string& name, const std::string& passwordHash) override;

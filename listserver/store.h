@@ -27,10 +27,10 @@ struct Alliance {
     std::string name;
 };
 
-// When a change or a new entry was made: the local wall-clock time the desktop program
-// shows, and the real time that expiry counts from.
+// When a change or a new entry was made: the local time of day the desktop program shows,
+// and the real time that expiry counts from.
 struct ChangeTime {
-    std::int64_t localSeconds = 0;
+    std::int32_t localTimeOfDay = 0;
     std::int64_t utcSeconds = 0;
 };
 
@@ -64,8 +64,8 @@ class ListStore {
     virtual AddResult addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
                                const ChangeTime& when, std::int64_t notBeforeUtc,
                                std::size_t maxEntries) = 0;
-    // Replaces the entry picked by pickEntryToChange among those matching the key with the
-    // patch applied over it. Durable when it returns.
+    // Replaces the entry picked by pickEntryToChange among those matching the key with what
+    // the patch gives (EntryPatch::replacing). Durable when it returns.
     virtual ChangeResult changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
                                      const EntryPatch& patch, const ChangeTime& when,
                                      std::int64_t notBeforeUtc) = 0;

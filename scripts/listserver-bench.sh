@@ -5,6 +5,8 @@
 #     body as a static file: same wrk load, same concurrency, "Connection: close" on both.
 #     Prints requests/s and p99 latency of each, and the ratio (goal: at least 0.5).
 #  2. Durable "New" requests per second (each "ready" is on disk before it is sent).
+#  3. "Update" latency (8 connections) alone, and again while the "New" flood of 2. runs
+#     beside it: writes must not stall downloads.
 #
 # Usage: scripts/listserver-bench.sh        (builds the native-release preset if needed)
 # Settings: DURATION (s, default 10), CONNECTIONS (default 32), THREADS (wrk threads, 2),
@@ -52,7 +54,11 @@ for i in $(seq 1 40); do
     echo "new-pw-$i" | "$BIN" alliance add "New$i" --db "$DB" >/dev/null 2>&1
 done
 
-"$BIN" serve --listen 127.0.0.1:0 --db "$DB" 2>"$WORK/server.log" &
+# wrk's connections all come from one address; SERVE_ARGS lets an older build run without the
+# options it does not know.
+SERVE_ARGS=${SERVE_ARGS-"--connections-per-address 256 --writes-per-minute 1000000000 --alliance-writes-per-minute 1000000000"}
+# shellcheck disable=SC2086
+"$BIN" serve --listen 127.0.0.1:0 --db "$DB" $SERVE_ARGS 2>"$WORK/server.log" &
 SERVER_PID=$!
 PORT=
 for _ in $(seq 1 500); do
@@ -122,7 +128,7 @@ for _ in $(seq 1 250); do
 done
 
 run_wrk() { # url [script]
-    local args=(-t"$THREADS" -c"$CONNECTIONS" -d"${DURATION}s" --latency -H "Connection: close")
+    local args=(-t"$THREADS" -c"${WRK_CONNECTIONS:-$CONNECTIONS}" -d"${DURATION}s" --latency -H "Connection: close")
     [ $# -ge 2 ] && args+=(-s "$2")
     wrk "${args[@]}" "$1"
 }
@@ -172,3 +178,13 @@ LUA
 run_wrk "http://127.0.0.1:$PORT/" "$WORK/new.lua" >"$WORK/new.txt"
 printf '%-28s %12s req/s   p99 %s\n' "reef-listserver durable New" "$(rps "$WORK/new.txt")" "$(p99 "$WORK/new.txt")"
 grep 'answers other than ready' "$WORK/new.txt"
+
+# Downloads beside a write flood: the same "New" load as above, and 8 connections of "Update".
+WRK_CONNECTIONS=8 run_wrk "http://127.0.0.1:$PORT/Reef-Update.php?$UPDATE_QUERY" >"$WORK/alone.txt"
+run_wrk "http://127.0.0.1:$PORT/" "$WORK/new.lua" >"$WORK/flood.txt" &
+FLOOD_PID=$!
+WRK_CONNECTIONS=8 run_wrk "http://127.0.0.1:$PORT/Reef-Update.php?$UPDATE_QUERY" >"$WORK/beside.txt"
+wait "$FLOOD_PID"
+printf '%-28s %12s req/s   p99 %s\n' "Update alone (8 conns)" "$(rps "$WORK/alone.txt")" "$(p99 "$WORK/alone.txt")"
+printf '%-28s %12s req/s   p99 %s\n' "Update beside New flood" "$(rps "$WORK/beside.txt")" "$(p99 "$WORK/beside.txt")"
+printf '%-28s %12s req/s   p99 %s\n' "the New flood meanwhile" "$(rps "$WORK/flood.txt")" "$(p99 "$WORK/flood.txt")"

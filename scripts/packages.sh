@@ -16,11 +16,13 @@ reef_install_packages() {
     apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Everything the build needs: native (tests, list server) and the Windows cross build.
+# Everything the build needs: native (tests, list server), the fuzz build (Clang with
+# libFuzzer) and the Windows cross build.
 REEF_BUILD_PACKAGES=(
     cmake make g++ pkg-config googletest libgtest-dev libgmock-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     libmicrohttpd-dev libsqlite3-dev libsodium-dev
+    clang libclang-rt-14-dev
 )
 # What the desktop program needs to run on Linux.
 REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native tests with AddressSanitizer and UBSan, the
-# threading tests again with ThreadSanitizer, and the Windows test executables under Wine in
+# optimised build of every target, a short fuzz run of the list server's request handling,
+# the threading tests again with ThreadSanitizer, and the Windows test executables under Wine in
 # a private Xvfb display with a private Wine prefix inside the build folder. Ends with one line
 # "N passed, N failed"; the exit status is non-zero on any failure.
 set -uo pipefail
@@ -60,6 +61,23 @@ if build native; then
     echo "== tests (native, ASan + UBSan)"
     ctest --test-dir build/native -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/native-tests.log
+fi
+
+# Every target of the optimised preset (benchmarks, the list server), so that it cannot break
+# unseen; counted as one check.
+if build native-release; then
+    passed=$((passed + 1))
+fi
+
+if build fuzz; then
+    echo "== fuzzing the list server's request handling (10 s)"
+    if bash scripts/listserver-fuzz.sh 10 >build/fuzz-run.log 2>&1; then
+        passed=$((passed + 1))
+    else
+        tail -n 40 build/fuzz-run.log
+        echo "fuzz run failed (log: build/fuzz-run.log)"
+        failed=$((failed + 1))
+    fi
 fi
 
 if build native-tsan; then

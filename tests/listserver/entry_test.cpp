@@ -49,23 +49,29 @@ TEST(ReadEntryPatch, ReadsEveryKey) {
     EXPECT_EQ(entry.Von, "Bert");
 }
 
-TEST(ReadEntryPatch, LeftOutKeysKeepTheOldValues) {
+TEST(EntryPatchReplacing, AChangeReplacesTheEntryKeepingOnlyALeftOutHelpCode) {
     QueryValues keys = enemyKeys();
     keys.erase("Hilfe");
     keys.erase("ZielZeit");
     keys.erase("Punkte");
+    keys.erase("Allianz");
     FleetEntry old;
     old.Hilfe = 4;
     old.ZielZeit = 3600;
     old.Punkte = 99;
-    FleetEntry changed = accepted(keys).appliedTo(old);
-    EXPECT_EQ(changed.Hilfe, 4);
-    EXPECT_EQ(changed.ZielZeit, 3600);
-    EXPECT_EQ(changed.Punkte, 99);
+    old.Allianz = "Alt";
+    FleetEntry changed = accepted(keys).replacing(old);
+    EXPECT_EQ(changed.Hilfe, 4) << "no help code selected: the stored one stays";
+    EXPECT_FALSE(changed.ZielZeit) << "no target time sent: none is stored";
+    EXPECT_EQ(changed.Punkte, 0);
+    EXPECT_EQ(changed.Allianz, "");
     EXPECT_EQ(changed.Name, "Klaus");
 
-    keys["ZielZeit"] = "";
-    EXPECT_FALSE(accepted(keys).appliedTo(old).ZielZeit) << "sent empty: no target time";
+    keys["Hilfe"] = "0";
+    keys["ZielZeit"] = "600";
+    FleetEntry given = accepted(keys).replacing(old);
+    EXPECT_EQ(given.Hilfe, 0);
+    EXPECT_EQ(given.ZielZeit, 600);
 }
 
 TEST(ReadEntryPatch, RequiredValuesDependOnTheList) {

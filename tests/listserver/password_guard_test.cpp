@@ -4,13 +4,25 @@
 
 #include <string>
 
+using reef::listserver::GuardTicket;
 using reef::listserver::PasswordGuard;
 
 namespace {
 
 void fail(PasswordGuard& guard, const std::string& address, int times, double now) {
-    for (int i = 0; i < times; ++i)
-        guard.recordFailure(address, now);
+    for (int i = 0; i < times; ++i) {
+        GuardTicket ticket;
+        if (guard.admit(address, now, ticket).verdict == PasswordGuard::Verdict::Check)
+            guard.settle(address, now, ticket, false);
+    }
+}
+
+// Whether a password from the address would be looked at now (the request is given back).
+bool checkedNow(PasswordGuard& guard, const std::string& address, double now) {
+    GuardTicket ticket;
+    const bool check = guard.admit(address, now, ticket).verdict == PasswordGuard::Verdict::Check;
+    guard.abandon(address, ticket);
+    return check;
 }
 
 } // namespace
@@ -18,12 +30,52 @@ void fail(PasswordGuard& guard, const std::string& address, int times, double no
 TEST(PasswordGuard, TenWrongPasswordsThenOneTryPerRefill) {
     PasswordGuard guard;
     fail(guard, "10.0.0.1", 9, 100);
-    EXPECT_TRUE(guard.mayTry("10.0.0.1", 100));
+    EXPECT_TRUE(checkedNow(guard, "10.0.0.1", 100));
     fail(guard, "10.0.0.1", 1, 100);
-    EXPECT_FALSE(guard.mayTry("10.0.0.1", 100));
-    EXPECT_FALSE(guard.mayTry("10.0.0.1", 105.9));
-    EXPECT_TRUE(guard.mayTry("10.0.0.1", 106));
-    EXPECT_TRUE(guard.mayTry("10.0.0.2", 100)) << "other clients are not affected";
+    EXPECT_FALSE(checkedNow(guard, "10.0.0.1", 100));
+    EXPECT_FALSE(checkedNow(guard, "10.0.0.1", 105.9));
+    EXPECT_TRUE(checkedNow(guard, "10.0.0.1", 106));
+    EXPECT_TRUE(checkedNow(guard, "10.0.0.2", 100)) << "other clients are not affected";
+}
+
+TEST(PasswordGuard, ParallelPasswordsOfAHeldBackClientShareItsOneTry) {
+    PasswordGuard guard;
+    fail(guard, "10.0.0.1", 10, 100);
+    GuardTicket first;
+    GuardTicket second;
+    EXPECT_EQ(guard.admit("10.0.0.1", 106, first).verdict, PasswordGuard::Verdict::Check);
+    PasswordGuard::Decision decision = guard.admit("10.0.0.1", 106, second);
+    EXPECT_EQ(decision.verdict, PasswordGuard::Verdict::Hold) << "the try is taken";
+    EXPECT_LT(decision.until - 106, 0.5) << "looks again soon: the first may give it back";
+    guard.settle("10.0.0.1", 106, first, true);
+    EXPECT_EQ(guard.admit("10.0.0.1", 106.05, second).verdict, PasswordGuard::Verdict::Check);
+}
+
+TEST(PasswordGuard, AtItsDeadlineAHeldRequestStillWaitsForAnotherOnesCheck) {
+    PasswordGuard guard;
+    fail(guard, "10.0.0.1", 10, 100);
+    GuardTicket first;
+    GuardTicket second;
+    ASSERT_EQ(guard.admit("10.0.0.1", 100, first).verdict, PasswordGuard::Verdict::Hold);
+    ASSERT_EQ(guard.admit("10.0.0.1", 100, second).verdict, PasswordGuard::Verdict::Hold);
+    EXPECT_EQ(guard.admit("10.0.0.1", 106, first).verdict, PasswordGuard::Verdict::Check);
+    EXPECT_EQ(guard.admit("10.0.0.1", 106, second).verdict, PasswordGuard::Verdict::Hold)
+        << "the first may give the try back";
+    guard.settle("10.0.0.1", 106, first, false);
+    EXPECT_EQ(guard.admit("10.0.0.1", 106.05, second).verdict, PasswordGuard::Verdict::Refuse)
+        << "the try is used up and the deadline passed";
+}
+
+TEST(PasswordGuard, AHoldNeverLastsLongerThanOneRefill) {
+    PasswordGuard guard;
+    fail(guard, "10.0.0.1", 10, 100);
+    for (double arrival : {100.0, 101.5, 104.0}) {
+        GuardTicket ticket;
+        PasswordGuard::Decision decision = guard.admit("10.0.0.1", arrival, ticket);
+        ASSERT_EQ(decision.verdict, PasswordGuard::Verdict::Hold);
+        EXPECT_LE(decision.until - arrival, PasswordGuard::kRefillSeconds) << arrival;
+        guard.abandon("10.0.0.1", ticket);
+    }
 }
 
 TEST(PasswordGuard, AnIPv6NetworkIsOneClient) {
@@ -35,18 +87,19 @@ TEST(PasswordGuard, AnIPv6NetworkIsOneClient) {
 
     PasswordGuard guard;
     for (int i = 0; i < 10; ++i)
-        guard.recordFailure("2001:db8:1:2::" + std::to_string(i + 1), 0);
-    EXPECT_FALSE(guard.mayTry("2001:db8:1:2::ffff", 0)) << "a fresh address of the same /64";
-    EXPECT_TRUE(guard.mayTry("2001:db8:1:3::1", 0)) << "the next /64 is another client";
+        fail(guard, "2001:db8:1:2::" + std::to_string(i + 1), 1, 0);
+    EXPECT_FALSE(checkedNow(guard, "2001:db8:1:2::ffff", 0)) << "a fresh address of the same /64";
+    EXPECT_TRUE(checkedNow(guard, "2001:db8:1:3::1", 0)) << "the next /64 is another client";
 }
 
 TEST(PasswordGuard, AFloodOfNewClientsNeitherGrowsWithoutBoundNorFreesTheHeldBack) {
     PasswordGuard guard;
     fail(guard, "198.51.100.1", 10, 0); // held back
     for (std::size_t i = 0; i < PasswordGuard::kMaxClients + 20000; ++i)
-        guard.recordFailure("10." + std::to_string(i >> 16) + "." +
-                                std::to_string((i >> 8) & 255) + "." + std::to_string(i & 255),
-                            1);
+        fail(guard,
+             "10." + std::to_string(i >> 16) + "." + std::to_string((i >> 8) & 255) + "." +
+                 std::to_string(i & 255),
+             1, 1);
     EXPECT_LE(guard.rememberedClients(), PasswordGuard::kMaxClients);
-    EXPECT_FALSE(guard.mayTry("198.51.100.1", 1)) << "the emptiest buckets are kept";
+    EXPECT_FALSE(checkedNow(guard, "198.51.100.1", 1)) << "the emptiest buckets are kept";
 }

@@ -1,5 +1,7 @@
 #include "listserver/server_harness.h"
 
+#include "listserver/program_reading.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -241,30 +243,7 @@ HttpAnswer get(std::uint16_t port, const std::string& target, const std::string&
 }
 
 std::vector<std::vector<std::string>> parseListBody(const std::string& body) {
-    const std::string start = "|>Update<|";
-    const std::string end = "<>end|<>";
-    if (body.compare(0, start.size(), start) != 0)
-        throw std::runtime_error("no list start marker in: " + body.substr(0, 40));
-    if (body.size() < start.size() + end.size() ||
-        body.compare(body.size() - end.size(), end.size(), end) != 0)
-        throw std::runtime_error("the list does not end with the end marker");
-    std::string rest = body.substr(start.size(), body.size() - start.size() - end.size());
-    std::vector<std::vector<std::string>> records;
-    std::size_t at = 0;
-    while (at < rest.size()) {
-        std::vector<std::string> fields;
-        for (int i = 0; i < 15; ++i) {
-            if (rest.compare(at, 2, "<|") != 0)
-                throw std::runtime_error("a field does not begin with <|");
-            std::size_t close = rest.find("|>", at + 2);
-            if (close == std::string::npos)
-                throw std::runtime_error("a field does not end with |>");
-            fields.push_back(rest.substr(at + 2, close - at - 2));
-            at = close + 2;
-        }
-        records.push_back(std::move(fields));
-    }
-    return records;
+    return readListLikeTheProgram(body);
 }
 
 std::int64_t localWallNow() {

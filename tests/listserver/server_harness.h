@@ -68,7 +68,8 @@ HttpAnswer parseAnswer(const std::string& raw);
 HttpAnswer get(std::uint16_t port, const std::string& target,
                const std::string& sourceAddress = "");
 
-// The records of a list body, each 15 field values; throws when the frame is broken.
+// The records of a list body, each 15 field values, read by the desktop program's rule; throws
+// when the frame is broken or bytes are left over.
 std::vector<std::vector<std::string>> parseListBody(const std::string& body);
 
 // The local wall-clock time as seconds since 1970 without zone shift.

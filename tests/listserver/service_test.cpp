@@ -1,9 +1,11 @@
 // The request handling above HTTP, with a real database and clocks set by the test.
 
 #include "list_service.h"
+#include "local_time.h"
 #include "sqlite_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -87,14 +89,31 @@ class ServiceTest : public ::testing::Test {
                                                  options_);
     }
 
+    // The answer body, or "held until T" for a request that is held back.
     std::string request(const std::string& operation, const std::string& rest = "",
                         const std::string& list = "Reef_Frend", const std::string& password = "pw",
                         const std::string& address = "192.0.2.1") {
-        return service_
-            ->handle("/Reef-Update.php?Info1=" + password + "&Info2=" + list +
-                         "&Info3=" + operation + rest,
-                     address)
-            .body;
+        GuardTicket ticket;
+        return ask(ticket, operation, password, address, rest, list);
+    }
+    std::string ask(GuardTicket& ticket, const std::string& operation,
+                    const std::string& password = "pw", const std::string& address = "192.0.2.1",
+                    const std::string& rest = "", const std::string& list = "Reef_Frend") {
+        return bodyOf(service_->handle("/Reef-Update.php?Info1=" + password + "&Info2=" + list +
+                                           "&Info3=" + operation + rest,
+                                       address, ticket));
+    }
+    // A write is run at once, as the writer thread would.
+    static std::string bodyOf(const Outcome& outcome) {
+        if (const Hold* hold = std::get_if<Hold>(&outcome))
+            return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10";
+        if (const Write* write = std::get_if<Write>(&outcome))
+            return write->run().text();
+        return std::get<Answer>(outcome).text();
+    }
+    Answer answerTo(const std::string& target) {
+        GuardTicket ticket;
+        return std::get<Answer>(service_->handle(target, "x", ticket));
     }
     static std::string entry(const std::string& name) {
         return "&Name=" + name + "&Basis=1&ZielName=Z&ZielBasis=2&BasisZeit=1200";
@@ -110,14 +129,20 @@ class ServiceTest : public ::testing::Test {
     std::unique_ptr<ListService> service_;
 };
 
-TEST_F(ServiceTest, UpdateZeitIsTheLocalWallClockOfTheChange) {
+TEST_F(ServiceTest, UpdateZeitIsTheLocalTimeOfDayOfTheChange) {
+    // 1700000000 is 22:13:20 UTC; the local clock of this test runs an hour ahead.
     ASSERT_EQ(request("New", entry("A")), "ready");
     EXPECT_EQ(request("Update"), "|>Update<|<|0|><|A|><||><|1|><|0|><|0|><|0|><|Z|><||><|2|><|0|>"
-                                 "<||><||><|1200|><|1700003600|><>end|<>");
+                                 "<||><||><|1200|><|83600|><>end|<>");
     utc_ += 50;
     ASSERT_EQ(request("Change", entry("A") + "&IDW=1&BasisZeitW=1200"), "ready");
-    EXPECT_NE(request("Update").find("<|1700003650|>"), std::string::npos)
-        << "a change renews the time";
+    EXPECT_NE(request("Update").find("<|83650|>"), std::string::npos) << "a change renews the time";
+}
+
+TEST_F(ServiceTest, UpdateZeitAfter2038IsStillTheTimeOfDay) {
+    utc_ = 4'102'444'800 + 45; // 2100-01-01 00:00:45 UTC, 01:00:45 on the local clock
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    EXPECT_NE(request("Update").find("<|1200|><|3645|><>end|<>"), std::string::npos);
 }
 
 TEST_F(ServiceTest, EntriesNotUpdatedWithinTheExpiryTimeAreGone) {
@@ -173,28 +198,70 @@ TEST_F(ServiceTest, FaultyQueriesAreError3BeforeThePasswordIsLookedAt) {
     EXPECT_EQ(request("Update", "", "Reef_Frend", "wrong"), "Error1");
     EXPECT_EQ(request("Delete", "", "Reef_Frend", "wrong"), "Error3");
     EXPECT_EQ(request("Update", "", "Reef_Other"), "Error3");
-    EXPECT_EQ(service_->handle("/Reef-Update.php?Info2=Reef_Frend&Info3=Update", "x").body,
-              "Error3");
-    EXPECT_EQ(service_->handle("/other.php?Info1=pw&Info2=Reef_Frend&Info3=Update", "x").status,
-              404);
+    EXPECT_EQ(answerTo("/Reef-Update.php?Info2=Reef_Frend&Info3=Update").text(), "Error3");
+    EXPECT_EQ(answerTo("/other.php?Info1=pw&Info2=Reef_Frend&Info3=Update").status, 404);
 }
 
-TEST_F(ServiceTest, WrongPasswordsFromOneAddressAreRateLimited) {
+TEST_F(ServiceTest, AfterTenWrongPasswordsARightOneIsHeldAndThenAnswered) {
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
-    EXPECT_EQ(request("Update"), "Error1") << "the bucket is empty: not even checked";
-    EXPECT_EQ(request("Update", "", "Reef_Frend", "pw", "192.0.2.2"), "|>Update<|<>end|<>");
-    monotonic_ += 5.9;
-    EXPECT_EQ(request("Update"), "Error1");
-    monotonic_ += 0.2; // one try came back
-    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>");
-    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>") << "right passwords cost nothing";
+    GuardTicket member;
+    EXPECT_EQ(ask(member, "Update"), "held until 1060/10") << "the next try comes in 6 s";
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "pw", "192.0.2.2"), "|>Update<|<>end|<>")
+        << "another address is not held";
+    monotonic_ += 6;
+    EXPECT_EQ(ask(member, "Update"), "|>Update<|<>end|<>") << "never a false 'wrong password'";
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>") << "a right password gives its try back";
     EXPECT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
-    EXPECT_EQ(request("Update"), "Error1") << "the wrong one used it up again";
-    monotonic_ += 60;
+    GuardTicket next;
+    EXPECT_EQ(ask(next, "Update"), "held until 1120/10") << "the wrong one used the try up";
+}
+
+TEST_F(ServiceTest, AHeldWrongPasswordIsAnsweredError1WhenItsTryComes) {
     for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
-    EXPECT_EQ(request("Update"), "Error1");
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    monotonic_ += 3;
+    GuardTicket guess;
+    EXPECT_EQ(ask(guess, "Update", "guess"), "held until 1060/10");
+    monotonic_ += 3;
+    EXPECT_EQ(ask(guess, "Update", "guess"), "Error1");
+}
+
+TEST_F(ServiceTest, AtMostFourRequestsOfAClientAreHeldTheFifthGetsError10AtOnce) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    GuardTicket held[4];
+    for (GuardTicket& ticket : held)
+        EXPECT_EQ(ask(ticket, "Update"), "held until 1060/10");
+    EXPECT_EQ(request("Update"), "Error10");
+    service_->abandon("192.0.2.1", held[3]); // its connection went away
+    GuardTicket again;
+    EXPECT_EQ(ask(again, "Update"), "held until 1060/10") << "the place is free again";
+}
+
+TEST_F(ServiceTest, AHeldRequestWhoseTryAnotherTookGetsError10AtItsDeadline) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    GuardTicket first;
+    GuardTicket second;
+    EXPECT_EQ(ask(first, "Update", "guess"), "held until 1060/10");
+    EXPECT_EQ(ask(second, "Update"), "held until 1060/10");
+    monotonic_ += 6;
+    EXPECT_EQ(ask(first, "Update", "guess"), "Error1");
+    EXPECT_EQ(ask(second, "Update"), "Error10")
+        << "no try came free within 6 s, and a right password never gets Error1";
+}
+
+TEST_F(ServiceTest, ARightPasswordFreesTheTryForTheNextHeldRequestAtOnce) {
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess"), "Error1");
+    GuardTicket first;
+    GuardTicket second;
+    EXPECT_EQ(ask(first, "Update"), "held until 1060/10");
+    EXPECT_EQ(ask(second, "Update"), "held until 1060/10");
+    monotonic_ += 6;
+    EXPECT_EQ(ask(first, "Update"), "|>Update<|<>end|<>");
+    EXPECT_EQ(ask(second, "Update"), "|>Update<|<>end|<>");
 }
 
 TEST(SqliteStoreSchema, ANewerSchemaIsRefusedAndAReopenKeepsTheData) {
@@ -232,6 +299,150 @@ TEST(SqliteStoreSchema, ANewerSchemaIsRefusedAndAReopenKeepsTheData) {
     } catch (const StorageUnavailable& error) {
         EXPECT_NE(std::string(error.what()).find("newer"), std::string::npos) << error.what();
     }
+}
+
+} // namespace
+
+TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChange) {
+    Folder folder;
+    std::string path = (folder.path / "lists.sqlite").string();
+    {
+        SqliteStore store(path, SqliteStore::Create::IfMissing);
+        ASSERT_TRUE(store.addAlliance("A", "hash-a"));
+        FleetEntry entry;
+        entry.Name = "N";
+        ASSERT_EQ(store.addEntry(1, ListKind::Allied, entry, ChangeTime{0, 1'700'000'000}, 0, 10),
+                  AddResult::Stored);
+    }
+    {
+        // What the first schema kept: the local wall clock in seconds since 1970.
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db,
+                               "UPDATE entry SET update_zeit = 1700003600; PRAGMA user_version = 1",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    SqliteStore migrated(path, SqliteStore::Create::Never);
+    auto snapshot = migrated.entries(1, ListKind::Allied, 0);
+    ASSERT_EQ(snapshot.entries.size(), 1u);
+    EXPECT_EQ(snapshot.entries[0].UpdateZeit, 83600);
+}
+
+TEST(SecondsOfDay, WrapsIntoOneDayAlsoBefore1970) {
+    const std::pair<std::int64_t, std::int32_t> cases[] = {
+        {0, 0},
+        {86399, 86399},
+        {86400, 0},
+        {-1, 86399},
+        {-86400, 0},
+        {1'700'003'600, 83600},
+        {4'102'448'445, 3645},
+    };
+    for (const auto& [wall, expected] : cases)
+        EXPECT_EQ(secondsOfDay(wall), expected) << wall;
+}
+
+namespace {
+
+class ListBodyTest : public ServiceTest {
+  protected:
+    Answer update() {
+        GuardTicket ticket;
+        return std::get<Answer>(service_->handle(
+            "/Reef-Update.php?Info1=pw&Info2=Reef_Frend&Info3=Update", "192.0.2.1", ticket));
+    }
+};
+
+TEST_F(ListBodyTest, OneBodyPerListVersionIsSharedAndCountedUntilItsLastReaderIsDone) {
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    Answer first = update();
+    Answer second = update();
+    EXPECT_EQ(first.body.get(), second.body.get()) << "the same bytes, not a copy";
+    const std::string version1 = first.text();
+    EXPECT_EQ(service_->listBytes(), version1.size());
+
+    ASSERT_EQ(request("New", entry("B")), "ready");
+    Answer third = update();
+    EXPECT_EQ(first.text(), version1) << "a change leaves the version being sent whole";
+    EXPECT_EQ(service_->listBytes(), version1.size() + third.text().size());
+    first = Answer{};
+    second = Answer{};
+    EXPECT_EQ(service_->listBytes(), third.text().size()) << "the last reader let go";
+}
+
+TEST_F(ListBodyTest, PastTheByteLimitADownloadThatNeedsANewBodyGetsError10) {
+    options_.maxListBytes = 400;
+    service_ = std::make_unique<ListService>(faulty_, key_,
+                                             ServiceClock{[this] { return utc_; },
+                                                          [this] { return utc_ + 3600; },
+                                                          [this] { return monotonic_; }},
+                                             options_);
+    ASSERT_EQ(request("New", entry("A")), "ready");
+    Answer slowReader = update(); // 96 bytes, kept by a reader
+    ASSERT_EQ(slowReader.text().substr(0, 10), "|>Update<|");
+    ASSERT_EQ(request("New", entry(std::string(60, 'B'))), "ready");
+    ASSERT_EQ(request("New", entry(std::string(60, 'C'))), "ready");
+    EXPECT_EQ(update().text(), "Error10") << "370 bytes more would pass 400";
+    slowReader = Answer{};
+    EXPECT_EQ(update().text().substr(0, 10), "|>Update<|") << "room again";
+}
+
+} // namespace
+
+namespace {
+
+class WriteBudgetTest : public ServiceTest {
+  protected:
+    void SetUp() override {
+        options_.maxEntriesPerList = 100;
+        options_.writesPerMinutePerAddress = 3;
+        options_.writesPerMinutePerAlliance = 5;
+        service_ = std::make_unique<ListService>(faulty_, key_,
+                                                 ServiceClock{[this] { return utc_; },
+                                                              [this] { return utc_ + 3600; },
+                                                              [this] { return monotonic_; }},
+                                                 options_);
+    }
+    std::string add(const std::string& name, const std::string& address) {
+        return request("New", entry(name), "Reef_Frend", "pw", address);
+    }
+};
+
+TEST_F(WriteBudgetTest, PastItsBudgetAnAddressGetsError10AndNothingIsStored) {
+    for (const char* name : {"A", "B", "C"})
+        ASSERT_EQ(add(name, "192.0.2.1"), "ready");
+    EXPECT_EQ(add("D", "192.0.2.1"), "Error10");
+    EXPECT_EQ(
+        request("Change", entry("X") + "&IDW=1&BasisZeitW=1200", "Reef_Frend", "pw", "192.0.2.1"),
+        "Error10")
+        << "a change is a write too";
+    EXPECT_EQ(add("E", "192.0.2.2"), "ready") << "another address has its own budget";
+    EXPECT_EQ(request("Update").find("<|D|>"), std::string::npos);
+    monotonic_ += 20; // one write per 20 s comes back
+    EXPECT_EQ(add("F", "192.0.2.1"), "ready");
+    EXPECT_EQ(request("Update"), request("Update")) << "downloads are never budgeted";
+}
+
+TEST_F(WriteBudgetTest, PastItsBudgetAnAllianceGetsError10FromEveryAddress) {
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(add("N" + std::to_string(i), "192.0.2." + std::to_string(10 + i)), "ready");
+    EXPECT_EQ(add("Late", "192.0.2.99"), "Error10");
+    EXPECT_EQ(request("New", entry("Refused") + "&Hilfe=9", "Reef_Frend", "pw", "192.0.2.98"),
+              "false")
+        << "a refused value costs nothing and says so";
+}
+
+TEST_F(WriteBudgetTest, AWriteIsStoredOnlyWhenItRuns) {
+    GuardTicket ticket;
+    Outcome outcome =
+        service_->handle("/Reef-Update.php?Info1=pw&Info2=Reef_Frend&Info3=New" + entry("Later"),
+                         "192.0.2.1", ticket);
+    ASSERT_TRUE(std::holds_alternative<Write>(outcome)) << "the write is handed to the writer";
+    EXPECT_EQ(request("Update").find("Later"), std::string::npos);
+    EXPECT_EQ(std::get<Write>(outcome).run().text(), "ready");
+    EXPECT_NE(request("Update").find("Later"), std::string::npos);
 }
 
 } // namespace

@@ -127,7 +127,7 @@ TEST_F(ListWorkersTest, ADownloadCutOffAfterTheMarkerKeepsThePreviousRowsEverywh
 }
 
 TEST_F(ListWorkersTest, AWindowReopenedWhileItsOldWorkerWaitsStaysBusyAndHearsNothingOfIt) {
-    ScriptedListServer server({ScriptedAnswer::holding({})});
+    ScriptedListServer server({ScriptedAnswer{{}, true}});
     useServer(server);
     openAllied();
     clickAndHandle(allied().refreshButton);
@@ -147,7 +147,7 @@ TEST_F(ListWorkersTest, AWindowReopenedWhileItsOldWorkerWaitsStaysBusyAndHearsNo
 }
 
 TEST_F(ListWorkersTest, EndingTheProgramWhileADownloadWaitsSavesTheListAndWaitsForNothing) {
-    ScriptedListServer server({ScriptedAnswer::holding({})});
+    ScriptedListServer server({ScriptedAnswer{{}, true}});
     useServer(server);
     openAllied();
     clickAndHandle(allied().refreshButton);

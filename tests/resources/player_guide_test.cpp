@@ -73,7 +73,11 @@ class PlayerGuide : public ::testing::Test {
 };
 
 TEST_F(PlayerGuide, EveryCharacterHasAWindows1252Form) {
-    EXPECT_EQ(text::cp1252ToUtf8(guide), source);
+    int number = 0;
+    for (const std::string& line : lines(source)) {
+        ++number;
+        EXPECT_EQ(text::cp1252ToUtf8(text::utf8ToCp1252(line)), line) << "line " << number;
+    }
 }
 
 TEST_F(PlayerGuide, EveryLineFitsAnEditorWindowOf76Columns) {

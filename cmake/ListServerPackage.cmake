@@ -22,13 +22,14 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # useradd for the system user; the zone database for --timezone in the unit.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd, tzdata")
+# The long description below the summary line; CPack indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "list server of the Reef - Tools fleet lists
- reef-listserver keeps the allied and the enemy fleet lists of any number of
- alliances and answers the Reef - Tools desktop program over HTTP. The package
- runs it as the system user reef on port 80, with its database in
- /var/lib/reef-listserver; add an alliance with
- runuser -u reef -- reef-listserver alliance add NAME --db /var/lib/reef-listserver/reef-lists.sqlite")
+    "reef-listserver keeps the allied and the enemy fleet lists of any number of
+alliances and answers the Reef - Tools desktop program over HTTP. The package
+runs it as the system user reef on port 80, with its database in
+/var/lib/reef-listserver. Add an alliance with:
+runuser -u reef -- reef-listserver alliance add NAME
+--db /var/lib/reef-listserver/reef-lists.sqlite")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${_reef_package_dir}/postinst ${_reef_package_dir}/prerm ${_reef_package_dir}/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds a release into build/release:
 #   ReefTools-<version>-win64.zip      the stripped exe, the players' guide Anleitung.txt and an
-#                                      example Server.dat; the same sources give the same bytes
+#                                      example Server.dat
 #   reef-listserver_<version>_<arch>.deb  the list server with its systemd unit, for
 #                                      `apt install ./reef-listserver_*.deb` on Debian 12
+# Both are the same bytes when made again from the same commit.
 # The version is the CMake project's. Ends with the files, their sizes and SHA-256 sums.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +16,13 @@ fail() {
     echo "release: $*" >&2
     exit 1
 }
+
+# One time stamp for every file packed, the last commit's, so that a second run gives the same
+# bytes (player-zip.sh and CPack both take it from here).
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct) || fail "no commit to take the time stamp from"
+fi
+export SOURCE_DATE_EPOCH
 
 out=build/release
 log=build/build-release.log
@@ -63,6 +71,9 @@ for path in ./usr/bin/reef-listserver ./usr/lib/systemd/system/reef-listserver.s
     grep -q " $path\$" <<<"$contents" || fail "$deb lacks $path"
 done
 dpkg-deb -f "$deb" Depends | grep -q libmicrohttpd || fail "$deb does not depend on libmicrohttpd"
+(cd build/native-release && cpack -G DEB -B "$again/package") >>"$log" 2>&1 ||
+    fail "the second cpack failed (log: $log)"
+cmp -s "$deb" "$again/package/$(basename "$deb")" || fail "a second packing of $deb differs"
 
 echo
 echo "Release $version in $out:"

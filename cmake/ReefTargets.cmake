@@ -25,6 +25,10 @@ if(WIN32)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# The program's version, as the project declares it; texts that show it are built from this.
+add_library(reef_version INTERFACE)
+target_compile_definitions(reef_version INTERFACE REEF_VERSION="${PROJECT_VERSION}")
+
 find_package(Threads REQUIRED)
 
 # GoogleTest from Debian's source package, so the same version builds natively and with MinGW.

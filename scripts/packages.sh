@@ -27,4 +27,7 @@ REEF_BUILD_PACKAGES=(
 # What the desktop program needs to run on Linux.
 REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
-REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata)
+REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip)
+# What scripts/release.sh needs beyond the build: the zip tool, and what CPack reads the
+# list server's library dependencies with.
+REEF_RELEASE_PACKAGES=(zip unzip dpkg-dev file)

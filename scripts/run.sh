@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Reef - Tools and a local list server, starts the server with a demo alliance (its
-# password is printed) and the program under Wine on the current X display. The server stops
+# name and list password are printed) and the program under Wine on the current X display.
+# The program runs in build/run, beside a Server.dat that names the server; the server stops
 # when the program ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,30 +13,60 @@ fi
 . scripts/packages.sh
 reef_install_packages "${REEF_BUILD_PACKAGES[@]}" "${REEF_RUN_PACKAGES[@]}"
 
-server_address=127.0.0.1:8080
-mkdir -p build/run
+run_dir=build/run
+mkdir -p "$run_dir"
 echo "Building the list server and the program (log: build/build-run.log)"
 {
     cmake --preset native-release &&
         cmake --build --preset native-release -j"$(nproc)" --target reef-listserver &&
-        cmake --preset windows -DREEF_LIST_SERVER="$server_address" &&
+        cmake --preset windows &&
         cmake --build --preset windows -j"$(nproc)" --target ReefTools
-} >build/build-run.log 2>&1 || { tail -n 40 build/build-run.log; exit 1; }
+} >build/build-run.log 2>&1 || {
+    tail -n 40 build/build-run.log
+    exit 1
+}
 
-build/native-release/listserver/reef-listserver serve --listen "$server_address" \
-    --db build/run/demo-lists.sqlite --demo >build/run/listserver.log 2>&1 &
+# The demo alliance keeps its password from one run to the next: the program remembers the
+# password in its list files, and a fresh one at every start would be refused there.
+db=$run_dir/demo-lists.sqlite
+password_file=$run_dir/demo-password
+demo=()
+if [ ! -s "$password_file" ] || [ ! -f "$db" ]; then
+    demo=(--demo)
+    rm -f "$password_file"
+fi
+log=$run_dir/listserver.log
+# Port 0: the server takes a free port and names it; Server.dat passes it on to the program.
+build/native-release/listserver/reef-listserver serve --listen 127.0.0.1:0 --db "$db" \
+    "${demo[@]}" >"$log" 2>&1 &
 server_pid=$!
 trap 'kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null' EXIT
-# The server prints the demo alliance's password when it is ready.
+port=""
 for _ in $(seq 100); do
-    grep -q 'list password' build/run/listserver.log 2>/dev/null && break
-    kill -0 "$server_pid" 2>/dev/null || { cat build/run/listserver.log; exit 1; }
+    port=$(sed -n 's/^reef-listserver: listening on 127\.0\.0\.1:\([0-9]*\) .*/\1/p' "$log")
+    [ -n "$port" ] && break
+    kill -0 "$server_pid" 2>/dev/null || break
     sleep 0.1
 done
-grep 'list password' build/run/listserver.log || true
-echo "List server on $server_address (log: build/run/listserver.log)"
+if [ -z "$port" ]; then
+    cat "$log"
+    echo "The list server did not start." >&2
+    exit 1
+fi
+if [ ${#demo[@]} -gt 0 ]; then
+    sed -n 's/^Demo alliance "Demo", list password: //p' "$log" >"$password_file"
+fi
+password=$(cat "$password_file")
+
+# Written the way the program writes its settings files: Windows-1252, CR LF.
+printf 'Host = 127.0.0.1\r\nPort = %s\r\nPasswortSeite = Ausgabe von scripts/run.sh\r\n' \
+    "$port" >"$run_dir/Server.dat"
+
+echo "List server on 127.0.0.1:$port (log: $log)"
+echo "Demo alliance \"Demo\", list password: $password"
+echo "In the program: \"Verbündete Flotten\", enter the password, \"Neuer Eintrag\", then \"Liste Aktualisieren\"."
 
 export WINEPREFIX="${WINEPREFIX:-$root/build/run-wineprefix}" WINEDEBUG=-all
-# The program keeps its files in its working directory.
-cd build/run
+# The program keeps its files in its working directory and reads Server.dat from there.
+cd "$run_dir"
 wine "$root/build/windows/ReefTools.exe" "$@"

@@ -6,6 +6,10 @@
 #include <initializer_list>
 #include <string>
 
+#ifndef REEF_VERSION
+#error "REEF_VERSION must be defined by the build"
+#endif
+
 namespace reef::help {
 
 namespace {
@@ -39,7 +43,7 @@ std::string header(std::string_view subtitle) {
         kRuleB,
         "",
         "",
-        "    Hilfe zu Reef - Tools\t\tVersion: 0.2.3.5",
+        "    Hilfe zu Reef - Tools\t\tVersion: " REEF_VERSION,
         "",
         "",
         kRuleB,

@@ -155,11 +155,15 @@ struct HttpServer::State {
     bool stopping = false;
     std::thread reaper;
     HeldConnections held;
-    WriteQueue writes{kMaxWaitingWrites};
+    WriteQueue writes;
     ConnectionLimits limits;
 
     State(const HttpOptions& o, ListService& s)
-        : options(o), service(s), limits(o.connectionsPerAddress, o.maxConnections) {}
+        : options(o), service(s), writes(kMaxWaitingWrites,
+                                         [&s](const std::vector<std::function<Answer()>>& group) {
+                                             return s.writeTogether(group);
+                                         }),
+          limits(o.connectionsPerAddress, o.maxConnections) {}
 
     void reap() {
         std::unique_lock lock(reaperMutex);
@@ -290,9 +294,8 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         }
         if (Write* write = std::get_if<Write>(&outcome)) {
             request->writeQueued = true;
-            if (state->writes.submit(connection, [request, run = std::move(write->run)] {
-                    request->written = run();
-                }))
+            if (state->writes.submit(connection, std::move(write->run),
+                                     [request](Answer written) { request->written = written; }))
                 return MHD_YES; // asked again when the write is done
             request->writeQueued = false;
             outcome = answerOf(200, "Error10", "too many writes waiting, not stored");

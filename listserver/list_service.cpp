@@ -111,6 +111,28 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
     }
 }
 
+std::vector<Answer> ListService::writeTogether(const std::vector<std::function<Answer()>>& writes) {
+    std::vector<Answer> answers;
+    std::vector<std::pair<AllianceId, ListKind>> ending;
+    writesEndingAtCommit_ = &ending;
+    try {
+        store_.inOneCommit([&] {
+            for (const auto& write : writes)
+                answers.push_back(write());
+        });
+    } catch (const std::exception& error) {
+        const bool unavailable = dynamic_cast<const StorageUnavailable*>(&error) != nullptr;
+        const std::string note = std::string(unavailable ? "database unavailable: " : "failure: ") +
+                                 error.what() + " (the commit of " + std::to_string(writes.size()) +
+                                 " writes failed)";
+        answers.assign(writes.size(), word(unavailable ? "Error2" : "Error10", note));
+    }
+    writesEndingAtCommit_ = nullptr;
+    for (const auto& [alliance, kind] : ending)
+        listWriteEnds(alliance, kind);
+    return answers;
+}
+
 std::optional<Answer> ListService::spendWrite(AllianceId alliance,
                                               const std::string& clientAddress) {
     const double now = clock_.monotonicSeconds();
@@ -196,7 +218,13 @@ class ListService::ListWrite {
         : service_(service), alliance_(alliance), kind_(kind) {
         service_.listWriteStarts(alliance_, kind_);
     }
-    ~ListWrite() { service_.listWriteEnds(alliance_, kind_); }
+    ~ListWrite() {
+        // Inside a shared commit the write is visible only once that commit is done.
+        if (service_.writesEndingAtCommit_)
+            service_.writesEndingAtCommit_->emplace_back(alliance_, kind_);
+        else
+            service_.listWriteEnds(alliance_, kind_);
+    }
     ListWrite(const ListWrite&) = delete;
     ListWrite& operator=(const ListWrite&) = delete;
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace reef::listserver {
 
@@ -73,6 +74,11 @@ class ListService {
     Outcome handle(std::string_view target, const std::string& clientAddress, GuardTicket& ticket);
     void abandon(const std::string& clientAddress, GuardTicket& ticket);
 
+    // Runs the writes of several requests (their Write::run) in one synced commit, so that a
+    // burst of writes shares its disk syncs. Their answers in order; when the commit fails,
+    // every one is the failure, since none of them is stored. Only from one thread at a time.
+    std::vector<Answer> writeTogether(const std::vector<std::function<Answer()>>& writes);
+
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();
 
@@ -94,6 +100,8 @@ class ListService {
     void listWriteStarts(AllianceId alliance, ListKind kind);
     void listWriteEnds(AllianceId alliance, ListKind kind);
     class ListWrite;
+    // The lists whose writes end with the commit that writeTogether runs, else nothing.
+    std::vector<std::pair<AllianceId, ListKind>>* writesEndingAtCommit_ = nullptr;
 
     ListStore& store_;
     const ServerKey& key_;

@@ -69,6 +69,9 @@ class ListStore {
     virtual ChangeResult changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
                                      const EntryPatch& patch, const ChangeTime& when,
                                      std::int64_t notBeforeUtc) = 0;
+    // Runs addEntry and changeEntry calls that `writes` makes on this thread in one commit, each
+    // undone alone when it fails; durable when it returns. Throws when the commit fails.
+    virtual void inOneCommit(const std::function<void()>& writes) { writes(); }
     // Deletes entries changed before the given real time; returns how many.
     virtual std::int64_t removeExpired(std::int64_t beforeUtc) = 0;
 

@@ -41,8 +41,10 @@ struct Request {
     bool answered = false;
     std::string address;
     GuardTicket ticket; // kept while the answer is held
-    bool writeQueued = false;
-    std::optional<Answer> written; // the answer of the write, set by the writer thread
+    // Suspended for an answer that another thread or a timer brings: a write, or a wrong
+    // password answered late.
+    bool answerComes = false;
+    std::optional<Answer> ready;
 };
 
 // Bytes of the log that came from the client: printable ASCII only, so that no line can be
@@ -280,24 +282,31 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         // HEAD included: a request that may store an entry must not hide behind a method
         // that promises to change nothing.
         answer = answerOf(405, "Method Not Allowed", "refused: only GET");
-    } else if (request->writeQueued) {
-        // Back from the writer thread.
-        answer = request->written ? std::move(*request->written)
-                                  : answerOf(200, "Error10", "the write ended without an answer");
+    } else if (request->answerComes) {
+        answer = request->ready ? std::move(*request->ready)
+                                : answerOf(200, "Error10", "the write ended without an answer");
     } else {
         Outcome outcome = state->service.handle(request->target, address, request->ticket);
-        if (const Hold* hold = std::get_if<Hold>(&outcome)) {
-            if (state->held.hold(connection, hold->until))
+        if (Hold* hold = std::get_if<Hold>(&outcome)) {
+            if (hold->then) {
+                request->answerComes = true;
+                request->ready = std::move(hold->then);
+                if (state->held.hold(connection, hold->until))
+                    return MHD_YES;                   // sent when the hold is over
+                outcome = std::move(*request->ready); // the server stops: at once
+            } else if (state->held.hold(connection, hold->until)) {
                 return MHD_YES; // asked again when the hold is over
-            state->service.abandon(address, request->ticket);
-            outcome = answerOf(200, "Error10", "held back while the server stops");
+            } else {
+                state->service.abandon(address, request->ticket);
+                outcome = answerOf(200, "Error10", "held back while the server stops");
+            }
         }
         if (Write* write = std::get_if<Write>(&outcome)) {
-            request->writeQueued = true;
+            request->answerComes = true;
             if (state->writes.submit(connection, std::move(write->run),
-                                     [request](Answer written) { request->written = written; }))
+                                     [request](Answer written) { request->ready = written; }))
                 return MHD_YES; // asked again when the write is done
-            request->writeQueued = false;
+            request->answerComes = false;
             outcome = answerOf(200, "Error10", "too many writes waiting, not stored");
         }
         answer = std::get<Answer>(std::move(outcome));

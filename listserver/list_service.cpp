@@ -70,7 +70,7 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
         double now = clock_.monotonicSeconds();
         PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
         if (decision.verdict == PasswordGuard::Verdict::Hold)
-            return Hold{decision.until};
+            return Hold{decision.until, std::nullopt};
         if (decision.verdict == PasswordGuard::Verdict::Refuse)
             return word("Error10", "held back after wrong passwords from this address; no try "
                                    "came free in time, password not checked");
@@ -81,9 +81,13 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
             guard_.abandon(clientAddress, ticket);
             throw;
         }
-        guard_.settle(clientAddress, now, ticket, alliance.has_value());
-        if (!alliance)
+        const double answerAt = guard_.settle(clientAddress, now, ticket, alliance.has_value());
+        if (!alliance) {
+            if (answerAt > now)
+                return Hold{answerAt, word("Error1", "wrong password, answered late: too many "
+                                                     "wrong passwords on the whole server")};
             return word("Error1", "wrong password");
+        }
         std::string prefix =
             "alliance " + alliance->name + " " + listName(*kind) + " " + operation + ": ";
         if (operation == "Update") {

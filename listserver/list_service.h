@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -35,9 +36,10 @@ struct Answer {
 Answer answerOf(int status, std::string_view body, std::string note);
 
 // The client is held back after wrong passwords: ask again with the same ticket at `until`
-// (monotonic seconds).
+// (monotonic seconds), or, when `then` is given, send that answer then.
 struct Hold {
     double until = 0;
+    std::optional<Answer> then;
 };
 // A checked "New" or "Change" that may be written: run() stores it and gives the answer. It
 // takes as long as a synced commit, so it belongs on a thread of its own.

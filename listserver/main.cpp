@@ -70,7 +70,8 @@ Options:
 
 Alliances: each has its own password and its own two lists; a request's alliance is the
 one whose password it brings, so two alliances cannot share a password. The password is
-read as one line from standard input (without echo on a terminal). It may hold every
+read as one line from standard input (without echo on a terminal). It has at least 10
+characters and may hold every
 printable ASCII character, blanks included, but no control characters and no characters
 outside ASCII (a terminal's UTF-8 and the desktop program's Windows-1252 would differ).
 

@@ -123,6 +123,9 @@ std::string ServerKey::checkValue() const {
 std::string passwordProblem(std::string_view password) {
     if (password.empty())
         return "the password is empty";
+    if (password.size() < kMinPasswordLength)
+        return "the password is shorter than " + std::to_string(kMinPasswordLength) +
+               " characters (a short one is guessed too soon)";
     if (password.size() > 100)
         return "the password is longer than 100 characters";
     // The desktop program percent-encodes what would break the request, so every printable

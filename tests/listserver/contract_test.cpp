@@ -713,22 +713,25 @@ TEST(ListServerAdmin, EveryPrintableAsciiCharacterMayBeInAPassword) {
 TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
     TempDir dir;
     std::string db = dir.file("lists.sqlite");
-    ASSERT_EQ(runListServer({"alliance", "add", "Korallen", "--db", db}, "first-pw\n").exitCode, 0);
+    ASSERT_EQ(
+        runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n").exitCode, 0);
     struct stat key {};
     ASSERT_EQ(::stat((db + ".key").c_str(), &key), 0);
     EXPECT_EQ(key.st_mode & 0777, 0600u) << "the key file is readable only by its owner";
 
-    auto sameName = runListServer({"alliance", "add", "Korallen", "--db", db}, "other-pw\n");
+    auto sameName = runListServer({"alliance", "add", "Korallen", "--db", db}, "other-password\n");
     EXPECT_NE(sameName.exitCode, 0);
-    auto samePassword = runListServer({"alliance", "add", "Haie", "--db", db}, "first-pw\n");
+    auto samePassword = runListServer({"alliance", "add", "Haie", "--db", db}, "first-password\n");
     EXPECT_NE(samePassword.exitCode, 0);
     EXPECT_NE(samePassword.output.find("password"), std::string::npos);
-    for (const char* bad : {"tab\there-pw", "umlaut-\xC3\xA4-pw", "delete\x7F-pw"}) {
+    for (const char* bad :
+         {"tab\there-password", "umlaut-\xC3\xA4-password", "delete\x7F-password", "nine-char"}) {
         auto badPassword =
             runListServer({"alliance", "add", "Haie", "--db", db}, std::string(bad) + "\n");
         EXPECT_NE(badPassword.exitCode, 0) << bad;
     }
-    ASSERT_EQ(runListServer({"alliance", "add", "Haie", "--db", db}, "haie-pw\r\n").exitCode, 0)
+    ASSERT_EQ(runListServer({"alliance", "add", "Haie", "--db", db}, "haie-password\r\n").exitCode,
+              0)
         << "a CR before the line end is not part of the password";
 
     auto list = runListServer({"alliance", "list", "--db", db}, "");
@@ -745,13 +748,18 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
         while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
             content.append(buffer, n);
         std::fclose(file);
-        EXPECT_EQ(content.find("first-pw"), std::string::npos);
+        EXPECT_EQ(content.find("first-password"), std::string::npos);
     }
 
-    ASSERT_EQ(
-        runListServer({"alliance", "password", "Korallen", "--db", db}, "second-pw\n").exitCode, 0);
-    EXPECT_NE(runListServer({"alliance", "password", "Nobody", "--db", db}, "x-pw\n").exitCode, 0);
-    auto taken = runListServer({"alliance", "password", "Korallen", "--db", db}, "haie-pw\n");
+    ASSERT_EQ(runListServer({"alliance", "password", "Korallen", "--db", db}, "second-password\n")
+                  .exitCode,
+              0);
+    EXPECT_NE(
+        runListServer({"alliance", "password", "Nobody", "--db", db}, "x-password\n").exitCode, 0);
+    EXPECT_NE(
+        runListServer({"alliance", "password", "Korallen", "--db", db}, "123456789\n").exitCode, 0)
+        << "nine characters are too few";
+    auto taken = runListServer({"alliance", "password", "Korallen", "--db", db}, "haie-password\n");
     EXPECT_NE(taken.exitCode, 0) << "the password of another alliance";
     EXPECT_NE(taken.output.find("another alliance"), std::string::npos) << taken.output;
     {
@@ -762,11 +770,11 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
                        "/Reef-Update.php?Info1=" + password + "&Info2=Reef_Frend&Info3=Update")
                 .body;
         };
-        EXPECT_EQ(update("first-pw"), "Error1");
-        EXPECT_EQ(update("second-pw"), "|>Update<|<>end|<>");
-        EXPECT_EQ(update("haie-pw"), "|>Update<|<>end|<>");
+        EXPECT_EQ(update("first-password"), "Error1");
+        EXPECT_EQ(update("second-password"), "|>Update<|<>end|<>");
+        EXPECT_EQ(update("haie-password"), "|>Update<|<>end|<>");
         ASSERT_EQ(runListServer({"alliance", "remove", "Haie", "--db", db}, "").exitCode, 0);
-        EXPECT_EQ(update("haie-pw"), "Error1") << "a removed alliance is gone at once";
+        EXPECT_EQ(update("haie-password"), "Error1") << "a removed alliance is gone at once";
     }
     EXPECT_NE(runListServer({"alliance", "remove", "Haie", "--db", db}, "").exitCode, 0);
     EXPECT_EQ(runListServer({"alliance", "list", "--db", db}, "").output, "Korallen\n");

@@ -107,7 +107,8 @@ class ServiceTest : public ::testing::Test {
     // A write is run at once, as the writer thread would.
     static std::string bodyOf(const Outcome& outcome) {
         if (const Hold* hold = std::get_if<Hold>(&outcome))
-            return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10";
+            return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10" +
+                   (hold->then ? ", then " + hold->then->text() : std::string());
         if (const Write* write = std::get_if<Write>(&outcome))
             return write->run().text();
         return std::get<Answer>(outcome).text();
@@ -532,3 +533,19 @@ TEST(SqliteStoreCommit, AFailureOfTheWholeCommitStoresNothing) {
 }
 
 } // namespace
+
+TEST_F(ServiceTest, PastTheServersBudgetOfWrongPasswordsEachWrongOneIsAnsweredLate) {
+    const int budget = static_cast<int>(PasswordGuard::kServerFailuresPerMinute);
+    for (int i = 0; i < budget; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess",
+                          "198.51." + std::to_string(i / 200) + "." + std::to_string(i % 200)),
+                  "Error1");
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "guess", "203.0.113.1"),
+              "held until 1080/10, then Error1")
+        << "answered 8 s after it came";
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "pw", "203.0.113.2"), "|>Update<|<>end|<>")
+        << "a right password is answered at once";
+    monotonic_ += 60;
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "guess", "203.0.113.3"), "Error1")
+        << "a minute later the budget is back";
+}

@@ -3,6 +3,7 @@
 #include "connection_limits.h"
 #include "held_connections.h"
 #include "list_service.h"
+#include "log_text.h"
 #include "write_queue.h"
 
 #include <microhttpd.h>
@@ -46,24 +47,6 @@ struct Request {
     bool answerComes = false;
     std::optional<Answer> ready;
 };
-
-// Bytes of the log that came from the client: printable ASCII only, so that no line can be
-// forged or a terminal steered.
-std::string printable(std::string_view text, std::size_t limit = 200) {
-    std::string out;
-    for (unsigned char c : text.substr(0, limit)) {
-        if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            out += escaped;
-        }
-    }
-    if (text.size() > limit)
-        out += "...";
-    return out;
-}
 
 std::string addressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "?";
@@ -158,6 +141,7 @@ struct HttpServer::State {
     std::thread reaper;
     HeldConnections held;
     WriteQueue writes;
+    LibraryLog libraryLog;
     ConnectionLimits limits;
 
     State(const HttpOptions& o, ListService& s)
@@ -238,6 +222,18 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
 
 void releaseBody(void* reference) {
     delete static_cast<std::shared_ptr<const std::string>*>(reference);
+}
+
+// libmicrohttpd's own messages may quote the decoded request path: escaped and rate-limited
+// like everything else that reaches the log from outside.
+void onLibraryMessage(void* cls, const char* format, va_list args) {
+    try {
+        auto* state = static_cast<HttpServer::State*>(cls);
+        std::string line = state->libraryLog.line(monotonicSeconds(), format, args);
+        if (!line.empty())
+            writeLogLine(utcTimestamp() + " " + line);
+    } catch (...) {
+    }
 }
 
 // Refuses a connection of a client that holds its share of connections already.
@@ -422,7 +418,9 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
                      MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     s.daemon = MHD_start_daemon(
-        flags, 0, &onAccept, &s, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
+        flags, 0, &onAccept, &s, &onRequest, &s,
+        // First, so that no message of the start goes past it.
+        MHD_OPTION_EXTERNAL_LOGGER, &onLibraryMessage, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(std::max(1u, options.threads)),
         MHD_OPTION_CONNECTION_TIMEOUT, options.idleTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT,

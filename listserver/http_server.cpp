@@ -205,11 +205,21 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        if (info) {
-            int bytes = state->options.sendBufferBytes;
-            ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
-            state->open[connection] = {info->connect_fd, monotonicSeconds(), false,
-                                       state->limits.opened(clientAddress(connection))};
+        if (!info)
+            return;
+        const int fd = info->connect_fd;
+        int bytes = state->options.sendBufferBytes;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+        // A connection that cannot be tracked (memory exhausted) could be neither cut at its
+        // deadline nor counted: it is shut down, and libmicrohttpd drops it by itself.
+        std::string client;
+        try {
+            client = state->limits.opened(clientAddress(connection));
+            state->open[connection] = {fd, monotonicSeconds(), false, client};
+        } catch (...) {
+            if (!client.empty())
+                state->limits.closed(client);
+            ::shutdown(fd, SHUT_RDWR);
         }
     } else {
         auto it = state->open.find(connection);

@@ -250,11 +250,11 @@ Outcome ListService::add(const Alliance& alliance, ListKind kind, const QueryVal
         // The time of the write itself, which may come a moment after the request.
         ListWrite writing(*this, id, kind);
         ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
-        AddResult result = store_.addEntry(id, kind, entry, when, notBefore(when.utcSeconds),
-                                           options_.maxEntriesPerList);
-        if (result == AddResult::ListFull)
+        Added added = store_.addEntry(id, kind, entry, when, notBefore(when.utcSeconds),
+                                      options_.maxEntriesPerList);
+        if (added.result == AddResult::ListFull)
             return word("false", "list full");
-        return word("ready", "stored");
+        return word("ready", "stored as entry " + std::to_string(added.id));
     }};
 }
 
@@ -272,11 +272,11 @@ Outcome ListService::change(const Alliance& alliance, ListKind kind, const Query
                   entryPatch = std::get<EntryPatch>(patch)] {
         ListWrite writing(*this, id, kind);
         ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
-        ChangeResult result =
+        Changed changed =
             store_.changeEntry(id, kind, changeKey, entryPatch, when, notBefore(when.utcSeconds));
-        switch (result) {
+        switch (changed.result) {
         case ChangeResult::Replaced:
-            return word("ready", "replaced");
+            return word("ready", "replaced entry " + std::to_string(changed.id));
         case ChangeResult::NotFound:
             return word("false", "no entry matches");
         case ChangeResult::Ambiguous:

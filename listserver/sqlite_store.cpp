@@ -471,17 +471,17 @@ template <typename Write> auto SqliteStore::inWriteTransaction(Write write) {
     return result;
 }
 
-AddResult SqliteStore::addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
-                                const ChangeTime& when, std::int64_t notBeforeUtc,
-                                std::size_t maxEntries) {
+Added SqliteStore::addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
+                            const ChangeTime& when, std::int64_t notBeforeUtc,
+                            std::size_t maxEntries) {
     return inWriteTransaction([&](Connection& connection) {
         return addEntryOn(connection, alliance, kind, entry, when, notBeforeUtc, maxEntries);
     });
 }
 
-AddResult SqliteStore::addEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
-                                  const FleetEntry& entry, const ChangeTime& when,
-                                  std::int64_t notBeforeUtc, std::size_t maxEntries) {
+Added SqliteStore::addEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                              const FleetEntry& entry, const ChangeTime& when,
+                              std::int64_t notBeforeUtc, std::size_t maxEntries) {
     removeExpiredOfList(connection, alliance, kind, notBeforeUtc);
     {
         Statement count(connection,
@@ -489,7 +489,7 @@ AddResult SqliteStore::addEntryOn(Connection& connection, AllianceId alliance, L
         count.bind(1, alliance).bind(2, static_cast<std::int64_t>(kind));
         count.step();
         if (count.integer(0) >= static_cast<std::int64_t>(maxEntries))
-            return AddResult::ListFull;
+            return Added{AddResult::ListFull, 0};
     }
     FleetEntry stored = entry;
     stored.UpdateZeit = when.localTimeOfDay;
@@ -501,20 +501,20 @@ AddResult SqliteStore::addEntryOn(Connection& connection, AllianceId alliance, L
     bindEntry(insert, 3, stored);
     insert.bind(18, when.utcSeconds);
     insert.step();
-    return AddResult::Stored;
+    return Added{AddResult::Stored, sqlite3_last_insert_rowid(connection.db)};
 }
 
-ChangeResult SqliteStore::changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
-                                      const EntryPatch& patch, const ChangeTime& when,
-                                      std::int64_t notBeforeUtc) {
+Changed SqliteStore::changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
+                                 const EntryPatch& patch, const ChangeTime& when,
+                                 std::int64_t notBeforeUtc) {
     return inWriteTransaction([&](Connection& connection) {
         return changeEntryOn(connection, alliance, kind, key, patch, when, notBeforeUtc);
     });
 }
 
-ChangeResult SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
-                                        const ChangeKey& key, const EntryPatch& patch,
-                                        const ChangeTime& when, std::int64_t notBeforeUtc) {
+Changed SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                                   const ChangeKey& key, const EntryPatch& patch,
+                                   const ChangeTime& when, std::int64_t notBeforeUtc) {
     std::vector<std::int64_t> ids;
     std::vector<FleetEntry> candidates;
     {
@@ -533,10 +533,10 @@ ChangeResult SqliteStore::changeEntryOn(Connection& connection, AllianceId allia
         }
     }
     if (candidates.empty())
-        return ChangeResult::NotFound;
+        return Changed{ChangeResult::NotFound, 0};
     auto picked = pickEntryToChange(candidates, patch.Name.value_or(std::string{}));
     if (!picked)
-        return ChangeResult::Ambiguous;
+        return Changed{ChangeResult::Ambiguous, 0};
     FleetEntry changed = patch.replacing(candidates[*picked]);
     changed.UpdateZeit = when.localTimeOfDay;
     Statement update(connection, "UPDATE entry SET hilfe = ?, name = ?, allianz = ?, basis = ?, "
@@ -547,7 +547,7 @@ ChangeResult SqliteStore::changeEntryOn(Connection& connection, AllianceId allia
     bindEntry(update, 1, changed);
     update.bind(16, when.utcSeconds).bind(17, ids[*picked]);
     update.step();
-    return ChangeResult::Replaced;
+    return Changed{ChangeResult::Replaced, ids[*picked]};
 }
 
 void SqliteStore::inOneCommit(const std::function<void()>& writes) {

@@ -40,12 +40,12 @@ class SqliteStore final : public ListStore {
     bool removeAlliance(const std::string& name) override;
 
     ListSnapshot entries(AllianceId alliance, ListKind kind, std::int64_t notBeforeUtc) override;
-    AddResult addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
-                       const ChangeTime& when, std::int64_t notBeforeUtc,
-                       std::size_t maxEntries) override;
-    ChangeResult changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
-                             const EntryPatch& patch, const ChangeTime& when,
-                             std::int64_t notBeforeUtc) override;
+    Added addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
+                   const ChangeTime& when, std::int64_t notBeforeUtc,
+                   std::size_t maxEntries) override;
+    Changed changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
+                        const EntryPatch& patch, const ChangeTime& when,
+                        std::int64_t notBeforeUtc) override;
     std::int64_t removeExpired(std::int64_t beforeUtc) override;
     void inOneCommit(const std::function<void()>& writes) override;
 
@@ -60,12 +60,12 @@ class SqliteStore final : public ListStore {
     // A write alone in its own transaction, or inside the commit that inOneCommit runs on
     // this thread.
     template <typename Write> auto inWriteTransaction(Write write);
-    AddResult addEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
-                         const FleetEntry& entry, const ChangeTime& when, std::int64_t notBeforeUtc,
-                         std::size_t maxEntries);
-    ChangeResult changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
-                               const ChangeKey& key, const EntryPatch& patch,
-                               const ChangeTime& when, std::int64_t notBeforeUtc);
+    Added addEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                     const FleetEntry& entry, const ChangeTime& when, std::int64_t notBeforeUtc,
+                     std::size_t maxEntries);
+    Changed changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                          const ChangeKey& key, const EntryPatch& patch, const ChangeTime& when,
+                          std::int64_t notBeforeUtc);
 
     std::string path_;
     std::mutex poolMutex_;

@@ -346,6 +346,12 @@ TEST_F(ContractTest, EveryBadInputGetsFalseAndChangesNothing) {
         {"Basis with CR", with("Basis", "1%0D2")},
         {"Basis with LF", with("Basis", "1%0A2")},
         {"Allianz with NUL", with("Allianz", "a%00b")},
+        {"Name with TAB", with("Name", "a%09b")},
+        {"Name with ESC", with("Name", "%1B[31mred")},
+        {"Von ending in DEL", with("Von", "Anna%7F")},
+        {"Punkte signed", with("Punkte", "-5")},
+        {"Schiffe with a plus", with("Schiffe", "+5")},
+        {"ZielPunkte signed", with("ZielPunkte", "-0")},
         {"ZielName of 101 bytes", with("ZielName", std::string(101, 'z'))},
         {"Von of 101 bytes after decoding", with("Von", "%41" + std::string(100, 'v'))},
     };
@@ -613,6 +619,8 @@ TEST_F(ContractTest, LogHasOneLinePerRequestAndNeverThePassword) {
     EXPECT_EQ(requestLines, 3u);
     EXPECT_NE(log.find("ready"), std::string::npos);
     EXPECT_NE(log.find("Error1"), std::string::npos);
+    EXPECT_NE(log.find("Reef_Frend New: stored as entry 1"), std::string::npos)
+        << "every write names its entry, so that vandalism can be traced";
 }
 
 TEST_F(ContractTest, SigtermAndSigintStopCleanly) {

@@ -48,13 +48,13 @@ class FaultyStore : public ListStore {
         raise();
         return real_.entries(a, k, t);
     }
-    AddResult addEntry(AllianceId a, ListKind k, const FleetEntry& e, const ChangeTime& w,
-                       std::int64_t t, std::size_t m) override {
+    Added addEntry(AllianceId a, ListKind k, const FleetEntry& e, const ChangeTime& w,
+                   std::int64_t t, std::size_t m) override {
         raise();
         return real_.addEntry(a, k, e, w, t, m);
     }
-    ChangeResult changeEntry(AllianceId a, ListKind k, const ChangeKey& key, const EntryPatch& p,
-                             const ChangeTime& w, std::int64_t t) override {
+    Changed changeEntry(AllianceId a, ListKind k, const ChangeKey& key, const EntryPatch& p,
+                        const ChangeTime& w, std::int64_t t) override {
         raise();
         return real_.changeEntry(a, k, key, p, w, t);
     }
@@ -313,8 +313,9 @@ TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChang
         ASSERT_TRUE(store.addAlliance("A", "hash-a"));
         FleetEntry entry;
         entry.Name = "N";
-        ASSERT_EQ(store.addEntry(1, ListKind::Allied, entry, ChangeTime{0, 1'700'000'000}, 0, 10),
-                  AddResult::Stored);
+        ASSERT_EQ(
+            store.addEntry(1, ListKind::Allied, entry, ChangeTime{0, 1'700'000'000}, 0, 10).result,
+            AddResult::Stored);
     }
     {
         // What the first schema kept: the local wall clock in seconds since 1970.

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -199,10 +200,20 @@ std::string checkedAllianceName(const std::string& name) {
 }
 
 // The key that belongs to the database: created with the database, refused when it is
-// missing or foreign, since then no stored password could ever match.
+// missing or foreign, since then no stored password could ever match. A database without a
+// check value takes no key file that is already there: it may belong to another database, or
+// have been put there by someone else.
 ServerKey openKey(ListStore& store, const std::string& db) {
     std::string path = keyFileFor(db);
     auto check = store.keyCheck();
+    if (!check && !store.alliances().empty())
+        throw std::runtime_error("the database " + db +
+                                 " holds alliances but no key check value; restore it from the "
+                                 "backup together with its key file");
+    if (!check && ::access(path.c_str(), F_OK) == 0)
+        throw std::runtime_error("the key file " + path +
+                                 " is already there, but the database is new; if it belongs to "
+                                 "a database you want back, restore that one, else remove it");
     bool created = false;
     ServerKey key = [&] {
         try {
@@ -388,6 +399,9 @@ int alliance(const Arguments& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The database, its -wal and -shm files and the key hold the lists and protect the
+    // passwords: readable by the server's user alone, whatever umask it was started with.
+    ::umask(077);
     Arguments args = parseArguments(argc, argv);
     if (args.help) {
         std::cout << kHelp;

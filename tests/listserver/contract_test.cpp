@@ -802,3 +802,83 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
 }
 
 } // namespace
+
+namespace {
+
+unsigned modeOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return 07777;
+    return info.st_mode & 0777;
+}
+
+TEST(ListServerFiles, DatabaseJournalAndKeyAreForTheServersUserAlone) {
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    const mode_t previous = ::umask(022); // what a shell usually hands on
+    ASSERT_EQ(
+        runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n").exitCode, 0);
+    {
+        ServerProcess server(db, dir.file("server.log"),
+                             {"--writes-per-minute", "100", "--alliance-writes-per-minute", "100"});
+        ASSERT_TRUE(server.started()) << server.log();
+        ASSERT_EQ(get(server.port(), "/Reef-Update.php?Info1=first-password&Info2=Reef_Frend"
+                                     "&Info3=New&Name=A&Basis=1&ZielName=B&ZielBasis=2&BasisZeit=0")
+                      .body,
+                  "ready");
+        for (const std::string& file : {db, db + "-wal", db + "-shm", db + ".key"})
+            EXPECT_EQ(modeOf(file) & 077, 0u) << file << " mode " << std::oct << modeOf(file);
+    }
+    ::umask(previous);
+}
+
+TEST(ListServerFiles, TheKeyMustBeARegularFileOfTheServersUserNotALink) {
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    std::string key = db + ".key";
+    ASSERT_EQ(
+        runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n").exitCode, 0);
+    auto serve = [&] {
+        return runListServer({"serve", "--listen", "127.0.0.1:0", "--db", db}, "");
+    };
+
+    ASSERT_EQ(::rename(key.c_str(), (key + ".real").c_str()), 0);
+    ASSERT_EQ(::symlink((key + ".real").c_str(), key.c_str()), 0);
+    auto linked = serve();
+    EXPECT_EQ(linked.exitCode, 1);
+    EXPECT_NE(linked.output.find("symbolic link"), std::string::npos) << linked.output;
+    ASSERT_EQ(::unlink(key.c_str()), 0);
+    ASSERT_EQ(::rename((key + ".real").c_str(), key.c_str()), 0);
+
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(key.c_str(), 12345, 12345), 0);
+        auto foreign = serve();
+        EXPECT_EQ(foreign.exitCode, 1);
+        EXPECT_NE(foreign.output.find("another user"), std::string::npos) << foreign.output;
+        ASSERT_EQ(::chown(key.c_str(), 0, 0), 0);
+    }
+
+    ASSERT_EQ(::unlink(key.c_str()), 0);
+    ASSERT_EQ(::mkdir(key.c_str(), 0700), 0);
+    auto directory = serve();
+    EXPECT_EQ(directory.exitCode, 1);
+    EXPECT_NE(directory.output.find("not a regular file"), std::string::npos) << directory.output;
+}
+
+TEST(ListServerFiles, AKeyIsCreatedOnlyTogetherWithANewDatabase) {
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    // A key file left from another database is not taken by a new one.
+    {
+        FILE* file = std::fopen((db + ".key").c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite("0123456789abcdef0123456789abcdef", 1, 32, file);
+        std::fclose(file);
+        ::chmod((db + ".key").c_str(), 0600);
+    }
+    auto adopted = runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n");
+    EXPECT_NE(adopted.exitCode, 0);
+    EXPECT_NE(adopted.output.find("already there"), std::string::npos) << adopted.output;
+}
+
+} // namespace

@@ -665,20 +665,34 @@ TEST(ListServerStart, ADatabaseThatCannotBeOpenedIsRefusedClearly) {
     EXPECT_NE(garbage.output.find("cannot open database"), std::string::npos) << garbage.output;
 }
 
-TEST(ListServerStart, DemoAllianceGetsAFreshPasswordThatWorks) {
+TEST(ListServerStart, DemoPasswordGoesToAPrivateFileNotTheLogAndStaysAtTheNextStart) {
     TempDir dir;
     std::string db = dir.file("demo.sqlite");
     std::string password;
     for (int start = 0; start < 2; ++start) {
         ServerProcess server(db, dir.file("server.log"), {"--demo"});
         ASSERT_TRUE(server.started()) << server.log();
-        std::string log = server.log();
-        const std::string intro = "list password: ";
-        std::size_t at = log.rfind(intro);
-        ASSERT_NE(at, std::string::npos) << log;
-        std::string fresh = log.substr(at + intro.size(), log.find('\n', at) - at - intro.size());
-        EXPECT_NE(fresh, password) << "a new password at every start";
-        password = fresh;
+        const std::string file = db + ".demo-password";
+        struct stat info {};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0) << server.log();
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        std::string written;
+        {
+            FILE* in = std::fopen(file.c_str(), "r");
+            ASSERT_NE(in, nullptr);
+            char line[64] = {};
+            ASSERT_NE(std::fgets(line, sizeof line, in), nullptr);
+            std::fclose(in);
+            written = line;
+            written.pop_back(); // the line end
+        }
+        EXPECT_GE(written.size(), 10u);
+        EXPECT_EQ(server.log().find(written), std::string::npos) << "never in the log";
+        EXPECT_NE(server.log().find(file), std::string::npos) << "the log says where it is";
+        if (start == 1) {
+            EXPECT_EQ(written, password) << "an existing demo alliance keeps its password";
+        }
+        password = written;
         EXPECT_EQ(get(server.port(),
                       "/Reef-Update.php?Info1=" + password + "&Info2=Reef_Enemy&Info3=Update")
                       .body,

@@ -58,13 +58,18 @@ std::optional<std::string> valueFault(std::string_view key, std::string_view val
         return std::string(key) + " contains the end marker";
     if (!wire::readsBackAsItself(value))
         return std::string(key) + " would not read back as sent";
-    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        return std::string(key) + " contains CR, LF or NUL";
+    // Control bytes break the cache files' lines (CR, LF), cut the text (NUL) or hide in the
+    // list (DEL after a name looks like the name alone).
+    for (unsigned char c : value)
+        if (c < 0x20 || c == 0x7f)
+            return std::string(key) + " contains a control character";
     return std::nullopt;
 }
 
+// Digits only: the desktop program sends every number without a sign (a choice left empty,
+// -1, is refused as out of range anyway).
 template <typename Int> std::optional<Int> strictInteger(std::string_view text) {
-    if (text.empty() || (text.size() == 1 && text[0] == '-'))
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
         return std::nullopt;
     Int value{};
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -3,6 +3,7 @@
 #include "connection_limits.h"
 #include "held_connections.h"
 #include "list_service.h"
+#include "log_text.h"
 #include "write_queue.h"
 
 #include <microhttpd.h>
@@ -41,27 +42,11 @@ struct Request {
     bool answered = false;
     std::string address;
     GuardTicket ticket; // kept while the answer is held
-    bool writeQueued = false;
-    std::optional<Answer> written; // the answer of the write, set by the writer thread
+    // Suspended for an answer that another thread or a timer brings: a write, or a wrong
+    // password answered late.
+    bool answerComes = false;
+    std::optional<Answer> ready;
 };
-
-// Bytes of the log that came from the client: printable ASCII only, so that no line can be
-// forged or a terminal steered.
-std::string printable(std::string_view text, std::size_t limit = 200) {
-    std::string out;
-    for (unsigned char c : text.substr(0, limit)) {
-        if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            out += escaped;
-        }
-    }
-    if (text.size() > limit)
-        out += "...";
-    return out;
-}
 
 std::string addressText(const sockaddr* address) {
     char text[INET6_ADDRSTRLEN] = "?";
@@ -155,11 +140,16 @@ struct HttpServer::State {
     bool stopping = false;
     std::thread reaper;
     HeldConnections held;
-    WriteQueue writes{kMaxWaitingWrites};
+    WriteQueue writes;
+    LibraryLog libraryLog;
     ConnectionLimits limits;
 
     State(const HttpOptions& o, ListService& s)
-        : options(o), service(s), limits(o.connectionsPerAddress, o.maxConnections) {}
+        : options(o), service(s), writes(kMaxWaitingWrites,
+                                         [&s](const std::vector<std::function<Answer()>>& group) {
+                                             return s.writeTogether(group);
+                                         }),
+          limits(o.connectionsPerAddress, o.maxConnections) {}
 
     void reap() {
         std::unique_lock lock(reaperMutex);
@@ -215,11 +205,21 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
-        if (info) {
-            int bytes = state->options.sendBufferBytes;
-            ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
-            state->open[connection] = {info->connect_fd, monotonicSeconds(), false,
-                                       state->limits.opened(clientAddress(connection))};
+        if (!info)
+            return;
+        const int fd = info->connect_fd;
+        int bytes = state->options.sendBufferBytes;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+        // A connection that cannot be tracked (memory exhausted) could be neither cut at its
+        // deadline nor counted: it is shut down, and libmicrohttpd drops it by itself.
+        std::string client;
+        try {
+            client = state->limits.opened(clientAddress(connection));
+            state->open[connection] = {fd, monotonicSeconds(), false, client};
+        } catch (...) {
+            if (!client.empty())
+                state->limits.closed(client);
+            ::shutdown(fd, SHUT_RDWR);
         }
     } else {
         auto it = state->open.find(connection);
@@ -232,6 +232,18 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
 
 void releaseBody(void* reference) {
     delete static_cast<std::shared_ptr<const std::string>*>(reference);
+}
+
+// libmicrohttpd's own messages may quote the decoded request path: escaped and rate-limited
+// like everything else that reaches the log from outside.
+void onLibraryMessage(void* cls, const char* format, va_list args) {
+    try {
+        auto* state = static_cast<HttpServer::State*>(cls);
+        std::string line = state->libraryLog.line(monotonicSeconds(), format, args);
+        if (!line.empty())
+            writeLogLine(utcTimestamp() + " " + line);
+    } catch (...) {
+    }
 }
 
 // Refuses a connection of a client that holds its share of connections already.
@@ -276,25 +288,31 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         // HEAD included: a request that may store an entry must not hide behind a method
         // that promises to change nothing.
         answer = answerOf(405, "Method Not Allowed", "refused: only GET");
-    } else if (request->writeQueued) {
-        // Back from the writer thread.
-        answer = request->written ? std::move(*request->written)
-                                  : answerOf(200, "Error10", "the write ended without an answer");
+    } else if (request->answerComes) {
+        answer = request->ready ? std::move(*request->ready)
+                                : answerOf(200, "Error10", "the write ended without an answer");
     } else {
         Outcome outcome = state->service.handle(request->target, address, request->ticket);
-        if (const Hold* hold = std::get_if<Hold>(&outcome)) {
-            if (state->held.hold(connection, hold->until))
+        if (Hold* hold = std::get_if<Hold>(&outcome)) {
+            if (hold->then) {
+                request->answerComes = true;
+                request->ready = std::move(hold->then);
+                if (state->held.hold(connection, hold->until))
+                    return MHD_YES;                   // sent when the hold is over
+                outcome = std::move(*request->ready); // the server stops: at once
+            } else if (state->held.hold(connection, hold->until)) {
                 return MHD_YES; // asked again when the hold is over
-            state->service.abandon(address, request->ticket);
-            outcome = answerOf(200, "Error10", "held back while the server stops");
+            } else {
+                state->service.abandon(address, request->ticket);
+                outcome = answerOf(200, "Error10", "held back while the server stops");
+            }
         }
         if (Write* write = std::get_if<Write>(&outcome)) {
-            request->writeQueued = true;
-            if (state->writes.submit(connection, [request, run = std::move(write->run)] {
-                    request->written = run();
-                }))
+            request->answerComes = true;
+            if (state->writes.submit(connection, std::move(write->run),
+                                     [request](Answer written) { request->ready = written; }))
                 return MHD_YES; // asked again when the write is done
-            request->writeQueued = false;
+            request->answerComes = false;
             outcome = answerOf(200, "Error10", "too many writes waiting, not stored");
         }
         answer = std::get<Answer>(std::move(outcome));
@@ -410,7 +428,9 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
                      MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     s.daemon = MHD_start_daemon(
-        flags, 0, &onAccept, &s, &onRequest, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
+        flags, 0, &onAccept, &s, &onRequest, &s,
+        // First, so that no message of the start goes past it.
+        MHD_OPTION_EXTERNAL_LOGGER, &onLibraryMessage, &s, MHD_OPTION_LISTEN_SOCKET, s.listenFd,
         MHD_OPTION_THREAD_POOL_SIZE, static_cast<unsigned>(std::max(1u, options.threads)),
         MHD_OPTION_CONNECTION_TIMEOUT, options.idleTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT,

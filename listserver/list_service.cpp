@@ -70,7 +70,7 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
         double now = clock_.monotonicSeconds();
         PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
         if (decision.verdict == PasswordGuard::Verdict::Hold)
-            return Hold{decision.until};
+            return Hold{decision.until, std::nullopt};
         if (decision.verdict == PasswordGuard::Verdict::Refuse)
             return word("Error10", "held back after wrong passwords from this address; no try "
                                    "came free in time, password not checked");
@@ -81,9 +81,13 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
             guard_.abandon(clientAddress, ticket);
             throw;
         }
-        guard_.settle(clientAddress, now, ticket, alliance.has_value());
-        if (!alliance)
+        const double answerAt = guard_.settle(clientAddress, now, ticket, alliance.has_value());
+        if (!alliance) {
+            if (answerAt > now)
+                return Hold{answerAt, word("Error1", "wrong password, answered late: too many "
+                                                     "wrong passwords on the whole server")};
             return word("Error1", "wrong password");
+        }
         std::string prefix =
             "alliance " + alliance->name + " " + listName(*kind) + " " + operation + ": ";
         if (operation == "Update") {
@@ -109,6 +113,28 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
     } catch (const std::exception& error) {
         return word("Error10", std::string("failure: ") + error.what());
     }
+}
+
+std::vector<Answer> ListService::writeTogether(const std::vector<std::function<Answer()>>& writes) {
+    std::vector<Answer> answers;
+    std::vector<std::pair<AllianceId, ListKind>> ending;
+    writesEndingAtCommit_ = &ending;
+    try {
+        store_.inOneCommit([&] {
+            for (const auto& write : writes)
+                answers.push_back(write());
+        });
+    } catch (const std::exception& error) {
+        const bool unavailable = dynamic_cast<const StorageUnavailable*>(&error) != nullptr;
+        const std::string note = std::string(unavailable ? "database unavailable: " : "failure: ") +
+                                 error.what() + " (the commit of " + std::to_string(writes.size()) +
+                                 " writes failed)";
+        answers.assign(writes.size(), word(unavailable ? "Error2" : "Error10", note));
+    }
+    writesEndingAtCommit_ = nullptr;
+    for (const auto& [alliance, kind] : ending)
+        listWriteEnds(alliance, kind);
+    return answers;
 }
 
 std::optional<Answer> ListService::spendWrite(AllianceId alliance,
@@ -196,7 +222,13 @@ class ListService::ListWrite {
         : service_(service), alliance_(alliance), kind_(kind) {
         service_.listWriteStarts(alliance_, kind_);
     }
-    ~ListWrite() { service_.listWriteEnds(alliance_, kind_); }
+    ~ListWrite() {
+        // Inside a shared commit the write is visible only once that commit is done.
+        if (service_.writesEndingAtCommit_)
+            service_.writesEndingAtCommit_->emplace_back(alliance_, kind_);
+        else
+            service_.listWriteEnds(alliance_, kind_);
+    }
     ListWrite(const ListWrite&) = delete;
     ListWrite& operator=(const ListWrite&) = delete;
 
@@ -218,11 +250,11 @@ Outcome ListService::add(const Alliance& alliance, ListKind kind, const QueryVal
         // The time of the write itself, which may come a moment after the request.
         ListWrite writing(*this, id, kind);
         ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
-        AddResult result = store_.addEntry(id, kind, entry, when, notBefore(when.utcSeconds),
-                                           options_.maxEntriesPerList);
-        if (result == AddResult::ListFull)
+        Added added = store_.addEntry(id, kind, entry, when, notBefore(when.utcSeconds),
+                                      options_.maxEntriesPerList);
+        if (added.result == AddResult::ListFull)
             return word("false", "list full");
-        return word("ready", "stored");
+        return word("ready", "stored as entry " + std::to_string(added.id));
     }};
 }
 
@@ -240,11 +272,11 @@ Outcome ListService::change(const Alliance& alliance, ListKind kind, const Query
                   entryPatch = std::get<EntryPatch>(patch)] {
         ListWrite writing(*this, id, kind);
         ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
-        ChangeResult result =
+        Changed changed =
             store_.changeEntry(id, kind, changeKey, entryPatch, when, notBefore(when.utcSeconds));
-        switch (result) {
+        switch (changed.result) {
         case ChangeResult::Replaced:
-            return word("ready", "replaced");
+            return word("ready", "replaced entry " + std::to_string(changed.id));
         case ChangeResult::NotFound:
             return word("false", "no entry matches");
         case ChangeResult::Ambiguous:

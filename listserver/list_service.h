@@ -12,10 +12,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace reef::listserver {
 
@@ -34,9 +36,10 @@ struct Answer {
 Answer answerOf(int status, std::string_view body, std::string note);
 
 // The client is held back after wrong passwords: ask again with the same ticket at `until`
-// (monotonic seconds).
+// (monotonic seconds), or, when `then` is given, send that answer then.
 struct Hold {
     double until = 0;
+    std::optional<Answer> then;
 };
 // A checked "New" or "Change" that may be written: run() stores it and gives the answer. It
 // takes as long as a synced commit, so it belongs on a thread of its own.
@@ -73,6 +76,11 @@ class ListService {
     Outcome handle(std::string_view target, const std::string& clientAddress, GuardTicket& ticket);
     void abandon(const std::string& clientAddress, GuardTicket& ticket);
 
+    // Runs the writes of several requests (their Write::run) in one synced commit, so that a
+    // burst of writes shares its disk syncs. Their answers in order; when the commit fails,
+    // every one is the failure, since none of them is stored. Only from one thread at a time.
+    std::vector<Answer> writeTogether(const std::vector<std::function<Answer()>>& writes);
+
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();
 
@@ -94,6 +102,8 @@ class ListService {
     void listWriteStarts(AllianceId alliance, ListKind kind);
     void listWriteEnds(AllianceId alliance, ListKind kind);
     class ListWrite;
+    // The lists whose writes end with the commit that writeTogether runs, else nothing.
+    std::vector<std::pair<AllianceId, ListKind>>* writesEndingAtCommit_ = nullptr;
 
     ListStore& store_;
     const ServerKey& key_;

@@ -1,14 +1,14 @@
 // reef-listserver: the list server an alliance runs for the two fleet lists of the desktop
 // program, and the admin commands for its alliances.
 
+#include "demo_alliance.h"
 #include "http_server.h"
 #include "list_service.h"
 #include "local_time.h"
+#include "password_prompt.h"
 #include "server_dat_lines.h"
 #include "server_key.h"
 #include "sqlite_store.h"
-
-#include <sodium.h>
 
 #include <algorithm>
 #include <chrono>
@@ -19,7 +19,7 @@
 #include <optional>
 #include <string>
 #include <sys/resource.h>
-#include <termios.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -67,8 +67,10 @@ Options:
                          burst and per minute; past that "Error10" (default 20)
   --alliance-writes-per-minute N
                          the same for all members of one alliance together (default 120)
-  --demo                 make sure an alliance "Demo" exists, give it a fresh random
-                         password and print it (for trying the desktop program out)
+  --demo                 make sure an alliance "Demo" exists (for trying the desktop
+                         program out); a new one gets a random password, shown at a
+                         terminal, else written to FILE.demo-password for this user
+                         alone; an existing one keeps its password
   --public-address HOST[:PORT]
                          the name or IPv4 address (and port, default 80) at which the
                          members reach this server: alliance add and alliance password
@@ -79,9 +81,10 @@ Options:
 
 Alliances: each has its own password and its own two lists; a request's alliance is the
 one whose password it brings, so two alliances cannot share a password. The password is
-read as one line from standard input (without echo on a terminal). It may hold every
-printable ASCII character, blanks included, but no control characters and no characters
-outside ASCII (a terminal's UTF-8 and the desktop program's Windows-1252 would differ).
+asked twice without echo at a terminal, else read as one line from standard input. It has
+at least 10 characters and may hold every printable ASCII character, blanks included, but
+no control characters and no characters outside ASCII (a terminal's UTF-8 and the desktop
+program's Windows-1252 would differ).
 
 Answers: "Error1" wrong password, "Error2" database unavailable, "Error3" faulty query,
 "Error10" any other failure; "false" for an entry that was refused. After 10 wrong passwords
@@ -176,32 +179,6 @@ Arguments parseArguments(int argc, char** argv) {
     return args;
 }
 
-std::string readPasswordLine(const std::string& prompt) {
-    bool terminal = ::isatty(STDIN_FILENO);
-    termios saved{};
-    if (terminal) {
-        std::cerr << prompt << std::flush;
-        ::tcgetattr(STDIN_FILENO, &saved);
-        termios quiet = saved;
-        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-    }
-    std::string line;
-    bool got = static_cast<bool>(std::getline(std::cin, line));
-    if (terminal) {
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-        std::cerr << "\n";
-    }
-    if (!got && line.empty())
-        throw std::runtime_error("no password on standard input");
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    std::string problem = passwordProblem(line);
-    if (!problem.empty())
-        throw std::runtime_error(problem);
-    return line;
-}
-
 std::string checkedAllianceName(const std::string& name) {
     if (name.empty() || name.size() > 100)
         throw std::runtime_error("an alliance name has 1 to 100 characters");
@@ -212,10 +189,20 @@ std::string checkedAllianceName(const std::string& name) {
 }
 
 // The key that belongs to the database: created with the database, refused when it is
-// missing or foreign, since then no stored password could ever match.
+// missing or foreign, since then no stored password could ever match. A database without a
+// check value takes no key file that is already there: it may belong to another database, or
+// have been put there by someone else.
 ServerKey openKey(ListStore& store, const std::string& db) {
     std::string path = keyFileFor(db);
     auto check = store.keyCheck();
+    if (!check && !store.alliances().empty())
+        throw std::runtime_error("the database " + db +
+                                 " holds alliances but no key check value; restore it from the "
+                                 "backup together with its key file");
+    if (!check && ::access(path.c_str(), F_OK) == 0)
+        throw std::runtime_error("the key file " + path +
+                                 " is already there, but the database is new; if it belongs to "
+                                 "a database you want back, restore that one, else remove it");
     bool created = false;
     ServerKey key = [&] {
         try {
@@ -259,14 +246,6 @@ unsigned connectionLimit(long wanted) {
     return static_cast<unsigned>(std::max(4L, allowed));
 }
 
-std::string randomPassword() {
-    const char letters[] = "abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
-    std::string password;
-    for (int i = 0; i < 12; ++i)
-        password.push_back(letters[randombytes_uniform(sizeof letters - 1)]);
-    return password;
-}
-
 int serve(const Arguments& args) {
     if (args.words.size() != 1)
         usageError("serve takes no further words");
@@ -287,13 +266,8 @@ int serve(const Arguments& args) {
     SqliteStore store(args.db, SqliteStore::Create::IfMissing);
     ServerKey key = openKey(store, args.db);
 
-    if (args.demo) {
-        std::string password = randomPassword();
-        std::string hash = key.passwordHash(password);
-        if (!store.setAlliancePassword("Demo", hash) && !store.addAlliance("Demo", hash))
-            throw std::runtime_error("cannot set up the demo alliance");
-        std::cout << "Demo alliance \"Demo\", list password: " << password << std::endl;
-    }
+    if (args.demo)
+        std::cout << setUpDemoAlliance(store, key, args.db) << std::endl;
 
     ServiceClock clock{
         [] { return static_cast<std::int64_t>(std::time(nullptr)); },
@@ -381,7 +355,7 @@ int alliance(const Arguments& args) {
     SqliteStore store(args.db, action == "add" ? SqliteStore::Create::IfMissing
                                                : SqliteStore::Create::Never);
     ServerKey key = openKey(store, args.db);
-    std::string password = readPasswordLine("Password for \"" + name + "\": ");
+    std::string password = readNewPassword(name);
     std::string hash = key.passwordHash(password);
     if (action == "add") {
         if (!store.addAlliance(name, hash)) {
@@ -408,6 +382,9 @@ int alliance(const Arguments& args) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The database, its -wal and -shm files and the key hold the lists and protect the
+    // passwords: readable by the server's user alone, whatever umask it was started with.
+    ::umask(077);
     Arguments args = parseArguments(argc, argv);
     if (args.help) {
         std::cout << kHelp;

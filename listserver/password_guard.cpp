@@ -26,10 +26,9 @@ std::string PasswordGuard::clientOf(const std::string& address) {
     return std::string(text) + "/64";
 }
 
-void PasswordGuard::refill(Bucket& bucket, double now) {
+void PasswordGuard::refill(Bucket& bucket, double now, double capacity, double refillSeconds) {
     if (now > bucket.updated) {
-        bucket.tokens =
-            std::min(kFreeFailures, bucket.tokens + (now - bucket.updated) / kRefillSeconds);
+        bucket.tokens = std::min(capacity, bucket.tokens + (now - bucket.updated) / refillSeconds);
         bucket.updated = now;
     }
 }
@@ -46,23 +45,56 @@ constexpr double kSlack = 1e-9;
 
 } // namespace
 
+std::vector<std::string> PasswordGuard::keysOf(const std::string& address) {
+    std::vector<std::string> keys{clientOf(address)};
+    unsigned char bytes[16];
+    if (keys.front().ends_with("/64") && inet_pton(AF_INET6, address.c_str(), bytes) == 1) {
+        // The /48 as well: a site usually gets a /48, and its 65,536 /64 networks would
+        // otherwise be as many clients.
+        std::memset(bytes + 6, 0, 10);
+        char text[INET6_ADDRSTRLEN];
+        if (inet_ntop(AF_INET6, bytes, text, sizeof text))
+            keys.push_back(std::string(text) + "/48");
+    }
+    return keys;
+}
+
 PasswordGuard::Decision PasswordGuard::admit(const std::string& address, double nowSeconds,
                                              GuardTicket& ticket) {
-    const std::string client = clientOf(address);
+    const std::vector<std::string> keys = keysOf(address);
     std::lock_guard lock(mutex_);
     if (ticket.arrived < 0)
         ticket.arrived = nowSeconds;
-    auto it = buckets_.find(client);
-    if (it == buckets_.end())
+    const bool known = std::any_of(keys.begin(), keys.end(),
+                                   [&](const std::string& key) { return buckets_.contains(key); });
+    if (!known)
         return {Verdict::Check, 0}; // no wrong password yet: nothing to hold back
-    Bucket& bucket = it->second;
+    // The client's own bucket counts its held requests.
+    Bucket& own =
+        buckets_.try_emplace(keys.front(), Bucket{kFreeFailures, nowSeconds}).first->second;
     if (ticket.waiting) {
-        --bucket.waiting;
+        --own.waiting;
         ticket.waiting = false;
     }
-    refill(bucket, nowSeconds);
-    if (bucket.tokens - bucket.checking >= 1 - kSlack) {
-        ++bucket.checking;
+    bool free = true;
+    bool checking = false;
+    double missing = 0; // tries the emptiest bucket lacks
+    for (const std::string& key : keys) {
+        auto it = buckets_.find(key);
+        if (it == buckets_.end())
+            continue;
+        Bucket& bucket = it->second;
+        refill(bucket, nowSeconds);
+        if (bucket.tokens - bucket.checking < 1 - kSlack) {
+            free = false;
+            checking = checking || bucket.checking > 0;
+            missing = std::max(missing, 1 - bucket.tokens);
+        }
+    }
+    if (free) {
+        for (const std::string& key : keys)
+            if (auto it = buckets_.find(key); it != buckets_.end())
+                ++it->second.checking;
         ticket.checking = true;
         return {Verdict::Check, 0};
     }
@@ -70,60 +102,66 @@ PasswordGuard::Decision PasswordGuard::admit(const std::string& address, double 
     // while another request of its client holds the try, which gives it back in milliseconds
     // when its password was right.
     const double deadline = ticket.arrived + kRefillSeconds;
-    const bool late = bucket.checking == 0 ? nowSeconds >= deadline - kSlack
-                                           : nowSeconds >= deadline + kCheckingGraceSeconds;
-    if (late || bucket.waiting >= kMaxWaiting)
+    const bool late =
+        checking ? nowSeconds >= deadline + kCheckingGraceSeconds : nowSeconds >= deadline - kSlack;
+    if (late || own.waiting >= kMaxWaiting)
         return {Verdict::Refuse, 0};
     const double until =
-        bucket.checking > 0
+        checking
             ? nowSeconds + kRecheckSeconds
-            : std::min(deadline, nowSeconds + std::max(kRecheckSeconds,
-                                                       (1 - bucket.tokens) * kRefillSeconds));
-    ++bucket.waiting;
+            : std::min(deadline, nowSeconds + std::max(kRecheckSeconds, missing * kRefillSeconds));
+    ++own.waiting;
     ticket.waiting = true;
     return {Verdict::Hold, until};
 }
 
-void PasswordGuard::release(Bucket& bucket, GuardTicket& ticket) {
-    if (ticket.checking && bucket.checking > 0)
-        --bucket.checking;
-    if (ticket.waiting && bucket.waiting > 0)
-        --bucket.waiting;
+void PasswordGuard::release(const std::vector<std::string>& keys, GuardTicket& ticket) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        auto it = buckets_.find(keys[i]);
+        if (it == buckets_.end())
+            continue;
+        if (ticket.checking && it->second.checking > 0)
+            --it->second.checking;
+        if (i == 0 && ticket.waiting && it->second.waiting > 0)
+            --it->second.waiting;
+    }
     ticket.checking = false;
     ticket.waiting = false;
 }
 
-void PasswordGuard::settle(const std::string& address, double nowSeconds, GuardTicket& ticket,
-                           bool rightPassword) {
-    const std::string client = clientOf(address);
+double PasswordGuard::settle(const std::string& address, double nowSeconds, GuardTicket& ticket,
+                             bool rightPassword) {
+    const std::vector<std::string> keys = keysOf(address);
     std::lock_guard lock(mutex_);
-    auto it = buckets_.find(client);
-    if (it != buckets_.end())
-        release(it->second, ticket);
-    ticket.checking = false;
-    ticket.waiting = false;
+    release(keys, ticket);
     if (rightPassword)
-        return;
-    if (it == buckets_.end()) {
-        if (buckets_.size() >= kMaxClients)
-            prune(nowSeconds);
-        it = buckets_.try_emplace(client).first;
-        it->second.updated = nowSeconds;
+        return nowSeconds;
+    for (const std::string& key : keys) {
+        auto it = buckets_.find(key);
+        if (it == buckets_.end()) {
+            if (buckets_.size() >= kMaxClients)
+                prune(nowSeconds);
+            it = buckets_.try_emplace(key, Bucket{kFreeFailures, nowSeconds}).first;
+        }
+        refill(it->second, nowSeconds);
+        it->second.tokens = std::max(0.0, it->second.tokens - 1);
     }
-    refill(it->second, nowSeconds);
-    it->second.tokens = std::max(0.0, it->second.tokens - 1);
+    // The whole server's wrong passwords: past their budget every wrong one is answered late,
+    // whichever client sent it, so that many clients together guess slowly too.
+    refill(server_, nowSeconds, kServerFailuresPerMinute, 60 / kServerFailuresPerMinute);
+    server_.tokens -= 1;
+    if (server_.tokens >= 0)
+        return nowSeconds;
+    server_.tokens = 0;
+    return std::max(nowSeconds, ticket.arrived + kSlowWrongSeconds);
 }
 
 void PasswordGuard::abandon(const std::string& address, GuardTicket& ticket) {
     if (!ticket.checking && !ticket.waiting)
         return;
-    const std::string client = clientOf(address);
+    const std::vector<std::string> keys = keysOf(address);
     std::lock_guard lock(mutex_);
-    auto it = buckets_.find(client);
-    if (it != buckets_.end())
-        release(it->second, ticket);
-    ticket.checking = false;
-    ticket.waiting = false;
+    release(keys, ticket);
 }
 
 std::size_t PasswordGuard::rememberedClients() {

@@ -9,12 +9,18 @@
 // answer is "Error10", which says nothing about the password.
 //
 // A client is an IPv4 address, or an IPv6 /64 network: one host can usually choose freely
-// among the addresses of its /64, so counting them one by one would not slow it down.
+// among the addresses of its /64, so counting them one by one would not slow it down. An IPv6
+// /48 has a bucket of its own as well, which its /64 networks share.
+//
+// Over the whole server, past kServerFailuresPerMinute wrong passwords a minute, every wrong
+// password is answered no sooner than kSlowWrongSeconds after it came (right ones at once), so
+// that many addresses together cannot guess fast either.
 
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace reef::listserver {
 
@@ -30,6 +36,8 @@ class PasswordGuard {
     static constexpr double kFreeFailures = 10;
     static constexpr double kRefillSeconds = 6;
     static constexpr int kMaxWaiting = 4;
+    static constexpr double kServerFailuresPerMinute = 300;
+    static constexpr double kSlowWrongSeconds = 8;
     // Clients remembered at most. When full, the least suspicious tenth (the fullest buckets)
     // is forgotten at once, so a flood of new clients costs one pass per tenth, not one per
     // request.
@@ -47,14 +55,18 @@ class PasswordGuard {
 
     // nowSeconds: a monotonic clock. Call again with the same ticket when a hold is over.
     Decision admit(const std::string& address, double nowSeconds, GuardTicket& ticket);
-    // After a Check: a wrong password uses the try up, a right one gives it back.
-    void settle(const std::string& address, double nowSeconds, GuardTicket& ticket,
-                bool rightPassword);
+    // After a Check: a wrong password uses the try up, a right one gives it back. Returns when
+    // the answer may be sent: now, or later for a wrong password while the whole server sees
+    // too many of them.
+    double settle(const std::string& address, double nowSeconds, GuardTicket& ticket,
+                  bool rightPassword);
     // The request ended without an answer (its connection went away, the server stops).
     void abandon(const std::string& address, GuardTicket& ticket);
 
     // The bucket key of an address: the address itself, or its /64 network for IPv6.
     static std::string clientOf(const std::string& address);
+    // Every bucket an address counts in: its client, and for IPv6 also its /48 network.
+    static std::vector<std::string> keysOf(const std::string& address);
     std::size_t rememberedClients();
 
   private:
@@ -64,12 +76,14 @@ class PasswordGuard {
         int checking = 0;
         int waiting = 0;
     };
-    static void refill(Bucket& bucket, double now);
+    static void refill(Bucket& bucket, double now, double capacity = kFreeFailures,
+                       double refillSeconds = kRefillSeconds);
     void prune(double now);
-    void release(Bucket& bucket, GuardTicket& ticket);
+    void release(const std::vector<std::string>& keys, GuardTicket& ticket);
 
     std::mutex mutex_;
     std::unordered_map<std::string, Bucket> buckets_;
+    Bucket server_{kServerFailuresPerMinute, 0, 0, 0};
 };
 
 } // namespace reef::listserver

@@ -71,7 +71,8 @@ ServerKey ServerKey::loadOrCreate(const std::string& path, bool mayCreate, bool*
     if (created)
         *created = false;
     ServerKey result;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Never through a symbolic link: the key must be this file, not one it points to.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT && mayCreate) {
         std::string key(crypto_generichash_KEYBYTES, '\0');
         randombytes_buf(key.data(), key.size());
@@ -82,14 +83,27 @@ ServerKey ServerKey::loadOrCreate(const std::string& path, bool mayCreate, bool*
             return result;
         }
         // Another process published its key first: use that one.
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     }
+    if (fd < 0 && errno == ELOOP)
+        throw std::runtime_error("key file " + path +
+                                 " is a symbolic link; put the key file itself there");
     if (fd < 0)
         throw std::runtime_error(systemError("cannot read key file", path));
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
         ::close(fd);
         throw std::runtime_error(systemError("cannot read key file", path));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw std::runtime_error("key file " + path + " is not a regular file");
+    }
+    if (info.st_uid != ::geteuid()) {
+        ::close(fd);
+        throw std::runtime_error("key file " + path +
+                                 " belongs to another user; it must be owned by the user the "
+                                 "server runs as");
     }
     if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         ::close(fd);
@@ -123,6 +137,9 @@ std::string ServerKey::checkValue() const {
 std::string passwordProblem(std::string_view password) {
     if (password.empty())
         return "the password is empty";
+    if (password.size() < kMinPasswordLength)
+        return "the password is shorter than " + std::to_string(kMinPasswordLength) +
+               " characters (a short one is guessed too soon)";
     if (password.size() > 100)
         return "the password is longer than 100 characters";
     // The desktop program percent-encodes what would break the request, so every printable

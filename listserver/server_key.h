@@ -26,8 +26,10 @@ class ServerKey {
 // The key file that belongs to a database file.
 std::string keyFileFor(const std::string& databasePath);
 
-// Why a member could not type this password into the desktop program and have it match, or
-// empty when they can.
+inline constexpr std::size_t kMinPasswordLength = 10;
+
+// Why this cannot be a new list password: too short to withstand guessing, or a member could
+// not type it into the desktop program and have it match. Empty when it is fine.
 std::string passwordProblem(std::string_view password);
 
 } // namespace reef::listserver

@@ -256,6 +256,28 @@ class WriteTransaction {
     bool done_ = false;
 };
 
+// One write inside a commit shared with others: undone alone when left by an exception.
+class Savepoint {
+  public:
+    explicit Savepoint(SqliteStore::Connection& connection) : connection_(connection) {
+        connection_.exec("SAVEPOINT one_write");
+    }
+    ~Savepoint() {
+        if (!done_) {
+            sqlite3_exec(connection_.db, "ROLLBACK TO one_write", nullptr, nullptr, nullptr);
+            sqlite3_exec(connection_.db, "RELEASE one_write", nullptr, nullptr, nullptr);
+        }
+    }
+    void release() {
+        connection_.exec("RELEASE one_write");
+        done_ = true;
+    }
+
+  private:
+    SqliteStore::Connection& connection_;
+    bool done_ = false;
+};
+
 } // namespace
 
 class SqliteStore::Lease {
@@ -434,45 +456,69 @@ void removeExpiredOfList(SqliteStore::Connection& connection, AllianceId allianc
 
 } // namespace
 
-AddResult SqliteStore::addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
-                                const ChangeTime& when, std::int64_t notBeforeUtc,
-                                std::size_t maxEntries) {
-    std::lock_guard write(writeMutex_);
+template <typename Write> auto SqliteStore::inWriteTransaction(Write write) {
+    if (batchThread_ == std::this_thread::get_id() && batch_) {
+        Savepoint savepoint(*batch_);
+        auto result = write(*batch_);
+        savepoint.release();
+        return result;
+    }
+    std::lock_guard lock(writeMutex_);
     Lease connection(*this);
     WriteTransaction transaction(*connection);
-    removeExpiredOfList(*connection, alliance, kind, notBeforeUtc);
+    auto result = write(*connection);
+    transaction.commit();
+    return result;
+}
+
+Added SqliteStore::addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
+                            const ChangeTime& when, std::int64_t notBeforeUtc,
+                            std::size_t maxEntries) {
+    return inWriteTransaction([&](Connection& connection) {
+        return addEntryOn(connection, alliance, kind, entry, when, notBeforeUtc, maxEntries);
+    });
+}
+
+Added SqliteStore::addEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                              const FleetEntry& entry, const ChangeTime& when,
+                              std::int64_t notBeforeUtc, std::size_t maxEntries) {
+    removeExpiredOfList(connection, alliance, kind, notBeforeUtc);
     {
-        Statement count(*connection,
+        Statement count(connection,
                         "SELECT count(*) FROM entry WHERE alliance_id = ? AND list = ?");
         count.bind(1, alliance).bind(2, static_cast<std::int64_t>(kind));
         count.step();
         if (count.integer(0) >= static_cast<std::int64_t>(maxEntries))
-            return AddResult::ListFull;
+            return Added{AddResult::ListFull, 0};
     }
     FleetEntry stored = entry;
     stored.UpdateZeit = when.localTimeOfDay;
-    Statement insert(*connection, std::string("INSERT INTO entry (alliance_id, list, ") +
-                                      kEntryColumns +
-                                      ", updated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                      "?, ?, ?, ?, ?, ?, ?)");
+    Statement insert(connection, std::string("INSERT INTO entry (alliance_id, list, ") +
+                                     kEntryColumns +
+                                     ", updated_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                     "?, ?, ?, ?, ?, ?, ?)");
     insert.bind(1, alliance).bind(2, static_cast<std::int64_t>(kind));
     bindEntry(insert, 3, stored);
     insert.bind(18, when.utcSeconds);
     insert.step();
-    transaction.commit();
-    return AddResult::Stored;
+    return Added{AddResult::Stored, sqlite3_last_insert_rowid(connection.db)};
 }
 
-ChangeResult SqliteStore::changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
-                                      const EntryPatch& patch, const ChangeTime& when,
-                                      std::int64_t notBeforeUtc) {
-    std::lock_guard write(writeMutex_);
-    Lease connection(*this);
-    WriteTransaction transaction(*connection);
+Changed SqliteStore::changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
+                                 const EntryPatch& patch, const ChangeTime& when,
+                                 std::int64_t notBeforeUtc) {
+    return inWriteTransaction([&](Connection& connection) {
+        return changeEntryOn(connection, alliance, kind, key, patch, when, notBeforeUtc);
+    });
+}
+
+Changed SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                                   const ChangeKey& key, const EntryPatch& patch,
+                                   const ChangeTime& when, std::int64_t notBeforeUtc) {
     std::vector<std::int64_t> ids;
     std::vector<FleetEntry> candidates;
     {
-        Statement select(*connection,
+        Statement select(connection,
                          std::string("SELECT id, ") + kEntryColumns +
                              " FROM entry WHERE alliance_id = ? AND list = ? AND updated_at >= ? "
                              "AND basis_zeit = ? AND length(name) = ? ORDER BY id");
@@ -487,22 +533,38 @@ ChangeResult SqliteStore::changeEntry(AllianceId alliance, ListKind kind, const 
         }
     }
     if (candidates.empty())
-        return ChangeResult::NotFound;
+        return Changed{ChangeResult::NotFound, 0};
     auto picked = pickEntryToChange(candidates, patch.Name.value_or(std::string{}));
     if (!picked)
-        return ChangeResult::Ambiguous;
+        return Changed{ChangeResult::Ambiguous, 0};
     FleetEntry changed = patch.replacing(candidates[*picked]);
     changed.UpdateZeit = when.localTimeOfDay;
-    Statement update(*connection, "UPDATE entry SET hilfe = ?, name = ?, allianz = ?, basis = ?, "
-                                  "punkte = ?, schiffe = ?, modus = ?, ziel_name = ?, "
-                                  "ziel_allianz = ?, ziel_basis = ?, ziel_punkte = ?, von = ?, "
-                                  "ziel_zeit = ?, basis_zeit = ?, update_zeit = ?, updated_at = ? "
-                                  "WHERE id = ?");
+    Statement update(connection, "UPDATE entry SET hilfe = ?, name = ?, allianz = ?, basis = ?, "
+                                 "punkte = ?, schiffe = ?, modus = ?, ziel_name = ?, "
+                                 "ziel_allianz = ?, ziel_basis = ?, ziel_punkte = ?, von = ?, "
+                                 "ziel_zeit = ?, basis_zeit = ?, update_zeit = ?, updated_at = ? "
+                                 "WHERE id = ?");
     bindEntry(update, 1, changed);
     update.bind(16, when.utcSeconds).bind(17, ids[*picked]);
     update.step();
+    return Changed{ChangeResult::Replaced, ids[*picked]};
+}
+
+void SqliteStore::inOneCommit(const std::function<void()>& writes) {
+    std::lock_guard write(writeMutex_);
+    Lease connection(*this);
+    WriteTransaction transaction(*connection);
+    batch_ = &*connection;
+    batchThread_ = std::this_thread::get_id();
+    struct Leave {
+        SqliteStore& store;
+        ~Leave() {
+            store.batchThread_ = std::thread::id{};
+            store.batch_ = nullptr;
+        }
+    } leave{*this};
+    writes();
     transaction.commit();
-    return ChangeResult::Replaced;
 }
 
 std::int64_t SqliteStore::removeExpired(std::int64_t beforeUtc) {

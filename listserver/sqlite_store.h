@@ -4,9 +4,12 @@
 
 #include "store.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -37,13 +40,14 @@ class SqliteStore final : public ListStore {
     bool removeAlliance(const std::string& name) override;
 
     ListSnapshot entries(AllianceId alliance, ListKind kind, std::int64_t notBeforeUtc) override;
-    AddResult addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
-                       const ChangeTime& when, std::int64_t notBeforeUtc,
-                       std::size_t maxEntries) override;
-    ChangeResult changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
-                             const EntryPatch& patch, const ChangeTime& when,
-                             std::int64_t notBeforeUtc) override;
+    Added addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
+                   const ChangeTime& when, std::int64_t notBeforeUtc,
+                   std::size_t maxEntries) override;
+    Changed changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
+                        const EntryPatch& patch, const ChangeTime& when,
+                        std::int64_t notBeforeUtc) override;
     std::int64_t removeExpired(std::int64_t beforeUtc) override;
+    void inOneCommit(const std::function<void()>& writes) override;
 
     std::optional<std::string> keyCheck() override;
     void setKeyCheck(const std::string& check) override;
@@ -53,6 +57,15 @@ class SqliteStore final : public ListStore {
   private:
     class Lease;
     std::unique_ptr<Connection> openConnection(bool create);
+    // A write alone in its own transaction, or inside the commit that inOneCommit runs on
+    // this thread.
+    template <typename Write> auto inWriteTransaction(Write write);
+    Added addEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                     const FleetEntry& entry, const ChangeTime& when, std::int64_t notBeforeUtc,
+                     std::size_t maxEntries);
+    Changed changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
+                          const ChangeKey& key, const EntryPatch& patch, const ChangeTime& when,
+                          std::int64_t notBeforeUtc);
 
     std::string path_;
     std::mutex poolMutex_;
@@ -60,6 +73,9 @@ class SqliteStore final : public ListStore {
     // One writer at a time inside this process, so that threads queue here instead of in
     // SQLite's sleeping busy handler; other processes (admin commands) meet the busy time-out.
     std::mutex writeMutex_;
+    // The commit inOneCommit runs, and its thread (the only one that may use it).
+    std::atomic<std::thread::id> batchThread_{};
+    Connection* batch_ = nullptr;
 };
 
 } // namespace reef::listserver

@@ -37,6 +37,17 @@ struct ChangeTime {
 enum class AddResult { Stored, ListFull };
 enum class ChangeResult { Replaced, NotFound, Ambiguous };
 
+// What a write did, with the id of the entry it stored or replaced (0 when none), so that
+// the log can tell which entry each member wrote.
+struct Added {
+    AddResult result = AddResult::Stored;
+    std::int64_t id = 0;
+};
+struct Changed {
+    ChangeResult result = ChangeResult::NotFound;
+    std::int64_t id = 0;
+};
+
 struct ListSnapshot {
     std::vector<FleetEntry> entries;
     // Real time of the oldest change among them, for knowing when the list next shrinks.
@@ -61,14 +72,17 @@ class ListStore {
     virtual ListSnapshot entries(AllianceId alliance, ListKind kind, std::int64_t notBeforeUtc) = 0;
     // Stores a new entry unless the list already holds maxEntries entries that count.
     // Durable when it returns.
-    virtual AddResult addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
-                               const ChangeTime& when, std::int64_t notBeforeUtc,
-                               std::size_t maxEntries) = 0;
+    virtual Added addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
+                           const ChangeTime& when, std::int64_t notBeforeUtc,
+                           std::size_t maxEntries) = 0;
     // Replaces the entry picked by pickEntryToChange among those matching the key with what
     // the patch gives (EntryPatch::replacing). Durable when it returns.
-    virtual ChangeResult changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
-                                     const EntryPatch& patch, const ChangeTime& when,
-                                     std::int64_t notBeforeUtc) = 0;
+    virtual Changed changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
+                                const EntryPatch& patch, const ChangeTime& when,
+                                std::int64_t notBeforeUtc) = 0;
+    // Runs addEntry and changeEntry calls that `writes` makes on this thread in one commit, each
+    // undone alone when it fails; durable when it returns. Throws when the commit fails.
+    virtual void inOneCommit(const std::function<void()>& writes) { writes(); }
     // Deletes entries changed before the given real time; returns how many.
     virtual std::int64_t removeExpired(std::int64_t beforeUtc) = 0;
 

@@ -47,11 +47,11 @@ cleanup() {
 trap cleanup EXIT
 
 DB=$WORK/lists.sqlite
-PASSWORD=bench-pw
+PASSWORD=bench-password
 echo "$PASSWORD" | "$BIN" alliance add Bench --db "$DB" >/dev/null 2>&1
 # Alliances for the "New" run, so that no list reaches its limit of 2000 entries.
 for i in $(seq 1 40); do
-    echo "new-pw-$i" | "$BIN" alliance add "New$i" --db "$DB" >/dev/null 2>&1
+    echo "new-password-$i" | "$BIN" alliance add "New$i" --db "$DB" >/dev/null 2>&1
 done
 
 # wrk's connections all come from one address; SERVE_ARGS lets an older build run without the
@@ -160,7 +160,7 @@ request = function()
     counter = counter + 1
     local alliance = (counter + id * 7) % 40 + 1
     local list = (counter % 2 == 0) and "Reef_Frend" or "Reef_Enemy"
-    local path = "/Reef-Update.php?Info1=new-pw-" .. alliance .. "&Info2=" .. list ..
+    local path = "/Reef-Update.php?Info1=new-password-" .. alliance .. "&Info2=" .. list ..
         "&Info3=New&Hilfe=1&Name=Bench_" .. id .. "_" .. counter ..
         "&Basis=1:2:3&Schiffe=100&Modus=2&ZielName=Ziel&ZielBasis=4:5:6&BasisZeit=3600" ..
         "&Von=Bench&ZielZeit=2400"

@@ -35,4 +35,5 @@ mkdir -p "$CORPUS"
 cp -n "$SEEDS"/* "$CORPUS"/
 
 "$BUILD_DIR/tests/listserver/fuzz/listserver_request_fuzzer" -max_total_time="$SECONDS_TO_RUN" \
-    -max_len=4096 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 "$CORPUS"
+    -dict="$ROOT/tests/listserver/fuzz/request.dict" -max_len=4096 -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 "$CORPUS"

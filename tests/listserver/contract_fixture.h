@@ -13,7 +13,7 @@
 namespace reef::listserver::testing {
 
 inline const std::string kPassword = "pw-korallen";
-inline const std::string kOtherPassword = "pw-haie";
+inline const std::string kOtherPassword = "pw-haie-haie";
 
 // Field positions of a download record.
 enum Field {

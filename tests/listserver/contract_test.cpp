@@ -346,6 +346,12 @@ TEST_F(ContractTest, EveryBadInputGetsFalseAndChangesNothing) {
         {"Basis with CR", with("Basis", "1%0D2")},
         {"Basis with LF", with("Basis", "1%0A2")},
         {"Allianz with NUL", with("Allianz", "a%00b")},
+        {"Name with TAB", with("Name", "a%09b")},
+        {"Name with ESC", with("Name", "%1B[31mred")},
+        {"Von ending in DEL", with("Von", "Anna%7F")},
+        {"Punkte signed", with("Punkte", "-5")},
+        {"Schiffe with a plus", with("Schiffe", "+5")},
+        {"ZielPunkte signed", with("ZielPunkte", "-0")},
         {"ZielName of 101 bytes", with("ZielName", std::string(101, 'z'))},
         {"Von of 101 bytes after decoding", with("Von", "%41" + std::string(100, 'v'))},
     };
@@ -613,6 +619,8 @@ TEST_F(ContractTest, LogHasOneLinePerRequestAndNeverThePassword) {
     EXPECT_EQ(requestLines, 3u);
     EXPECT_NE(log.find("ready"), std::string::npos);
     EXPECT_NE(log.find("Error1"), std::string::npos);
+    EXPECT_NE(log.find("Reef_Frend New: stored as entry 1"), std::string::npos)
+        << "every write names its entry, so that vandalism can be traced";
 }
 
 TEST_F(ContractTest, SigtermAndSigintStopCleanly) {
@@ -657,20 +665,34 @@ TEST(ListServerStart, ADatabaseThatCannotBeOpenedIsRefusedClearly) {
     EXPECT_NE(garbage.output.find("cannot open database"), std::string::npos) << garbage.output;
 }
 
-TEST(ListServerStart, DemoAllianceGetsAFreshPasswordThatWorks) {
+TEST(ListServerStart, DemoPasswordGoesToAPrivateFileNotTheLogAndStaysAtTheNextStart) {
     TempDir dir;
     std::string db = dir.file("demo.sqlite");
     std::string password;
     for (int start = 0; start < 2; ++start) {
         ServerProcess server(db, dir.file("server.log"), {"--demo"});
         ASSERT_TRUE(server.started()) << server.log();
-        std::string log = server.log();
-        const std::string intro = "list password: ";
-        std::size_t at = log.rfind(intro);
-        ASSERT_NE(at, std::string::npos) << log;
-        std::string fresh = log.substr(at + intro.size(), log.find('\n', at) - at - intro.size());
-        EXPECT_NE(fresh, password) << "a new password at every start";
-        password = fresh;
+        const std::string file = db + ".demo-password";
+        struct stat info {};
+        ASSERT_EQ(::stat(file.c_str(), &info), 0) << server.log();
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        std::string written;
+        {
+            FILE* in = std::fopen(file.c_str(), "r");
+            ASSERT_NE(in, nullptr);
+            char line[64] = {};
+            ASSERT_NE(std::fgets(line, sizeof line, in), nullptr);
+            std::fclose(in);
+            written = line;
+            written.pop_back(); // the line end
+        }
+        EXPECT_GE(written.size(), 10u);
+        EXPECT_EQ(server.log().find(written), std::string::npos) << "never in the log";
+        EXPECT_NE(server.log().find(file), std::string::npos) << "the log says where it is";
+        if (start == 1) {
+            EXPECT_EQ(written, password) << "an existing demo alliance keeps its password";
+        }
+        password = written;
         EXPECT_EQ(get(server.port(),
                       "/Reef-Update.php?Info1=" + password + "&Info2=Reef_Enemy&Info3=Update")
                       .body,
@@ -713,22 +735,25 @@ TEST(ListServerAdmin, EveryPrintableAsciiCharacterMayBeInAPassword) {
 TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
     TempDir dir;
     std::string db = dir.file("lists.sqlite");
-    ASSERT_EQ(runListServer({"alliance", "add", "Korallen", "--db", db}, "first-pw\n").exitCode, 0);
+    ASSERT_EQ(
+        runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n").exitCode, 0);
     struct stat key {};
     ASSERT_EQ(::stat((db + ".key").c_str(), &key), 0);
     EXPECT_EQ(key.st_mode & 0777, 0600u) << "the key file is readable only by its owner";
 
-    auto sameName = runListServer({"alliance", "add", "Korallen", "--db", db}, "other-pw\n");
+    auto sameName = runListServer({"alliance", "add", "Korallen", "--db", db}, "other-password\n");
     EXPECT_NE(sameName.exitCode, 0);
-    auto samePassword = runListServer({"alliance", "add", "Haie", "--db", db}, "first-pw\n");
+    auto samePassword = runListServer({"alliance", "add", "Haie", "--db", db}, "first-password\n");
     EXPECT_NE(samePassword.exitCode, 0);
     EXPECT_NE(samePassword.output.find("password"), std::string::npos);
-    for (const char* bad : {"tab\there-pw", "umlaut-\xC3\xA4-pw", "delete\x7F-pw"}) {
+    for (const char* bad :
+         {"tab\there-password", "umlaut-\xC3\xA4-password", "delete\x7F-password", "nine-char"}) {
         auto badPassword =
             runListServer({"alliance", "add", "Haie", "--db", db}, std::string(bad) + "\n");
         EXPECT_NE(badPassword.exitCode, 0) << bad;
     }
-    ASSERT_EQ(runListServer({"alliance", "add", "Haie", "--db", db}, "haie-pw\r\n").exitCode, 0)
+    ASSERT_EQ(runListServer({"alliance", "add", "Haie", "--db", db}, "haie-password\r\n").exitCode,
+              0)
         << "a CR before the line end is not part of the password";
 
     auto list = runListServer({"alliance", "list", "--db", db}, "");
@@ -745,13 +770,18 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
         while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
             content.append(buffer, n);
         std::fclose(file);
-        EXPECT_EQ(content.find("first-pw"), std::string::npos);
+        EXPECT_EQ(content.find("first-password"), std::string::npos);
     }
 
-    ASSERT_EQ(
-        runListServer({"alliance", "password", "Korallen", "--db", db}, "second-pw\n").exitCode, 0);
-    EXPECT_NE(runListServer({"alliance", "password", "Nobody", "--db", db}, "x-pw\n").exitCode, 0);
-    auto taken = runListServer({"alliance", "password", "Korallen", "--db", db}, "haie-pw\n");
+    ASSERT_EQ(runListServer({"alliance", "password", "Korallen", "--db", db}, "second-password\n")
+                  .exitCode,
+              0);
+    EXPECT_NE(
+        runListServer({"alliance", "password", "Nobody", "--db", db}, "x-password\n").exitCode, 0);
+    EXPECT_NE(
+        runListServer({"alliance", "password", "Korallen", "--db", db}, "123456789\n").exitCode, 0)
+        << "nine characters are too few";
+    auto taken = runListServer({"alliance", "password", "Korallen", "--db", db}, "haie-password\n");
     EXPECT_NE(taken.exitCode, 0) << "the password of another alliance";
     EXPECT_NE(taken.output.find("another alliance"), std::string::npos) << taken.output;
     {
@@ -762,11 +792,11 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
                        "/Reef-Update.php?Info1=" + password + "&Info2=Reef_Frend&Info3=Update")
                 .body;
         };
-        EXPECT_EQ(update("first-pw"), "Error1");
-        EXPECT_EQ(update("second-pw"), "|>Update<|<>end|<>");
-        EXPECT_EQ(update("haie-pw"), "|>Update<|<>end|<>");
+        EXPECT_EQ(update("first-password"), "Error1");
+        EXPECT_EQ(update("second-password"), "|>Update<|<>end|<>");
+        EXPECT_EQ(update("haie-password"), "|>Update<|<>end|<>");
         ASSERT_EQ(runListServer({"alliance", "remove", "Haie", "--db", db}, "").exitCode, 0);
-        EXPECT_EQ(update("haie-pw"), "Error1") << "a removed alliance is gone at once";
+        EXPECT_EQ(update("haie-password"), "Error1") << "a removed alliance is gone at once";
     }
     EXPECT_NE(runListServer({"alliance", "remove", "Haie", "--db", db}, "").exitCode, 0);
     EXPECT_EQ(runListServer({"alliance", "list", "--db", db}, "").output, "Korallen\n");
@@ -783,6 +813,86 @@ TEST(ListServerAdmin, AlliancesArePasswordProtectedAndManaged) {
     auto noKey = runListServer({"serve", "--listen", "127.0.0.1:0", "--db", db}, "");
     EXPECT_EQ(noKey.exitCode, 1);
     EXPECT_NE(noKey.output.find("key file"), std::string::npos) << noKey.output;
+}
+
+} // namespace
+
+namespace {
+
+unsigned modeOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return 07777;
+    return info.st_mode & 0777;
+}
+
+TEST(ListServerFiles, DatabaseJournalAndKeyAreForTheServersUserAlone) {
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    const mode_t previous = ::umask(022); // what a shell usually hands on
+    ASSERT_EQ(
+        runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n").exitCode, 0);
+    {
+        ServerProcess server(db, dir.file("server.log"),
+                             {"--writes-per-minute", "100", "--alliance-writes-per-minute", "100"});
+        ASSERT_TRUE(server.started()) << server.log();
+        ASSERT_EQ(get(server.port(), "/Reef-Update.php?Info1=first-password&Info2=Reef_Frend"
+                                     "&Info3=New&Name=A&Basis=1&ZielName=B&ZielBasis=2&BasisZeit=0")
+                      .body,
+                  "ready");
+        for (const std::string& file : {db, db + "-wal", db + "-shm", db + ".key"})
+            EXPECT_EQ(modeOf(file) & 077, 0u) << file << " mode " << std::oct << modeOf(file);
+    }
+    ::umask(previous);
+}
+
+TEST(ListServerFiles, TheKeyMustBeARegularFileOfTheServersUserNotALink) {
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    std::string key = db + ".key";
+    ASSERT_EQ(
+        runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n").exitCode, 0);
+    auto serve = [&] {
+        return runListServer({"serve", "--listen", "127.0.0.1:0", "--db", db}, "");
+    };
+
+    ASSERT_EQ(::rename(key.c_str(), (key + ".real").c_str()), 0);
+    ASSERT_EQ(::symlink((key + ".real").c_str(), key.c_str()), 0);
+    auto linked = serve();
+    EXPECT_EQ(linked.exitCode, 1);
+    EXPECT_NE(linked.output.find("symbolic link"), std::string::npos) << linked.output;
+    ASSERT_EQ(::unlink(key.c_str()), 0);
+    ASSERT_EQ(::rename((key + ".real").c_str(), key.c_str()), 0);
+
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(key.c_str(), 12345, 12345), 0);
+        auto foreign = serve();
+        EXPECT_EQ(foreign.exitCode, 1);
+        EXPECT_NE(foreign.output.find("another user"), std::string::npos) << foreign.output;
+        ASSERT_EQ(::chown(key.c_str(), 0, 0), 0);
+    }
+
+    ASSERT_EQ(::unlink(key.c_str()), 0);
+    ASSERT_EQ(::mkdir(key.c_str(), 0700), 0);
+    auto directory = serve();
+    EXPECT_EQ(directory.exitCode, 1);
+    EXPECT_NE(directory.output.find("not a regular file"), std::string::npos) << directory.output;
+}
+
+TEST(ListServerFiles, AKeyIsCreatedOnlyTogetherWithANewDatabase) {
+    TempDir dir;
+    std::string db = dir.file("lists.sqlite");
+    // A key file left from another database is not taken by a new one.
+    {
+        FILE* file = std::fopen((db + ".key").c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite("0123456789abcdef0123456789abcdef", 1, 32, file);
+        std::fclose(file);
+        ::chmod((db + ".key").c_str(), 0600);
+    }
+    auto adopted = runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n");
+    EXPECT_NE(adopted.exitCode, 0);
+    EXPECT_NE(adopted.output.find("already there"), std::string::npos) << adopted.output;
 }
 
 } // namespace

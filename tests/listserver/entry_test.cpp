@@ -108,6 +108,9 @@ TEST(ReadEntryPatch, RangesOfCodesAndTimes) {
     accepted(with("Punkte", "9223372036854775807"));
     EXPECT_NE(refused(with("Punkte", "9223372036854775808")), "");
     EXPECT_NE(refused(with("Punkte", "1k")), "");
+    EXPECT_NE(refused(with("Punkte", "-5")), "") << "the desktop program sends no sign";
+    EXPECT_NE(refused(with("Schiffe", "+5")), "");
+    EXPECT_NE(refused(with("BasisZeit", "-0")), "");
 }
 
 TEST(ReadEntryPatch, ValuesThatWouldBreakTheListAreRefused) {
@@ -119,7 +122,8 @@ TEST(ReadEntryPatch, ValuesThatWouldBreakTheListAreRefused) {
     accepted(withName(std::string(100, 'n')));
     EXPECT_NE(refused(withName(std::string(101, 'n'))), "");
     for (std::string bad :
-         std::vector<std::string>{"a|>", "<|a", "a\rb", "a\nb", std::string("a\0b", 3), "<>end|<>"})
+         std::vector<std::string>{"a|>", "<|a", "a\rb", "a\nb", std::string("a\0b", 3), "<>end|<>",
+                                  "a\tb", "\x1b[2J", "Anna\x7f"})
         EXPECT_NE(refused(withName(bad)), "") << bad;
     accepted(withName("a|b<c>d"));
     QueryValues unknownKey = enemyKeys();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using reef::listserver::GuardTicket;
 using reef::listserver::PasswordGuard;
@@ -89,7 +90,7 @@ TEST(PasswordGuard, AnIPv6NetworkIsOneClient) {
     for (int i = 0; i < 10; ++i)
         fail(guard, "2001:db8:1:2::" + std::to_string(i + 1), 1, 0);
     EXPECT_FALSE(checkedNow(guard, "2001:db8:1:2::ffff", 0)) << "a fresh address of the same /64";
-    EXPECT_TRUE(checkedNow(guard, "2001:db8:1:3::1", 0)) << "the next /64 is another client";
+    EXPECT_TRUE(checkedNow(guard, "2001:db8:2:3::1", 0)) << "a /64 of another /48";
 }
 
 TEST(PasswordGuard, AFloodOfNewClientsNeitherGrowsWithoutBoundNorFreesTheHeldBack) {
@@ -102,4 +103,33 @@ TEST(PasswordGuard, AFloodOfNewClientsNeitherGrowsWithoutBoundNorFreesTheHeldBac
              1, 1);
     EXPECT_LE(guard.rememberedClients(), PasswordGuard::kMaxClients);
     EXPECT_FALSE(checkedNow(guard, "198.51.100.1", 1)) << "the emptiest buckets are kept";
+}
+
+TEST(PasswordGuard, TheNetworksOfOneIPv6SiteShareABucketToo) {
+    EXPECT_EQ(PasswordGuard::keysOf("2001:db8:1:2::1"),
+              (std::vector<std::string>{"2001:db8:1:2::/64", "2001:db8:1::/48"}));
+    EXPECT_EQ(PasswordGuard::keysOf("192.0.2.7"), (std::vector<std::string>{"192.0.2.7"}));
+    PasswordGuard guard;
+    for (int i = 0; i < 10; ++i)
+        fail(guard, "2001:db8:1:" + std::to_string(100 + i) + "::1", 1, 0);
+    EXPECT_FALSE(checkedNow(guard, "2001:db8:1:ffff::1", 0)) << "another /64 of the same /48";
+    EXPECT_TRUE(checkedNow(guard, "2001:db8:2::1", 0)) << "another /48";
+}
+
+TEST(PasswordGuard, PastTheServersBudgetAWrongPasswordIsAnsweredLateAndARightOneAtOnce) {
+    PasswordGuard guard;
+    const int budget = static_cast<int>(PasswordGuard::kServerFailuresPerMinute);
+    for (int i = 0; i < budget; ++i) {
+        GuardTicket ticket;
+        const std::string address =
+            "10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+        ASSERT_EQ(guard.admit(address, 50, ticket).verdict, PasswordGuard::Verdict::Check);
+        ASSERT_EQ(guard.settle(address, 50, ticket, false), 50) << i;
+    }
+    GuardTicket wrong;
+    ASSERT_EQ(guard.admit("10.2.0.1", 50, wrong).verdict, PasswordGuard::Verdict::Check);
+    EXPECT_EQ(guard.settle("10.2.0.1", 50, wrong, false), 50 + PasswordGuard::kSlowWrongSeconds);
+    GuardTicket right;
+    ASSERT_EQ(guard.admit("10.2.0.2", 50, right).verdict, PasswordGuard::Verdict::Check);
+    EXPECT_EQ(guard.settle("10.2.0.2", 50, right, true), 50);
 }

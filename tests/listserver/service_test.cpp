@@ -48,17 +48,18 @@ class FaultyStore : public ListStore {
         raise();
         return real_.entries(a, k, t);
     }
-    AddResult addEntry(AllianceId a, ListKind k, const FleetEntry& e, const ChangeTime& w,
-                       std::int64_t t, std::size_t m) override {
+    Added addEntry(AllianceId a, ListKind k, const FleetEntry& e, const ChangeTime& w,
+                   std::int64_t t, std::size_t m) override {
         raise();
         return real_.addEntry(a, k, e, w, t, m);
     }
-    ChangeResult changeEntry(AllianceId a, ListKind k, const ChangeKey& key, const EntryPatch& p,
-                             const ChangeTime& w, std::int64_t t) override {
+    Changed changeEntry(AllianceId a, ListKind k, const ChangeKey& key, const EntryPatch& p,
+                        const ChangeTime& w, std::int64_t t) override {
         raise();
         return real_.changeEntry(a, k, key, p, w, t);
     }
     std::int64_t removeExpired(std::int64_t t) override { return real_.removeExpired(t); }
+    void inOneCommit(const std::function<void()>& writes) override { real_.inOneCommit(writes); }
     std::optional<std::string> keyCheck() override { return real_.keyCheck(); }
     void setKeyCheck(const std::string& c) override { real_.setKeyCheck(c); }
 
@@ -106,7 +107,8 @@ class ServiceTest : public ::testing::Test {
     // A write is run at once, as the writer thread would.
     static std::string bodyOf(const Outcome& outcome) {
         if (const Hold* hold = std::get_if<Hold>(&outcome))
-            return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10";
+            return "held until " + std::to_string(static_cast<int>(hold->until * 10)) + "/10" +
+                   (hold->then ? ", then " + hold->then->text() : std::string());
         if (const Write* write = std::get_if<Write>(&outcome))
             return write->run().text();
         return std::get<Answer>(outcome).text();
@@ -311,8 +313,9 @@ TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChang
         ASSERT_TRUE(store.addAlliance("A", "hash-a"));
         FleetEntry entry;
         entry.Name = "N";
-        ASSERT_EQ(store.addEntry(1, ListKind::Allied, entry, ChangeTime{0, 1'700'000'000}, 0, 10),
-                  AddResult::Stored);
+        ASSERT_EQ(
+            store.addEntry(1, ListKind::Allied, entry, ChangeTime{0, 1'700'000'000}, 0, 10).result,
+            AddResult::Stored);
     }
     {
         // What the first schema kept: the local wall clock in seconds since 1970.
@@ -446,3 +449,104 @@ TEST_F(WriteBudgetTest, AWriteIsStoredOnlyWhenItRuns) {
 }
 
 } // namespace
+
+namespace {
+
+using WriteTogetherTest = ServiceTest;
+
+std::function<Answer()> writeOf(ListService& service, const std::string& keys) {
+    GuardTicket ticket;
+    Outcome outcome = service.handle("/Reef-Update.php?Info1=pw&Info2=Reef_Frend&Info3=New" + keys,
+                                     "192.0.2.1", ticket);
+    if (!std::holds_alternative<Write>(outcome))
+        throw std::logic_error("not a write");
+    return std::get<Write>(outcome).run;
+}
+
+TEST_F(WriteTogetherTest, WritesShareOneCommitAndEachGetsItsOwnAnswer) {
+    options_.maxEntriesPerList = 2;
+    service_ = std::make_unique<ListService>(faulty_, key_,
+                                             ServiceClock{[this] { return utc_; },
+                                                          [this] { return utc_ + 3600; },
+                                                          [this] { return monotonic_; }},
+                                             options_);
+    std::vector<std::function<Answer()>> writes = {writeOf(*service_, entry("A")),
+                                                   writeOf(*service_, entry("B")),
+                                                   writeOf(*service_, entry("C"))};
+    std::vector<Answer> answers = service_->writeTogether(writes);
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_EQ(answers[0].text(), "ready");
+    EXPECT_EQ(answers[1].text(), "ready");
+    EXPECT_EQ(answers[2].text(), "false") << "the list is full with the two before it";
+    std::string list = request("Update");
+    EXPECT_NE(list.find("<|A|>"), std::string::npos);
+    EXPECT_NE(list.find("<|B|>"), std::string::npos);
+    EXPECT_EQ(list.find("<|C|>"), std::string::npos);
+}
+
+TEST_F(WriteTogetherTest, AFailingWriteIsUndoneAloneAndTheOthersAreStored) {
+    std::function<Answer()> failing = writeOf(*service_, entry("Broken"));
+    std::vector<std::function<Answer()>> writes = {writeOf(*service_, entry("A")),
+                                                   [&] {
+                                                       faulty_.fault =
+                                                           FaultyStore::Fault::Unavailable;
+                                                       Answer answer = failing();
+                                                       faulty_.fault = FaultyStore::Fault::None;
+                                                       return answer;
+                                                   },
+                                                   writeOf(*service_, entry("C"))};
+    std::vector<Answer> answers = service_->writeTogether(writes);
+    ASSERT_EQ(answers.size(), 3u);
+    EXPECT_EQ(answers[0].text(), "ready");
+    EXPECT_EQ(answers[1].text(), "Error2");
+    EXPECT_EQ(answers[2].text(), "ready");
+    std::string list = request("Update");
+    EXPECT_NE(list.find("<|A|>"), std::string::npos);
+    EXPECT_EQ(list.find("Broken"), std::string::npos);
+    EXPECT_NE(list.find("<|C|>"), std::string::npos);
+}
+
+TEST_F(WriteTogetherTest, ADownloadDuringTheCommitKeepsNothingFromBeforeIt) {
+    EXPECT_EQ(request("Update"), "|>Update<|<>end|<>"); // kept in memory now
+    std::string seenInside;
+    std::vector<std::function<Answer()>> writes = {writeOf(*service_, entry("A")), [&] {
+                                                       seenInside = request("Update");
+                                                       return answerOf(200, "ready", "");
+                                                   }};
+    service_->writeTogether(writes);
+    EXPECT_EQ(seenInside, "|>Update<|<>end|<>") << "not committed yet";
+    EXPECT_NE(request("Update").find("<|A|>"), std::string::npos)
+        << "what was read during the commit was not kept";
+}
+
+TEST(SqliteStoreCommit, AFailureOfTheWholeCommitStoresNothing) {
+    Folder folder;
+    SqliteStore store((folder.path / "lists.sqlite").string(), SqliteStore::Create::IfMissing);
+    ASSERT_TRUE(store.addAlliance("A", "hash-a"));
+    FleetEntry entry;
+    entry.Name = "N";
+    EXPECT_THROW(store.inOneCommit([&] {
+        store.addEntry(1, ListKind::Allied, entry, ChangeTime{0, 1'700'000'000}, 0, 10);
+        throw std::runtime_error("the disk is gone");
+    }),
+                 std::runtime_error);
+    EXPECT_TRUE(store.entries(1, ListKind::Allied, 0).entries.empty());
+}
+
+} // namespace
+
+TEST_F(ServiceTest, PastTheServersBudgetOfWrongPasswordsEachWrongOneIsAnsweredLate) {
+    const int budget = static_cast<int>(PasswordGuard::kServerFailuresPerMinute);
+    for (int i = 0; i < budget; ++i)
+        ASSERT_EQ(request("Update", "", "Reef_Frend", "guess",
+                          "198.51." + std::to_string(i / 200) + "." + std::to_string(i % 200)),
+                  "Error1");
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "guess", "203.0.113.1"),
+              "held until 1080/10, then Error1")
+        << "answered 8 s after it came";
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "pw", "203.0.113.2"), "|>Update<|<>end|<>")
+        << "a right password is answered at once";
+    monotonic_ += 60;
+    EXPECT_EQ(request("Update", "", "Reef_Frend", "guess", "203.0.113.3"), "Error1")
+        << "a minute later the budget is back";
+}

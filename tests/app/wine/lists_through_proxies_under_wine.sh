@@ -64,6 +64,7 @@ dante_config+='client pass {
 socks pass {
   from: 0.0.0.0/0 to: 0.0.0.0/0
   command: connect
+  log: connect
 }
 '
 
@@ -84,8 +85,10 @@ through() { # name host type user password
     wine "$probe" download "$windir" allied || status=1
     wine "$probe" rows "$windir" allied || status=1
     wine "$probe" quit "$windir" || status=1
-    if grep -q "$list_port" "$work/$name.log"; then
-        echo "ok: the $name log shows the connection to port $list_port"
+    local line
+    line=$(grep -m1 -E "[^0-9]$list_port([^0-9]|\$)" "$work/$name.log")
+    if [ -n "$line" ]; then
+        echo "ok: the $name log shows the connection to port $list_port: $line"
     else
         echo "FAIL: the $name log does not show the connection to port $list_port:"
         tail -n 20 "$work/$name.log"

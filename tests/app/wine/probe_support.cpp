@@ -120,9 +120,11 @@ DWORD startProgram(const std::string& exe, const std::string& arguments, const s
         return 0;
     }
     std::ofstream(dir + "\\pid") << pi.dwProcessId;
+    const bool shown = waitForWindow(pi.dwProcessId, "Reef - Tools") != nullptr;
+    // Input sent before the program waits for its first event can get lost.
+    WaitForInputIdle(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    const bool shown = waitForWindow(pi.dwProcessId, "Reef - Tools") != nullptr;
     check(shown, "main window appears");
     return shown ? pi.dwProcessId : 0;
 }

@@ -12,6 +12,8 @@
 //   fleet_lists_probe change DIR                  change the ships of the allied row
 //   fleet_lists_probe download DIR KIND           "Liste Aktualisieren"
 //   fleet_lists_probe rows DIR KIND               the one row shows DIR\expected-KIND
+//   fleet_lists_probe scroll DIR KIND             the list view to its right end (for a
+//                                                 screenshot of the countdown columns)
 //   fleet_lists_probe quit DIR                    "Programm beenden", exit code 0
 //
 // KIND is allied or enemy.
@@ -19,6 +21,8 @@
 #include "list_window_driver.h"
 #include "probe_support.h"
 #include "remote_controls.h"
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <fstream>
@@ -316,8 +320,9 @@ int rows(const std::string& dir, ListKind kind) {
 }
 
 int usage() {
-    std::printf("usage: fleet_lists_probe cache DIR KIND PASSWORD | start EXE DIR [ARGUMENT] |\n"
-                "       open DIR KIND [PASSWORD] | add|download|rows DIR KIND | change|quit DIR\n");
+    std::printf(
+        "usage: fleet_lists_probe cache DIR KIND PASSWORD | start EXE DIR [ARGUMENT] |\n"
+        "       open DIR KIND [PASSWORD] | add|download|rows|scroll DIR KIND | change|quit DIR\n");
     return 2;
 }
 
@@ -362,6 +367,16 @@ int main(int argc, char** argv) {
     }
     if (command == "rows" && args.size() == 3) {
         return rows(dir, kind);
+    }
+    if (command == "scroll" && args.size() == 3) {
+        const ListWindow list = findListWindow(readPid(dir), kind);
+        DWORD_PTR scrolled = 0;
+        check(list.listView &&
+                  SendMessageTimeoutW(list.listView, LVM_SCROLL, 2000, 0, SMTO_BLOCK, 5000,
+                                      &scrolled) &&
+                  scrolled,
+              "list view scrolled to the right");
+        return failures();
     }
     return usage();
 }

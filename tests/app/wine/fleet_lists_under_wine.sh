@@ -54,6 +54,9 @@ step rows allied
 if [ -n "$shots" ]; then
     mkdir -p "$shots"
     import -window root "$shots/fleet-lists.png" && echo "screenshot: $shots/fleet-lists.png"
+    step scroll allied
+    step scroll enemy
+    import -window root "$shots/fleet-lists-right.png" && echo "screenshot: $shots/fleet-lists-right.png"
 fi
 step quit
 

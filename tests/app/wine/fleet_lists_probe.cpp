@@ -37,26 +37,50 @@ using namespace reef::probe;
 // Column of the list view -> the text the row must show there.
 using ExpectedCells = std::map<int, std::string>;
 
-// What the dialogs are filled with. Blanks reach the server as "_" and come back so; the
-// umlauts and the "&" must survive the trip in both directions.
+// What the dialogs are filled with, and the points as the row shows them. Blanks reach the
+// server as "_" and come back so; the umlauts and the "&" must survive the trip both ways.
 struct TypedEntry {
     const char* name;
     const char* allianz;
     const char* basis;
     const char* punkte;
+    const char* punkteShown;
     const char* schiffe;
     int modus; // index in the mission list
     const char* zielName;
     const char* zielAllianz;
     const char* zielBasis;
     const char* zielPunkte;
+    const char* zielPunkteShown;
     int hilfe; // index in the help list
 };
 
-constexpr TypedEntry kAlliedEntry{"Jörg Müller", "Korallen", "1:2:3", "1234567", "500", 1,
-                                  "Bär & Co",    "",         "4:5:6", "",        2};
-constexpr TypedEntry kEnemyEntry{"Räuber",      "Feinde",   "7:8:9", "",    "1200", 2,
-                                 "Jörg Müller", "Korallen", "1:2:3", "999", 3};
+constexpr TypedEntry kAlliedEntry{.name = "Jörg Müller",
+                                  .allianz = "Korallen",
+                                  .basis = "1:2:3",
+                                  .punkte = "1234567",
+                                  .punkteShown = "1.234.567",
+                                  .schiffe = "500",
+                                  .modus = 1,
+                                  .zielName = "Bär & Co",
+                                  .zielAllianz = "",
+                                  .zielBasis = "4:5:6",
+                                  .zielPunkte = "",
+                                  .zielPunkteShown = "n/a",
+                                  .hilfe = 2};
+constexpr TypedEntry kEnemyEntry{.name = "Räuber",
+                                 .allianz = "Feinde",
+                                 .basis = "7:8:9",
+                                 .punkte = "",
+                                 .punkteShown = "n/a",
+                                 .schiffe = "1200",
+                                 .modus = 2,
+                                 .zielName = "Jörg Müller",
+                                 .zielAllianz = "Korallen",
+                                 .zielBasis = "1:2:3",
+                                 .zielPunkte = "999",
+                                 .zielPunkteShown = "999",
+                                 .hilfe = 3};
 
 const char* const kMissions[] = {"n/a", "Verteidigen", "Angreifen"};
 const char* const kAlliedHelp[] = {"OK", "Hilfe", "Deff", "Ziel", "Abbruch"};
@@ -227,13 +251,13 @@ int add(const std::string& dir, ListKind kind) {
                         {1, blanksAsUnderscores(e.name)},
                         {2, orNa(e.allianz)},
                         {3, e.basis},
-                        {4, *e.punkte ? "1.234.567" : "n/a"},
+                        {4, e.punkteShown},
                         {5, e.schiffe},
                         {6, kMissions[e.modus]},
                         {7, blanksAsUnderscores(e.zielName)},
                         {8, orNa(e.zielAllianz)},
                         {9, e.zielBasis},
-                        {10, *e.zielPunkte ? e.zielPunkte : "n/a"},
+                        {10, e.zielPunkteShown},
                         {12, amZiel.shown},
                         {14, rueckkehr.shown}};
     if (kind == ListKind::Enemy) {
@@ -254,6 +278,12 @@ int change(const std::string& dir) {
     clickAt(row.left + 30, (row.top + row.bottom) / 2);
     check(listViewSelectedRow(list.listView) == 0, "a click selects the row");
     check(IsWindowEnabled(list.changeButton), "\"Eintrag Aktualisieren\" is enabled");
+    const std::string description = windowText(childAt(list.window, 0, 156));
+    // The sentence of "Deff", the help status the entry was added with.
+    check(description == blanksAsUnderscores(kAlliedEntry.name) +
+                             " hat genug Schiffe für das Ziel und sucht Deffer bei Rückkehr. "
+                             "Kontaktieren!",
+          "the description line explains the row's help status: " + description);
     clickControl(list.changeButton);
     HWND dialog = waitForWindow(pid, dialogTitle(ListKind::Allied, true));
     if (!dialog) {
@@ -309,7 +339,9 @@ int rows(const std::string& dir, ListKind kind) {
     if (shown.empty()) {
         return failures();
     }
-    for (const auto& [column, text] : loadExpected(dir, kind)) {
+    const ExpectedCells expected = loadExpected(dir, kind);
+    check(!expected.empty(), "the cells the row must show are known");
+    for (const auto& [column, text] : expected) {
         const std::string& cell = shown[0][static_cast<std::size_t>(column)];
         check(cell == text, "column " + std::to_string(column) + " \"" + cell + "\"" +
                                 (cell == text ? "" : ", expected \"" + text + "\""));

@@ -188,21 +188,31 @@ void moveMouseTo(int x, int y) {
     Sleep(100);
 }
 
-void clickAt(int x, int y) {
-    moveMouseTo(x, y);
+void pressMouseButton() {
     INPUT inputs[2] = {};
     inputs[0].type = INPUT_MOUSE;
     inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     inputs[1].type = INPUT_MOUSE;
     inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, inputs, sizeof(INPUT));
+}
+
+void pointAt(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    moveMouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+void clickAt(int x, int y) {
+    moveMouseTo(x, y);
+    pressMouseButton();
     Sleep(300);
 }
 
 void clickControl(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    clickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    pointAt(control);
+    pressMouseButton();
+    Sleep(300);
 }
 
 void pressKey(WORD vk, bool shift) {
@@ -274,8 +284,12 @@ bool quitProgram(DWORD pid, int timeoutMs) {
     AsideSearch aside{pid, main};
     EnumWindows(moveAside, reinterpret_cast<LPARAM>(&aside));
     Sleep(500);
-    clickControl(childWithText(main, "Programm beenden"));
+    pointAt(childWithText(main, "Programm beenden"));
+    const DWORD clicked = GetTickCount();
+    pressMouseButton();
     const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(timeoutMs));
+    note("the program ended " + std::to_string(GetTickCount() - clicked) +
+         " ms after the click on \"Programm beenden\"");
     DWORD code = STILL_ACTIVE;
     GetExitCodeProcess(process, &code);
     CloseHandle(process);

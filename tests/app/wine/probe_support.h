@@ -53,6 +53,10 @@ HWND childWithText(HWND parent, const std::string& text);
 HWND childAt(HWND parent, int x, int y);
 
 void moveMouseTo(int x, int y);
+// A left click where the pointer is, returning at once.
+void pressMouseButton();
+// Moves the pointer to the middle of the window (without clicking).
+void pointAt(HWND window);
 void clickAt(int x, int y);
 void clickControl(HWND control);
 void pressKey(WORD vk, bool shift = false);
@@ -77,7 +81,8 @@ template <typename Condition> bool waitFor(Condition condition, int timeoutMs) {
 }
 
 // Ends the process with "Programm beenden" in its main window (other windows of the
-// program moved aside first, as a user drags them) and checks exit code 0.
+// program moved aside first, as a user drags them), checks exit code 0 and prints how long
+// the program took to end after the click.
 bool quitProgram(DWORD pid, int timeoutMs = 15000);
 
 } // namespace reef::probe

@@ -110,16 +110,9 @@ Figures roundTrips(HWND window) {
 
 // From the button press (the mouse already on the button) until the window it opens shows.
 double clickUntilShown(HWND button, DWORD pid, const std::string& title) {
-    RECT r{};
-    GetWindowRect(button, &r);
-    moveMouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    pointAt(button);
     const Clock::time_point start = Clock::now();
-    SendInput(2, inputs, sizeof(INPUT));
+    pressMouseButton();
     for (;;) {
         if (findWindow(pid, title)) {
             return msSince(start);
@@ -190,10 +183,8 @@ int run(const std::string& exe, const std::string& dir) {
     check(statusField(allied, 2) == "Status: warte auf Antwort",
           "the download still waits after " + ms(measuredFor) + " of measuring");
 
-    const Clock::time_point quitting = Clock::now();
+    note("\"Programm beenden\" while the download waits:");
     quitProgram(pid);
-    std::printf("\"Programm beenden\" while the download waits: ended after %s\n",
-                ms(msSince(quitting)).c_str());
     return failures();
 }
 

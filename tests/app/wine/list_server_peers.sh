@@ -40,11 +40,12 @@ free_port() {
 }
 
 # Starts the command in a process group of its own (so that stop_peers reaches whatever it
-# forks), output into the log file. Sets peer_pid.
+# forks), output into the log file. Sets peer_pid. A test killed at its time limit runs no
+# clean-up; its peers then end by themselves after ten minutes.
 start_peer() { # log command...
     local log=$1
     shift
-    setsid "$@" >"$log" 2>&1 </dev/null &
+    setsid timeout 600 "$@" >"$log" 2>&1 </dev/null &
     peer_pid=$!
     peer_groups+=("$peer_pid")
 }

@@ -37,10 +37,9 @@ std::vector<HWND> dialogsWithTitle(DWORD pid, const std::string& title) {
     return search.found;
 }
 
-std::string withoutLeadingTabs(std::string text) {
-    return text.erase(0, text.find_first_not_of('\t') == std::string::npos
-                             ? text.size()
-                             : text.find_first_not_of('\t'));
+std::string withoutLeadingTabs(const std::string& text) {
+    const std::size_t start = text.find_first_not_of('\t');
+    return start == std::string::npos ? std::string() : text.substr(start);
 }
 
 // The allied list at the top left, the enemy list below it and the main window at the right

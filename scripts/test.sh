@@ -111,6 +111,8 @@ if build windows; then
     # (the shell's "open" action) is tested against it.
     wine reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f >/dev/null 2>&1
     wineserver -w
+    # The end-to-end tests run the list server of the native build against the Windows build.
+    export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"
     # One Wine session at a time: the tests share the prefix and the display.
     ctest --test-dir build/windows --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/windows-tests.log

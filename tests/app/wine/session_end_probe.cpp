@@ -5,6 +5,8 @@
 //
 //   session_end_probe end DIR     the process whose id wine_probe start wrote to DIR\pid
 
+#include "probe_support.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -15,12 +17,8 @@
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-    std::printf("%s: %s\n", ok ? "ok" : "FAIL", what.c_str());
-    failures += ok ? 0 : 1;
-}
+using reef::probe::check;
+using reef::probe::failures;
 
 struct Windows {
     DWORD pid;
@@ -75,7 +73,7 @@ int endSession(const std::string& dir) {
     check(waited == WAIT_OBJECT_0, "the process ends by itself");
     check(code == 0, "exit code 0 (is " + std::to_string(code) + ")");
     std::printf("ended %.0f ms after WM_ENDSESSION was sent\n", took.count());
-    return failures;
+    return failures();
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 
 #include <windows.h>
 
+#include "probe_support.h"
+
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -18,194 +20,11 @@
 
 namespace {
 
-int failures = 0;
-
-void fail(const std::string& what) {
-    std::printf("FAIL: %s\n", what.c_str());
-    ++failures;
-}
-
-void check(bool ok, const std::string& what) {
-    if (!ok) {
-        fail(what);
-    } else {
-        std::printf("ok: %s\n", what.c_str());
-    }
-}
-
-std::wstring widen(const std::string& s) {
-    std::wstring out(s.size(), L'\0');
-    out.resize(static_cast<std::size_t>(MultiByteToWideChar(
-        1252, 0, s.data(), static_cast<int>(s.size()), out.data(), static_cast<int>(out.size()))));
-    return out;
-}
-
-std::string narrow(const std::wstring& s) {
-    std::string out(s.size() * 2, '\0');
-    out.resize(static_cast<std::size_t>(
-        WideCharToMultiByte(1252, 0, s.data(), static_cast<int>(s.size()), out.data(),
-                            static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
-
-// WM_GETTEXT rather than GetWindowText, which for another process's window returns the
-// caption kept by the system instead of an edit control's text.
-std::string windowText(HWND hwnd) {
-    wchar_t buffer[4096] = {};
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 2000,
-                        nullptr);
-    return narrow(buffer);
-}
-
-DWORD readPid(const std::string& dir) {
-    std::ifstream in(dir + "\\pid");
-    DWORD pid = 0;
-    in >> pid;
-    return pid;
-}
-
-struct FindTopLevel {
-    DWORD pid;
-    std::wstring title;
-    HWND found;
-};
-
-BOOL CALLBACK findTopLevel(HWND hwnd, LPARAM param) {
-    auto* f = reinterpret_cast<FindTopLevel*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t title[256] = {};
-    GetWindowTextW(hwnd, title, 256);
-    if (pid == f->pid && f->title == title && IsWindowVisible(hwnd)) {
-        f->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND waitForWindow(DWORD pid, const std::string& title, int timeoutMs = 20000) {
-    FindTopLevel f{pid, widen(title), nullptr};
-    for (int waited = 0; waited < timeoutMs; waited += 100) {
-        EnumWindows(findTopLevel, reinterpret_cast<LPARAM>(&f));
-        if (f.found) {
-            return f.found;
-        }
-        Sleep(100);
-    }
-    return nullptr;
-}
-
-struct Child {
-    HWND hwnd;
-    std::string className;
-    std::string text;
-    RECT rect; // in the parent's client coordinates
-};
-
-std::vector<Child> childrenOf(HWND parent) {
-    std::vector<Child> children;
-    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t cls[128] = {};
-        GetClassNameW(child, cls, 128);
-        RECT r{};
-        GetWindowRect(child, &r);
-        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
-        children.push_back({child, narrow(cls), windowText(child), r});
-    }
-    return children;
-}
-
-HWND childWithText(HWND parent, const std::string& text) {
-    for (const Child& c : childrenOf(parent)) {
-        if (c.text == text) {
-            return c.hwnd;
-        }
-    }
-    return nullptr;
-}
-
-void moveMouseTo(int x, int y) {
-    SetCursorPos(x, y);
-    Sleep(100);
-}
-
-void clickAt(int x, int y) {
-    moveMouseTo(x, y);
-    INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, inputs, sizeof(INPUT));
-    Sleep(300);
-}
-
-void clickControl(HWND control) {
-    RECT r{};
-    GetWindowRect(control, &r);
-    clickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-}
-
-void pressKey(WORD vk, bool shift = false) {
-    std::vector<INPUT> inputs;
-    auto key = [&](WORD code, bool up) {
-        INPUT in{};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = code;
-        in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        inputs.push_back(in);
-    };
-    if (shift) {
-        key(VK_SHIFT, false);
-    }
-    key(vk, false);
-    key(vk, true);
-    if (shift) {
-        key(VK_SHIFT, true);
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    Sleep(100);
-}
-
-void typeText(const std::string& text) {
-    for (wchar_t c : widen(text)) {
-        INPUT inputs[2] = {};
-        inputs[0].type = INPUT_KEYBOARD;
-        inputs[0].ki.wScan = c;
-        inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
-        inputs[1] = inputs[0];
-        inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-        SendInput(2, inputs, sizeof(INPUT));
-        Sleep(30);
-    }
-    Sleep(200);
-}
-
-// Clears a field the way a user does: click into it, go to the end, select to the start.
-void replaceFieldText(HWND edit, const std::string& text) {
-    clickControl(edit);
-    pressKey(VK_END);
-    pressKey(VK_HOME, true);
-    pressKey(VK_DELETE);
-    typeText(text);
-}
+using namespace reef::probe;
 
 int start(const std::string& exe, const std::string& dir) {
-    CreateDirectoryW(widen(dir).c_str(), nullptr);
-    std::wstring command = L"\"" + widen(exe) + L"\"";
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        widen(dir).c_str(), &si, &pi)) {
-        fail("CreateProcess " + exe);
-        return 1;
-    }
-    std::ofstream(dir + "\\pid") << pi.dwProcessId;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    check(waitForWindow(pi.dwProcessId, "Reef - Tools") != nullptr, "main window appears");
-    return failures;
+    startProgram(exe, "", dir);
+    return failures();
 }
 
 int layout(const std::string& dir) {
@@ -260,7 +79,7 @@ int layout(const std::string& dir) {
         }
     }
     check(notice, "notice line at 5, 157, 190 x 18");
-    return failures;
+    return failures();
 }
 
 struct TooltipSearch {
@@ -307,12 +126,12 @@ int tooltip(const std::string& dir) {
     }
     bool found = false;
     for (const std::string& t : search.texts) {
-        std::printf("tooltip shown: %s\n", t.c_str());
+        note("tooltip shown: " + t);
         found = found || t == "Reef-Tool 0.2.3.5";
     }
     check(found, "tray icon tooltip \"Reef-Tool 0.2.3.5\"");
     moveMouseTo(600, 900);
-    return failures;
+    return failures();
 }
 
 int eta(const std::string& dir) {
@@ -362,48 +181,12 @@ int eta(const std::string& dir) {
           "CF_TEXT holds the target in CP1252");
     check(text.find("ETA 00 | 14:20 -> Eintreffen der Flotten") != std::string::npos,
           "CF_TEXT holds the arrival line");
-    return failures;
-}
-
-struct AsideSearch {
-    DWORD pid;
-    HWND keep;
-};
-
-BOOL CALLBACK moveAside(HWND hwnd, LPARAM param) {
-    auto* a = reinterpret_cast<AsideSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == a->pid && hwnd != a->keep && IsWindowVisible(hwnd)) {
-        SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    return TRUE;
-}
-
-void moveOtherWindowsAside(DWORD pid, HWND keep) {
-    AsideSearch a{pid, keep};
-    EnumWindows(moveAside, reinterpret_cast<LPARAM>(&a));
-    Sleep(500);
+    return failures();
 }
 
 int quit(const std::string& dir) {
-    const DWORD pid = readPid(dir);
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-    HWND main = waitForWindow(pid, "Reef - Tools");
-    if (!process || !main) {
-        fail("running program");
-        return 1;
-    }
-    // Other windows of the program may lie over the main window; the user drags them aside.
-    moveOtherWindowsAside(pid, main);
-    clickControl(childWithText(main, "Programm beenden"));
-    const DWORD waited = WaitForSingleObject(process, 15000);
-    DWORD code = 259;
-    GetExitCodeProcess(process, &code);
-    check(waited == WAIT_OBJECT_0, "\"Programm beenden\" ends the process");
-    check(code == 0, "exit code 0 (is " + std::to_string(code) + ")");
-    CloseHandle(process);
-    return failures;
+    quitProgram(readPid(dir));
+    return failures();
 }
 
 } // namespace

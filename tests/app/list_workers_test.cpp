@@ -5,6 +5,7 @@
 #include "app/list_workers.h"
 #include "app_fixture.h"
 #include "fleetlists/list_cache.h"
+#include "fleetlists/list_window.h"
 #include "platform/connection/sockets_environment.h"
 #include "server/scripted_list_server.h"
 #include "wire/list_format.h"
@@ -88,6 +89,9 @@ TEST_F(ListWorkersTest, ADownloadReplacesTheRowsSortedAndGivesTheButtonsBack) {
                                         record("Frueh", "37200") + "<>end|<>")});
     useServer(server);
     openAllied();
+    user.clickListRow(allied().listView, 0);
+    handleEvents();
+    ASSERT_NE(ui.text(allied().descriptionLine), fleetlists::kDescriptionPrompt);
     clickAndHandle(allied().refreshButton);
     EXPECT_TRUE(allied().workerBusy);
     EXPECT_FALSE(ui.isEnabled(allied().newButton));
@@ -97,6 +101,7 @@ TEST_F(ListWorkersTest, ADownloadReplacesTheRowsSortedAndGivesTheButtonsBack) {
     EXPECT_EQ(allied().rows[0].Name, "Frueh");
     EXPECT_EQ(ui.listCell(allied().listView, 0, 1), "Frueh");
     EXPECT_EQ(ui.listCell(allied().listView, 1, 1), "Spaet");
+    EXPECT_EQ(ui.text(allied().descriptionLine), fleetlists::kDescriptionPrompt);
     EXPECT_EQ(status(0), "letzte Aktualisierung: 10:05:00");
     EXPECT_EQ(status(1), "\tListe aktualisieren");
     EXPECT_EQ(status(2), "\t\tStatus: Fertig!");

@@ -45,10 +45,11 @@ TEST(ServerDatCommand, AllianceAddPrintsLinesTheDesktopProgramReadsBack) {
 TEST(ServerDatCommand, AlliancePasswordPrintsTheListenAddressWhenNoPublicOneIsGiven) {
     TempDir dir;
     const std::string db = dir.file("l.sqlite");
-    ASSERT_EQ(runListServer({"alliance", "add", "Korallen", "--db", db}, "first-pw\n").exitCode, 0);
+    ASSERT_EQ(
+        runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n").exitCode, 0);
     auto changed = runListServer(
         {"alliance", "password", "Korallen", "--db", db, "--listen", "127.0.0.1:8080"},
-        "second-pw\n");
+        "second-password\n");
     ASSERT_EQ(changed.exitCode, 0) << changed.output;
     EXPECT_EQ(copiedLines(changed.output), "Host = 127.0.0.1\nPort = 8080\n") << changed.output;
 }

@@ -26,7 +26,8 @@ namespace harness = reef::listserver::testing;
 struct RealListServer : ::testing::Test {
     void SetUp() override {
         const std::string db = dir.file("lists.sqlite");
-        ASSERT_EQ(harness::runListServer({"alliance", "add", "K", "--db", db}, "pw-k\n").exitCode,
+        ASSERT_EQ(harness::runListServer({"alliance", "add", "K", "--db", db}, "Korallen & Co%#\n")
+                      .exitCode,
                   0);
         server = std::make_unique<harness::ServerProcess>(db, dir.file("server.log"));
         ASSERT_TRUE(server->started()) << server->log();
@@ -40,7 +41,7 @@ struct RealListServer : ::testing::Test {
 
     std::vector<FleetEntry> download(FleetListKind kind) {
         FakeListExchangeSink sink;
-        runListDownload({kind, "pw-k", {"127.0.0.1", server->port()}, {}}, sink,
+        runListDownload({kind, "Korallen & Co%#", {"127.0.0.1", server->port()}, {}}, sink,
                         reef::platform::systemClock());
         EXPECT_EQ(sink.lastStatus(2), "Status: Fertig!") << server->log();
         return sink.lists().empty() ? std::vector<FleetEntry>() : sink.lists()[0];
@@ -58,7 +59,7 @@ struct RealListServer : ::testing::Test {
         e.ZielBasis = "4:5:6";
         e.BasisZeit = "13:47";
         e.Von = "Bert";
-        e.password = "pw-k";
+        e.password = "Korallen & Co%#";
         return e;
     }
 

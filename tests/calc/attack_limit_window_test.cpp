@@ -11,8 +11,8 @@ namespace reef::calc {
 namespace {
 
 using platform::ControlId;
+using platform::ControlKind;
 using platform::Rect;
-using platform::headless::ControlKind;
 
 class AttackLimitWindowTest : public ::testing::Test {
   protected:

@@ -15,8 +15,8 @@ namespace reef::calc {
 namespace {
 
 using platform::ControlId;
+using platform::ControlKind;
 using platform::Rect;
-using platform::headless::ControlKind;
 using Row = std::array<std::string, 7>;
 
 class FleetDistributionWindowTest : public ::testing::Test {

@@ -16,8 +16,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::ControlId;
+using platform::ControlKind;
 using platform::Rect;
-using platform::headless::ControlKind;
 
 // 24.12.2026 18:05 of the local wall clock.
 constexpr std::int64_t kChristmasEvening = 1798135500;

@@ -8,7 +8,7 @@
 
 #include "platform/win32/win32_platform.h"
 
-#include "text/cp1252.h"
+#include "platform/win32/wide_text.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -29,20 +29,6 @@ constexpr UINT_PTR kSubclassId = 0x52454546;            // arbitrary, unique to 
 constexpr DWORD kTopLevelStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kTopLevelExStyle = WS_EX_CONTROLPARENT;
 constexpr int kFirstControlId = 100;
-
-std::wstring wide(const std::string& text) {
-    const std::u16string converted = reef::text::cp1252ToUtf16(text);
-    return std::wstring(converted.begin(), converted.end());
-}
-
-std::string narrow(const wchar_t* text, std::size_t length) {
-    std::u16string converted(text, text + length);
-    return reef::text::utf16ToCp1252(converted);
-}
-
-std::string narrow(const std::wstring& text) {
-    return narrow(text.data(), text.size());
-}
 
 // Typing into the edit field would pass its limit: what stays of the text beside the
 // selection, which a typed character replaces, fills it already.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -28,38 +29,42 @@ ServerConfigLoad loadFrom(const std::string& bytes) {
 
 TEST(ServerDat, GoodFilesGiveTheirValuesAndMissingKeysKeepTheBuiltInOnes) {
     reef::testing::ScopedTempDir cwd;
+    // Plain texts and numbers: GCC 12 at -O3 takes an array of nested std::string aggregates
+    // for uninitialised (a false -Wmaybe-uninitialized).
     struct Case {
         const char* bytes;
-        ServerConfig expected;
+        const char* host;
+        std::uint16_t port;
+        const char* passwordSite;
     };
     const Case cases[] = {
         {"Host = lists.example.org\r\nPort = 8081\r\nPasswortSeite = forum.example.org\r\n",
-         {{"lists.example.org", 8081}, "forum.example.org"}},
-        {"Host = 10.1.2.3\nPort = 80\nPasswortSeite = Forum der KK\n",
-         {{"10.1.2.3", 80}, "Forum der KK"}},
-        {"Host = cr.example\rPort = 8082\r", {{"cr.example", 8082}, "Allianzforum"}},
+         "lists.example.org", 8081, "forum.example.org"},
+        {"Host = 10.1.2.3\nPort = 80\nPasswortSeite = Forum der KK\n", "10.1.2.3", 80,
+         "Forum der KK"},
+        {"Host = cr.example\rPort = 8082\r", "cr.example", 8082, "Allianzforum"},
         // A host without a port means port 80, not the built-in port of another server.
-        {"Host = lists.example.org\r\n", {{"lists.example.org", 80}, "Allianzforum"}},
-        {"Port = 9000\r\n", {{"built.in", 9000}, "Allianzforum"}},
-        {"PasswortSeite = www.example.org/forum\r\n",
-         {{"built.in", 8080}, "www.example.org/forum"}},
-        {"Host = a.example\r\nPasswortSeite =\r\n", {{"a.example", 80}, "Allianzforum"}},
-        {"", kBuiltIn},
+        {"Host = lists.example.org\r\n", "lists.example.org", 80, "Allianzforum"},
+        {"Port = 9000\r\n", "built.in", 9000, "Allianzforum"},
+        {"PasswortSeite = www.example.org/forum\r\n", "built.in", 8080, "www.example.org/forum"},
+        {"Host = a.example\r\nPasswortSeite =\r\n", "a.example", 80, "Allianzforum"},
+        {"", "built.in", 8080, "Allianzforum"}, // all of kBuiltIn
         {"; von der Allianzleitung\r\n\r\n  host\t=  lists.example.org  \r\nPORT=81\r\n"
          "[alt]\r\nPort = 82\r\n",
-         {{"lists.example.org", 81}, "Allianzforum"}},
+         "lists.example.org", 81, "Allianzforum"},
         // UTF-8 after a byte-order mark arrives as CP1252.
         {"\xEF\xBB\xBFHost = lists.example.org\r\nPasswortSeite = Gr\xC3\xBC\xC3\x9F"
          "e\r\n",
-         {{"lists.example.org", 80},
-          "Gr\xFC\xDF"
-          "e"}},
+         "lists.example.org", 80,
+         "Gr\xFC\xDF"
+         "e"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bytes);
         const ServerConfigLoad loaded = loadFrom(c.bytes);
         EXPECT_EQ(loaded.badKey, "");
-        EXPECT_EQ(loaded.config, c.expected);
+        EXPECT_EQ(loaded.config,
+                  (ServerConfig{.listServer = {c.host, c.port}, .passwordSite = c.passwordSite}));
     }
 }
 

@@ -149,8 +149,9 @@ bool openMainWindow(Platform& ui, MainWindow& main) {
     main.attackLimitButton = ui.createButton(window, toolButtonRect(2), "Attgrenze");
     main.enemyListButton = ui.createButton(window, toolButtonRect(3), "Gegnerische Flotten");
     main.alliedListButton = ui.createButton(window, toolButtonRect(4), "Verbündete Flotten");
-    main.notice = ui.createLabel(window, {kMargin, kNoticeY, kButtonWidth, kNoticeHeight},
-                                 kNoticeText, {platform::TextAlign::Center, false, {}});
+    main.notice =
+        ui.createLabel(window, {kMargin, kNoticeY, kButtonWidth, kNoticeHeight}, kNoticeText,
+                       platform::LabelStyle{.align = platform::TextAlign::Center});
     main.exitButton =
         ui.createButton(window, {kMargin, kBottomY, kExitWidth, kButtonHeight}, "Programm beenden");
     main.helpButton = ui.createButton(

@@ -37,10 +37,10 @@ bool createControls(platform::Platform& ui, AttackLimitWindow& state) {
         ok = field && ok;
         return field;
     };
-    const platform::EditStyle readOnly{false, true, false};
-    state.upperField = row(0, "obere Grenze :", readOnly);
+    const platform::EditStyle limitStyle{.readOnly = true};
+    state.upperField = row(0, "obere Grenze :", limitStyle);
     state.pointsField = row(1, "aktuelle Punkte:", platform::EditStyle{});
-    state.lowerField = row(2, "untere Grenze:", readOnly);
+    state.lowerField = row(2, "untere Grenze:", limitStyle);
     return ok;
 }
 

@@ -35,7 +35,7 @@ constexpr int cellX(int cell) {
     return kMargin + cell * kCellWidth;
 }
 
-constexpr platform::LabelStyle kLabelStyle{platform::TextAlign::Center, true, std::nullopt};
+constexpr platform::LabelStyle kLabelStyle{.align = platform::TextAlign::Center, .sunken = true};
 
 FleetRowTexts rowTexts(platform::Platform& ui, const std::array<ControlId, kFleetColumns>& row) {
     FleetRowTexts texts;
@@ -94,8 +94,8 @@ bool createControls(platform::Platform& ui, FleetDistributionWindow& state) {
         ok = id && ok;
         return id;
     };
-    const platform::EditStyle digits{true, false, false};
-    const platform::EditStyle readOnly{true, true, false};
+    const platform::EditStyle countStyle{.digitsOnly = true};
+    const platform::EditStyle totalStyle{.digitsOnly = true, .readOnly = true};
 
     label(0, kHeaderY, "");
     for (std::size_t i = 0; i < kFleetColumns; ++i) {
@@ -104,11 +104,11 @@ bool createControls(platform::Platform& ui, FleetDistributionWindow& state) {
     label(0, kSollY, "SOLL");
     for (std::size_t i = 0; i < kFleetColumns; ++i) {
         state.soll[i] =
-            field(static_cast<int>(i) + 1, kSollY, i == kTotalColumn ? readOnly : digits);
+            field(static_cast<int>(i) + 1, kSollY, i == kTotalColumn ? totalStyle : countStyle);
     }
     label(0, kHabenY, "HABEN");
     for (std::size_t i = 0; i < kFleetColumns; ++i) {
-        state.haben[i] = field(static_cast<int>(i) + 1, kHabenY, digits);
+        state.haben[i] = field(static_cast<int>(i) + 1, kHabenY, countStyle);
     }
     auto button = [&](int index, const char* text) {
         const ControlId id = ui.createButton(

@@ -59,14 +59,15 @@ constexpr std::array<FieldRow, kRowCount> kRows = {{
 
 // Creates the controls in the order of the rows; false as soon as one cannot be created.
 bool createControls(platform::Platform& ui, EtaPlanWindow& state) {
-    const platform::LabelStyle labelStyle{platform::TextAlign::Right, false, std::nullopt};
+    const platform::LabelStyle labelStyle{.align = platform::TextAlign::Right};
     for (int row = 0; row < kRowCount; ++row) {
         const FieldRow& entry = kRows[static_cast<std::size_t>(row)];
         const ControlId label = ui.createLabel(
             state.window, Rect{kMargin, rowY(row) + kLabelDrop, kLabelWidth, kRowHeight},
             entry.label, labelStyle);
-        const ControlId field = ui.createEdit(
-            state.window, Rect{kFieldX, rowY(row), kFieldWidth, kRowHeight}, entry.initialText, {});
+        const ControlId field =
+            ui.createEdit(state.window, Rect{kFieldX, rowY(row), kFieldWidth, kRowHeight},
+                          entry.initialText, platform::EditStyle{});
         if (!label || !field) {
             return false;
         }

@@ -100,7 +100,7 @@ bool createControls(Platform& ui, FleetLists& fleet, FleetListKind kind,
         ui.createLabel(window, Rect{485, 184, 77, 17}, "Autoupdate alle", platform::LabelStyle{});
     list.intervalField =
         ui.createEdit(window, Rect{562, 181, 20, 17}, text::decimalText(list.interval),
-                      platform::EditStyle{.digitsOnly = true, .readOnly = false, .masked = false});
+                      platform::EditStyle{.digitsOnly = true});
     const ControlId minutesLabel =
         ui.createLabel(window, Rect{585, 184, 50, 17}, "Minuten", platform::LabelStyle{});
     if (!list.listView || !list.descriptionLine || !list.newButton || !list.changeButton ||

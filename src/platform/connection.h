@@ -36,8 +36,9 @@ class Connection {
     // the connection (receive() then gives 0 or a negative count). Never blocks. False on a
     // closed object.
     bool dataAvailable() const;
-    // Reads what is there, at most capacity (> 0) bytes; blocks until data or end of stream.
-    // The byte count, 0 at end of stream, negative on error or on a closed object.
+    // Reads what is there, at most capacity bytes; blocks until data or end of stream. The
+    // byte count, 0 at end of stream or for capacity 0, negative on error or on a closed
+    // object. A read interrupted by a signal is made again.
     long receive(void* buffer, std::size_t capacity);
     // Closes the socket; safe to call more than once. The destructor closes as well.
     void close();

@@ -17,6 +17,9 @@ using WindowId = Handle<struct WindowTag>;
 using ControlId = Handle<struct ControlTag>;
 using MenuId = Handle<struct MenuTag>;
 
+// What a control is; both backends keep it with every control they create.
+enum class ControlKind { Button, Label, Edit, TextArea, DropDown, Frame, ListView, StatusBar };
+
 // 24-bit RGB.
 struct Color {
     std::uint8_t r = 0;

@@ -24,7 +24,7 @@ enum class TextAlign { Left, Center, Right };
 struct LabelStyle {
     TextAlign align = TextAlign::Left;
     bool sunken = false;
-    std::optional<Color> textColor; // system default when empty
+    std::optional<Color> textColor = std::nullopt; // system default when empty
 };
 
 struct EditStyle {

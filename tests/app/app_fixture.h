@@ -5,6 +5,7 @@
 #include "app/event_loop.h"
 #include "app/startup.h"
 #include "platform/headless/headless_platform.h"
+#include "support/event_harness.h"
 #include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -13,10 +14,8 @@
 
 namespace reef::app::testing {
 
-class AppTest : public ::testing::Test {
+class AppTest : public ::testing::Test, protected reef::testing::EventHarness {
   protected:
-    platform::headless::HeadlessPlatform ui;
-    platform::headless::HeadlessDriver user{ui};
     AppState state;
     StartupServices services;
     int proxyLoads = 0;
@@ -38,16 +37,14 @@ class AppTest : public ::testing::Test {
         return startProgram(ui, state, commandLine, services);
     }
 
-    // Handles every event the user's actions have queued, as the loop does.
-    void handleEvents() {
-        for (int i = 0; i < 100 && !ui.pendingEvents().empty() && !state.exiting; ++i) {
+    // Handles every event the user's actions have queued with the program's own loop, which
+    // also runs the list windows' timers after each; posted tasks wait for their test.
+    int handleEvents() override {
+        int count = 0;
+        for (; count < 100 && !ui.pendingEvents().empty() && !state.exiting; ++count) {
             runEventLoopOnce(ui, state);
         }
-    }
-
-    void clickAndHandle(platform::ControlId control) {
-        user.click(control);
-        handleEvents();
+        return count;
     }
 
     void chooseTrayItem(int item) {

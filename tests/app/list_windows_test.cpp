@@ -29,7 +29,7 @@ class ListWindowsTest : public AppTest {
 };
 
 TEST_F(ListWindowsTest, ButtonAndTrayItemOpenEachListOnceAndRearmTheAutoUpdate) {
-    clickAndHandle(state.main.alliedListButton);
+    click(state.main.alliedListButton);
     const platform::WindowId allied = state.list(FleetListKind::Allied).window;
     ASSERT_TRUE(allied);
     EXPECT_EQ(user.windowTitle(allied), "Reef - Tools: Verbündete Flotten");
@@ -49,14 +49,31 @@ TEST_F(ListWindowsTest, ButtonAndTrayItemOpenEachListOnceAndRearmTheAutoUpdate) 
     EXPECT_EQ(ui.openWindows().size(), 3u);
 }
 
+// With nothing to do the loop waits half a minute, then runs the list windows' timers all
+// the same: the countdown of an open list moves on into the next 20-minute slot.
+TEST_F(ListWindowsTest, AnIdleLoopWaitsThirtySecondsAndThenRunsTheTimers) {
+    click(state.main.alliedListButton);
+    fleetlists::ListWindowState& allied = state.list(FleetListKind::Allied);
+    ASSERT_TRUE(allied.window);
+    allied.interval = 0;                       // no auto-update: the timers keep the countdown
+    constexpr std::int64_t kSlot = 1796688000; // a multiple of 1200 s
+    ui.manualClock().setLocalNow(kSlot - 10);
+    ASSERT_TRUE(ui.pendingEvents().empty());
+    const std::int64_t before = ui.clock().tickCountMs();
+
+    runEventLoopOnce(ui, state);
+    EXPECT_EQ(ui.clock().tickCountMs() - before, 30000);
+    EXPECT_EQ(allied.tickMark, kSlot);
+}
+
 TEST_F(ListWindowsTest, ExitWritesTheCacheFilesOfTheOpenWindowsAlliedFirst) {
-    clickAndHandle(state.main.enemyListButton);
-    clickAndHandle(state.main.alliedListButton);
+    click(state.main.enemyListButton);
+    click(state.main.alliedListButton);
     state.list(FleetListKind::Allied).interval = 11;
     state.list(FleetListKind::Enemy).interval = 12;
     std::filesystem::remove("tblFrend.dat");
     std::filesystem::remove("tblEnemy.dat");
-    clickAndHandle(state.main.exitButton);
+    click(state.main.exitButton);
     ASSERT_TRUE(state.exiting);
     EXPECT_EQ(state.exitCode, 0);
     fleetlists::ListCacheData allied;
@@ -74,14 +91,14 @@ TEST_F(ListWindowsTest, ExitWritesTheCacheFilesOfTheOpenWindowsAlliedFirst) {
 TEST_F(ListWindowsTest, ExitWithBothListsClosedWritesNoCacheFile) {
     std::filesystem::remove("tblFrend.dat");
     std::filesystem::remove("tblEnemy.dat");
-    clickAndHandle(state.main.exitButton);
+    click(state.main.exitButton);
     EXPECT_FALSE(std::filesystem::exists("tblFrend.dat"));
     EXPECT_FALSE(std::filesystem::exists("tblEnemy.dat"));
 }
 
 TEST_F(ListWindowsTest, AListWindowThatCannotBeOpenedEndsTheProgram) {
     ui.failNextWindowOpens(1);
-    clickAndHandle(state.main.enemyListButton);
+    click(state.main.enemyListButton);
     EXPECT_TRUE(state.exiting);
     EXPECT_EQ(state.exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists("tblFrend.dat.tmp"));

@@ -73,7 +73,7 @@ class ListWorkersTest : public AppTest {
     fleetlists::ListWindowState& allied() { return state.list(kAllied); }
 
     void openAllied() {
-        clickAndHandle(state.main.alliedListButton);
+        click(state.main.alliedListButton);
         ASSERT_TRUE(allied().window);
     }
 
@@ -92,7 +92,7 @@ TEST_F(ListWorkersTest, ADownloadReplacesTheRowsSortedAndGivesTheButtonsBack) {
     user.clickListRow(allied().listView, 0);
     handleEvents();
     ASSERT_NE(ui.text(allied().descriptionLine), fleetlists::kDescriptionPrompt);
-    clickAndHandle(allied().refreshButton);
+    click(allied().refreshButton);
     EXPECT_TRUE(allied().workerBusy);
     EXPECT_FALSE(ui.isEnabled(allied().newButton));
     ASSERT_TRUE(waitUntilIdle());
@@ -117,7 +117,7 @@ TEST_F(ListWorkersTest, ADownloadCutOffAfterTheMarkerKeepsThePreviousRowsEverywh
     ScriptedListServer server({okAnswer(cut), okAnswer(cut), okAnswer(cut)});
     useServer(server);
     openAllied();
-    clickAndHandle(allied().refreshButton);
+    click(allied().refreshButton);
     ASSERT_TRUE(waitUntilIdle());
     ASSERT_EQ(allied().rows.size(), 1u);
     EXPECT_EQ(allied().rows[0].Name, "Alt");
@@ -132,17 +132,17 @@ TEST_F(ListWorkersTest, ADownloadCutOffAfterTheMarkerKeepsThePreviousRowsEverywh
 }
 
 TEST_F(ListWorkersTest, AWindowReopenedWhileItsOldWorkerWaitsStaysBusyAndHearsNothingOfIt) {
-    ScriptedListServer server({ScriptedAnswer{{}, true}});
+    ScriptedListServer server({ScriptedAnswer{.pieces = {}, .holdOpen = true}});
     useServer(server);
     openAllied();
-    clickAndHandle(allied().refreshButton);
+    click(allied().refreshButton);
     ASSERT_TRUE(ui.runTasksUntil([&] { return status(2) == "\t\tStatus: warte auf Antwort"; }));
     user.requestClose(allied().window);
     handleEvents();
     openAllied();
     EXPECT_TRUE(allied().workerBusy);
     EXPECT_FALSE(ui.isEnabled(allied().refreshButton));
-    clickAndHandle(allied().refreshButton); // disabled: no second worker
+    click(allied().refreshButton); // disabled: no second worker
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_EQ(status(2), "\t\tStatus: Fertig!");
     EXPECT_EQ(status(1), "\tgespeicherte Daten laden");
@@ -152,13 +152,13 @@ TEST_F(ListWorkersTest, AWindowReopenedWhileItsOldWorkerWaitsStaysBusyAndHearsNo
 }
 
 TEST_F(ListWorkersTest, EndingTheProgramWhileADownloadWaitsSavesTheListAndWaitsForNothing) {
-    ScriptedListServer server({ScriptedAnswer{{}, true}});
+    ScriptedListServer server({ScriptedAnswer{.pieces = {}, .holdOpen = true}});
     useServer(server);
     openAllied();
-    clickAndHandle(allied().refreshButton);
+    click(allied().refreshButton);
     ASSERT_TRUE(ui.runTasksUntil([&] { return status(2) == "\t\tStatus: warte auf Antwort"; }));
     std::filesystem::remove("tblFrend.dat");
-    clickAndHandle(state.main.exitButton);
+    click(state.main.exitButton);
     EXPECT_TRUE(state.exiting);
     EXPECT_EQ(state.exitCode, 0);
     EXPECT_TRUE(std::filesystem::exists("tblFrend.dat"));
@@ -171,7 +171,7 @@ TEST_F(ListWorkersTest, ASubmissionClosesTheDialogOnReadyAndGivesItBackOnFalse) 
     ScriptedListServer server({okAnswer("false"), okAnswer("ready")});
     useServer(server);
     openAllied();
-    clickAndHandle(allied().newButton);
+    click(allied().newButton);
     ASSERT_TRUE(allied().dialog);
     const auto field = [&](EntrySlot slot) {
         return fleetlists::slotOf(allied().dialogFields, slot);
@@ -190,7 +190,7 @@ TEST_F(ListWorkersTest, ASubmissionClosesTheDialogOnReadyAndGivesItBackOnFalse) 
     handleEvents();
     const auto submit = ui.findControl(allied().dialog, "Übernehmen");
     ASSERT_TRUE(ui.isEnabled(submit));
-    clickAndHandle(submit);
+    click(submit);
     EXPECT_FALSE(ui.isWindowEnabled(allied().dialog));
     ASSERT_TRUE(waitUntilIdle());
     ASSERT_TRUE(allied().dialog);
@@ -198,7 +198,7 @@ TEST_F(ListWorkersTest, ASubmissionClosesTheDialogOnReadyAndGivesItBackOnFalse) 
     EXPECT_EQ(ui.text(field(EntrySlot::Name)), "Anna");
     EXPECT_EQ(status(2), "\t\tStatus: Fehler (falsche Eingabe)");
 
-    clickAndHandle(submit);
+    click(submit);
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_FALSE(allied().dialog);
     EXPECT_EQ(status(1), "\tneuen Eintrag erstellen");

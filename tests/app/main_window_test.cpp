@@ -100,7 +100,7 @@ TEST_F(MainWindowTest, CloseRequestAnsweredYesEndsWithExitCodeZero) {
 }
 
 TEST_F(MainWindowTest, ProgrammBeendenEndsWithoutAQuestion) {
-    clickAndHandle(state.main.exitButton);
+    click(state.main.exitButton);
     EXPECT_TRUE(state.exiting);
     EXPECT_EQ(state.exitCode, 0);
     EXPECT_TRUE(user.shownMessageBoxes().empty());
@@ -143,6 +143,25 @@ TEST_F(MainWindowTest, TrayDoubleClicksDoNothing) {
     EXPECT_FALSE(user.isPopupMenuShown());
 }
 
+TEST_F(MainWindowTest, TrayRightClickWithoutAMenuShowsNothingAndChangesNothing) {
+    // As when the menu could not be made at start-up.
+    ui.destroyPopupMenu(state.trayMenu);
+    state.trayMenu = {};
+    const platform::WindowId window = state.main.window;
+    user.clickTray(TrayEventType::RightClick);
+    handleEvents();
+    EXPECT_FALSE(user.isPopupMenuShown());
+    EXPECT_TRUE(user.shownMessageBoxes().empty());
+    EXPECT_FALSE(state.exiting);
+    EXPECT_TRUE(ui.isVisible(window));
+    EXPECT_FALSE(ui.isMinimized(window));
+    EXPECT_EQ(ui.openWindows().size(), 1u);
+
+    user.clickTray(TrayEventType::LeftClick); // the icon still works
+    handleEvents();
+    EXPECT_TRUE(ui.isMinimized(window));
+}
+
 TEST_F(MainWindowTest, MinimisedWindowHidesAtItsNextEventWhenATrayIconExists) {
     const platform::WindowId window = state.main.window;
     user.minimize(window);
@@ -159,7 +178,7 @@ TEST_F(MainWindowTest, MinimisedWindowHidesAtItsNextEventWhenATrayIconExists) {
 
 TEST_F(MainWindowTest, HelpButtonAndMenuItemWriteTheReadmeAndOpenIt) {
     reef::testing::ScopedTempDir cwd;
-    clickAndHandle(state.main.helpButton);
+    click(state.main.helpButton);
     ASSERT_EQ(user.filesOpenedInEditor().size(), 1u);
     EXPECT_EQ(user.filesOpenedInEditor()[0], "Readme.txt");
     const std::optional<std::string> readme = platform::readFileBytes("Readme.txt");

@@ -83,7 +83,7 @@ TEST_F(SessionEndTest, WritesBothOpenListsAlliedFirstAndEndsWithCodeZeroWithoutA
 
 TEST_F(SessionEndTest, AfterTheExitNothingIsWrittenAgain) {
     openList(FleetListKind::Allied, "Verbündete Flotten", 80);
-    clickAndHandle(state.main.exitButton);
+    click(state.main.exitButton);
     ASSERT_TRUE(state.exiting);
     std::filesystem::remove("tblFrend.dat");
 

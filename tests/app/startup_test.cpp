@@ -1,8 +1,8 @@
 #include "app_fixture.h"
+#include "support/message_boxes.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
 
 namespace reef::app::testing {
 namespace {
@@ -35,10 +35,7 @@ TEST_F(AppTest, ProxyDatThatCannotBeLoadedIsReportedBeforeTheMainWindow) {
     };
     ASSERT_TRUE(start("ReefTools.exe Proxy"));
     EXPECT_EQ(windowsWhenReported, 0u);
-    ASSERT_EQ(user.shownMessageBoxes().size(), 1u);
-    EXPECT_EQ(user.shownMessageBoxes()[0].caption, "Error: Reef - Tools");
-    EXPECT_EQ(user.shownMessageBoxes()[0].text, "Konnte Daten für Proxy nicht laden!");
-    EXPECT_EQ(user.shownMessageBoxes()[0].kind, MessageBoxKind::Error);
+    EXPECT_TRUE(reef::testing::shownOneError(user, "Konnte Daten für Proxy nicht laden!"));
     EXPECT_TRUE(user.isWindowOpen(state.main.window)) << "start-up goes on";
 }
 
@@ -47,9 +44,7 @@ TEST_F(AppTest, MainWindowThatCannotBeOpenedEndsTheProgramWithCodeZero) {
     EXPECT_FALSE(start());
     EXPECT_TRUE(state.exiting);
     EXPECT_EQ(state.exitCode, 0);
-    ASSERT_EQ(user.shownMessageBoxes().size(), 1u);
-    EXPECT_EQ(user.shownMessageBoxes()[0].caption, "Error: Reef - Tools");
-    EXPECT_EQ(user.shownMessageBoxes()[0].text, "Fenster konnte nicht geöffnet werden!");
+    EXPECT_TRUE(reef::testing::shownOneError(user, "Fenster konnte nicht geöffnet werden!"));
     EXPECT_FALSE(user.hasTrayIcon());
 }
 
@@ -73,12 +68,9 @@ TEST_F(AppTest, BadServerConfigIsReportedOnceBeforeTheMainWindowAndStartUpGoesOn
     };
     ASSERT_TRUE(start());
     EXPECT_EQ(windowsWhenRead, 0u);
-    ASSERT_EQ(user.shownMessageBoxes().size(), 1u);
-    EXPECT_EQ(user.shownMessageBoxes()[0].caption, "Error: Reef - Tools");
-    EXPECT_EQ(user.shownMessageBoxes()[0].text,
-              "Ungültiger Wert für ''Port'' in der Datei ''Server.dat''!\n"
-              "Es werden die eingebauten Serverdaten verwendet.");
-    EXPECT_EQ(user.shownMessageBoxes()[0].kind, MessageBoxKind::Error);
+    EXPECT_TRUE(reef::testing::shownOneError(
+        user, "Ungültiger Wert für ''Port'' in der Datei ''Server.dat''!\n"
+              "Es werden die eingebauten Serverdaten verwendet."));
     EXPECT_EQ(state.serverConfig, server::builtInServerConfig());
     EXPECT_TRUE(user.isWindowOpen(state.main.window));
 }
@@ -99,18 +91,22 @@ TEST_F(AppTest, StartUpBuildsTheSharedTables) {
 namespace reef::app::testing {
 namespace {
 
-TEST(DefaultStartup, ProxySwitchReadsProxyDatIntoTheState) {
-    reef::testing::ScopedTempDir cwd;
-    {
-        std::ofstream("Proxy.dat", std::ios::binary)
-            << "IP = 10.0.0.7\r\nPort = 1080\r\nTyp = 2\r\n";
+// The start-up services the program itself uses, but for the sockets.
+class DefaultStartup : public ::testing::Test, protected reef::testing::EventHarness {
+  protected:
+    bool start(const std::string& commandLine) {
+        StartupServices services = defaultStartupServices();
+        services.startSockets = [] { return true; };
+        return startProgram(ui, state, commandLine, services);
     }
-    platform::headless::HeadlessPlatform ui;
-    platform::headless::HeadlessDriver user(ui);
+
+    reef::testing::ScopedTempDir cwd;
     AppState state;
-    StartupServices services = defaultStartupServices();
-    services.startSockets = [] { return true; };
-    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe Proxy", services));
+};
+
+TEST_F(DefaultStartup, ProxySwitchReadsProxyDatIntoTheState) {
+    reef::testing::putFile("Proxy.dat", "IP = 10.0.0.7\r\nPort = 1080\r\nTyp = 2\r\n");
+    ASSERT_TRUE(start("ReefTools.exe Proxy"));
     EXPECT_EQ(state.proxy.host, "10.0.0.7");
     EXPECT_EQ(state.proxy.port, 1080);
     EXPECT_EQ(state.proxy.type, 2);
@@ -118,34 +114,19 @@ TEST(DefaultStartup, ProxySwitchReadsProxyDatIntoTheState) {
     EXPECT_TRUE(user.shownMessageBoxes().empty());
 }
 
-TEST(DefaultStartup, ServerDatBesideTheProgramChoosesTheServerAndThePasswordSite) {
-    reef::testing::ScopedTempDir cwd;
-    {
-        std::ofstream("Server.dat", std::ios::binary)
-            << "Host = lists.example.org\r\nPasswortSeite = forum.example.org\r\n";
-    }
-    platform::headless::HeadlessPlatform ui;
-    platform::headless::HeadlessDriver user(ui);
-    AppState state;
-    StartupServices services = defaultStartupServices();
-    services.startSockets = [] { return true; };
-    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe", services));
+TEST_F(DefaultStartup, ServerDatBesideTheProgramChoosesTheServerAndThePasswordSite) {
+    reef::testing::putFile("Server.dat",
+                           "Host = lists.example.org\r\nPasswortSeite = forum.example.org\r\n");
+    ASSERT_TRUE(start("ReefTools.exe"));
     EXPECT_EQ(state.serverConfig.listServer, (server::ListServerAddress{"lists.example.org", 80}));
     EXPECT_EQ(state.fleet.passwordSite, "forum.example.org");
     EXPECT_TRUE(user.shownMessageBoxes().empty());
 }
 
-TEST(DefaultStartup, MissingProxyDatIsReportedAndConnectionsStayDirect) {
-    reef::testing::ScopedTempDir cwd;
-    platform::headless::HeadlessPlatform ui;
-    platform::headless::HeadlessDriver user(ui);
-    AppState state;
-    StartupServices services = defaultStartupServices();
-    services.startSockets = [] { return true; };
-    ASSERT_TRUE(startProgram(ui, state, "ReefTools.exe Proxy", services));
+TEST_F(DefaultStartup, MissingProxyDatIsReportedAndConnectionsStayDirect) {
+    ASSERT_TRUE(start("ReefTools.exe Proxy"));
     EXPECT_TRUE(state.proxy.host.empty());
-    ASSERT_EQ(user.shownMessageBoxes().size(), 1u);
-    EXPECT_EQ(user.shownMessageBoxes()[0].text, "Konnte Daten für Proxy nicht laden!");
+    EXPECT_TRUE(reef::testing::shownOneError(user, "Konnte Daten für Proxy nicht laden!"));
 }
 
 } // namespace

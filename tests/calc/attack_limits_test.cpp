@@ -32,13 +32,15 @@ TEST_P(AttackLimitExamples, GroupedLimits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AttackLimitExamples,
-    ::testing::Values(LimitCase{"1000", "1.666", "600"},
-                      LimitCase{"1.000.000", "1.666.666", "600.000"},
-                      LimitCase{"12345", "20.575", "7.407"}, LimitCase{"999", "1.665", "599"},
-                      LimitCase{"5", "8", "3"}, LimitCase{"", "0", "0"},
-                      LimitCase{"Punkte", "0", "0"}, LimitCase{"-1234", "-2.056", "-740"},
-                      LimitCase{"-123456", "-205.760", "-74.073"},
-                      LimitCase{"-1.234", "-2.056", "-740"}, LimitCase{"-123", "-205", "-73"}));
+    ::testing::Values(
+        LimitCase{"1000", "1.666", "600"}, LimitCase{"1.000.000", "1.666.666", "600.000"},
+        LimitCase{"12345", "20.575", "7.407"}, LimitCase{"999", "1.665", "599"},
+        LimitCase{"5", "8", "3"}, LimitCase{"", "0", "0"}, LimitCase{"Punkte", "0", "0"},
+        LimitCase{"-1234", "-2.056", "-740"}, LimitCase{"-123456", "-205.760", "-74.073"},
+        LimitCase{"-1.234", "-2.056", "-740"}, LimitCase{"-123", "-205", "-73"},
+        LimitCase{"1.2.3.4", "2.056", "740"}, LimitCase{"1500 Punkte", "2.500", "900"},
+        LimitCase{"12a34", "20", "7"},
+        LimitCase{"92233720368547759", "-153.722.867.280.912.928", "55.340.232.221.128.655"}));
 
 TEST(PointsValue, IgnoresDotsAnywhere) {
     EXPECT_EQ(pointsValue("1.2.3.4"), 1234);

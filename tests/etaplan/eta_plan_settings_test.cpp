@@ -1,12 +1,11 @@
 #include "etaplan/eta_plan_settings.h"
 
 #include "support/scoped_temp_dir.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace reef::etaplan {
@@ -14,15 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void putFile(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string fileBytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using testing::fileBytes;
+using testing::putFile;
 
 class EtaPlanSettingsTest : public ::testing::Test {
   protected:

@@ -14,14 +14,6 @@ const FleetListTables& tables() {
     return built;
 }
 
-std::string nameOf(FleetListKind kind, int code) {
-    return tables().help.find(kind, code)->name;
-}
-
-Color colourOf(FleetListKind kind, int code) {
-    return tables().help.find(kind, code)->background;
-}
-
 constexpr Color kGreen = rgb(133, 194, 61);
 constexpr Color kRed = rgb(255, 71, 71);
 constexpr Color kCyan = rgb(78, 212, 236);
@@ -29,35 +21,52 @@ constexpr Color kAmber = rgb(255, 204, 0);
 
 } // namespace
 
-TEST(HelpStatusCatalogue, AlliedNamesAndColours) {
-    const auto kind = FleetListKind::Allied;
-    const std::vector<std::string> names{"OK", "Hilfe", "Deff", "Ziel", "Abbruch", ""};
-    const std::vector<Color> colours{kGreen, kRed, kRed, kCyan, kAmber, kWhite};
-    for (int code = 0; code < 6; ++code) {
-        EXPECT_EQ(nameOf(kind, code), names[static_cast<std::size_t>(code)]) << code;
-        EXPECT_EQ(colourOf(kind, code), colours[static_cast<std::size_t>(code)]) << code;
-    }
-}
+namespace {
 
-TEST(HelpStatusCatalogue, EnemyNamesAndColours) {
-    const auto kind = FleetListKind::Enemy;
-    const std::vector<std::string> names{"OK", "Hilfe", "kann", "Achtung", "gedefft", ""};
-    const std::vector<Color> colours{kGreen, kRed, kCyan, kAmber, kWhite, kWhite};
-    for (int code = 0; code < 6; ++code) {
-        EXPECT_EQ(nameOf(kind, code), names[static_cast<std::size_t>(code)]) << code;
-        EXPECT_EQ(colourOf(kind, code), colours[static_cast<std::size_t>(code)]) << code;
-    }
-}
+struct HelpStatusCase {
+    FleetListKind kind;
+    int code;
+    std::string name;
+    Color background;
+    std::string description;
+};
 
-TEST(HelpStatusCatalogue, SentencesBringTheirOwnJoint) {
-    for (const auto kind : {FleetListKind::Allied, FleetListKind::Enemy}) {
-        for (int code = 0; code < 5; ++code) {
-            EXPECT_EQ(tables().help.find(kind, code)->description.front(), ' ') << code;
-        }
-        EXPECT_EQ(tables().help.find(kind, 5)->description.front(), 's');
+// Every sentence with its own joint to the name in front of it: a leading blank, or the
+// "s" of the genitive, and the trailing blank of the enemy's code 2.
+const HelpStatusCase kHelpStatuses[] = {
+    {FleetListKind::Allied, 0, "OK", kGreen, " hat alles unter Kontrolle."},
+    {FleetListKind::Allied, 1, "Hilfe", kRed,
+     " möchte Hilfe beim Ziel und wünscht Deffer bei Rückkehr. Kontaktieren!"},
+    {FleetListKind::Allied, 2, "Deff", kRed,
+     " hat genug Schiffe für das Ziel und sucht Deffer bei Rückkehr. Kontaktieren!"},
+    {FleetListKind::Allied, 3, "Ziel", kCyan,
+     " sucht Helfer beim Ziel und braucht keine weiteren Deffer bei Rückkehr. Kontaktieren!"},
+    {FleetListKind::Allied, 4, "Abbruch", kAmber,
+     " wird bald Abbrechen und bittet alle anderen, dies auch zu tun!"},
+    {FleetListKind::Allied, 5, "", kWhite,
+     "s Hilfewunsch ist erledigt, da dieser Spieler bereits auf dem Rückweg ist."},
+    {FleetListKind::Enemy, 0, "OK", kGreen, " hat alles unter Kontrolle."},
+    {FleetListKind::Enemy, 1, "Hilfe", kRed,
+     " braucht noch unbedingt Hilfe. Vermutlich möchte dieser Spieler gedefft werden. "
+     "Kontaktieren!"},
+    {FleetListKind::Enemy, 2, "kann", kCyan, " hat nichts dagegen, wenn noch mehr deffen kommen. "},
+    {FleetListKind::Enemy, 3, "Achtung", kAmber,
+     " weis noch nichts vom Angriff und wird wohl seine Flotte verlieren."},
+    {FleetListKind::Enemy, 4, "gedefft", kWhite, " wird vom Gegner verteidigt."},
+    {FleetListKind::Enemy, 5, "", kWhite,
+     "s Hilfewunsch hat sich erledigt, da der Gegner auf dem Rückweg ist."},
+};
+
+} // namespace
+
+TEST(HelpStatusCatalogue, NamesColoursAndSentencesOfBothLists) {
+    for (const HelpStatusCase& expected : kHelpStatuses) {
+        const HelpStatus* status = tables().help.find(expected.kind, expected.code);
+        ASSERT_NE(status, nullptr) << expected.code;
+        EXPECT_EQ(status->name, expected.name) << expected.code;
+        EXPECT_EQ(status->background, expected.background) << expected.code;
+        EXPECT_EQ(status->description, expected.description) << expected.code;
     }
-    EXPECT_EQ(tables().help.find(FleetListKind::Enemy, 2)->description,
-              " hat nichts dagegen, wenn noch mehr deffen kommen. ");
 }
 
 TEST(HelpStatusCatalogue, SentencesAreWindows1252) {

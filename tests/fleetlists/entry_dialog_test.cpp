@@ -168,7 +168,7 @@ TEST_F(EntryDialog, ColoursTooltipsItemsAndFieldStyles) {
         EXPECT_TRUE(ui.controlInfo(slot(kind, EntrySlot::Password))->editStyle.masked);
         EXPECT_EQ(text(kind, EntrySlot::Password), "geheim");
     }
-    type(slot(kEnemy, EntrySlot::ZielName), std::string(120, 'z'));
+    typeAtOnce(slot(kEnemy, EntrySlot::ZielName), std::string(120, 'z'));
     EXPECT_EQ(text(kEnemy, EntrySlot::ZielName), std::string(100, 'z'));
 }
 
@@ -233,7 +233,7 @@ TEST_F(EntryDialog, EnemyDialogTakesItsEntrantFromTheSavedNameAndStartsEnabledBy
     EXPECT_EQ(text(kEnemy, EntrySlot::Von), "Anna");
     EXPECT_EQ(text(kEnemy, EntrySlot::Name), ""); // the own fleet is the allied dialog's
     EXPECT_TRUE(submitEnabled(kEnemy));
-    type(slot(kEnemy, EntrySlot::Allianz), "K"); // the first check
+    typeAtOnce(slot(kEnemy, EntrySlot::Allianz), "K"); // the first check
     EXPECT_FALSE(submitEnabled(kEnemy));
 }
 
@@ -252,7 +252,7 @@ TEST_F(EntryDialog, LeavingRueckkehrSnapsItToTheTickAndShowsItsTicks) {
     const ControlId field = slot(kAllied, EntrySlot::BasisZeit);
     for (const SnapCase& c : cases) {
         ui.setText(field, "");
-        type(field, c.typed);
+        typeAtOnce(field, c.typed);
         EXPECT_EQ(ui.text(field), c.typed);
         visit(field);
         EXPECT_EQ(ui.text(field), c.shown) << c.typed;
@@ -264,9 +264,9 @@ TEST_F(EntryDialog, AmZielLeftEmptyStaysEmptyAndClearsItsLabel) {
     openList(kAllied);
     openNewEntry(kAllied);
     const ControlId field = slot(kAllied, EntrySlot::ZielZeit);
-    type(field, "14:47");
+    typeAtOnce(field, "14:47");
     EXPECT_EQ(text(kAllied, EntrySlot::ZielTicks), "14"); // while typing
-    type(field, "\b\b\b\b\b");
+    typeAtOnce(field, "\b\b\b\b\b");
     EXPECT_EQ(text(kAllied, EntrySlot::ZielTicks), "");
     visit(field);
     EXPECT_EQ(ui.text(field), "");
@@ -277,8 +277,8 @@ TEST_F(EntryDialog, EmptyRueckkehrBecomesMidnightAndCountsAsFilled) {
     ASSERT_TRUE(reef::platform::replaceFileBytes(kOwnFleetFileName, kOwnFleet));
     openList(kAllied);
     openNewEntry(kAllied);
-    type(slot(kAllied, EntrySlot::ZielName), "Bert");
-    type(slot(kAllied, EntrySlot::ZielBasis), "7:8:9");
+    typeAtOnce(slot(kAllied, EntrySlot::ZielName), "Bert");
+    typeAtOnce(slot(kAllied, EntrySlot::ZielBasis), "7:8:9");
     EXPECT_FALSE(submitEnabled(kAllied));
     visit(slot(kAllied, EntrySlot::BasisZeit));
     EXPECT_EQ(text(kAllied, EntrySlot::BasisZeit), "00:00");
@@ -289,7 +289,7 @@ TEST_F(EntryDialog, AlliedSubmitWaitsForACheckByAnotherControlThanAmZiel) {
     openList(kAllied);
     openNewEntry(kAllied);
     fillRequiredQuietly(kAllied);
-    type(slot(kAllied, EntrySlot::ZielZeit), "12:00");
+    typeAtOnce(slot(kAllied, EntrySlot::ZielZeit), "12:00");
     visit(slot(kAllied, EntrySlot::ZielZeit));
     EXPECT_FALSE(submitEnabled(kAllied));
     select(slot(kAllied, EntrySlot::Hilfe), 3); // the allied lists run the check
@@ -333,7 +333,7 @@ TEST_F(EntryDialog, CancelAndCloseBoxGiveTheListItsButtonsBack) {
         EXPECT_FALSE(ui.isEnabled(l.newButton));
         if (closeBox) {
             user.requestClose(dialog);
-            dispatch();
+            handleEvents();
         } else {
             click(l.dialogCancelButton);
         }
@@ -388,7 +388,7 @@ TEST_F(EntryDialog, NewAlliedSubmitHandsOverTheDialogAndRewritesTheOwnFleet) {
         {EntrySlot::ZielName, "Bert"},  {EntrySlot::ZielBasis, "4:5:6"},
         {EntrySlot::ZielZeit, "11:05"}, {EntrySlot::BasisZeit, "12:25"}};
     for (const auto& [which, value] : typed) {
-        type(slot(kAllied, which), value);
+        typeAtOnce(slot(kAllied, which), value);
     }
     paste(slot(kAllied, EntrySlot::Password), "neu");
     select(slot(kAllied, EntrySlot::Hilfe), 3);
@@ -414,7 +414,7 @@ TEST_F(EntryDialog, ChangesAndEnemyEntriesLeaveTheOwnFleetAlone) {
     submit(kAllied);
     openChangeEntry(kEnemy, 0);
     fillRequiredQuietly(kEnemy);
-    type(slot(kEnemy, EntrySlot::Von), "Cora");
+    typeAtOnce(slot(kEnemy, EntrySlot::Von), "Cora");
     submit(kEnemy);
     ASSERT_EQ(submissions.size(), 2u);
     EXPECT_EQ(submissions[0].editCopy, row("Paul"));
@@ -430,14 +430,14 @@ TEST_F(EntryDialog, StaleClicksSendNothing) {
     // A click queued behind the typing that disables "Übernehmen".
     user.pasteText(slot(kAllied, EntrySlot::Name), "");
     user.click(list(kAllied).dialogSubmitButton);
-    dispatch();
+    handleEvents();
     EXPECT_TRUE(submissions.empty());
     // Clicks queued behind the one that starts the submission.
-    type(slot(kAllied, EntrySlot::Name), "P");
+    typeAtOnce(slot(kAllied, EntrySlot::Name), "P");
     user.click(list(kAllied).dialogSubmitButton);
     user.click(list(kAllied).dialogSubmitButton);
     user.requestClose(list(kAllied).dialog);
-    dispatch();
+    handleEvents();
     EXPECT_EQ(submissions.size(), 1u);
     EXPECT_FALSE(ui.isWindowEnabled(list(kAllied).dialog));
     EXPECT_FALSE(ui.isEnabled(list(kAllied).newButton));

@@ -1,16 +1,16 @@
 #include "fleetlists/list_cache.h"
 
 #include "platform/files.h"
-#include "temp_dir.h"
+#include "support/scoped_temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 using namespace reef::fleetlists;
-using reef::fleetlists::testing::TempDir;
 using reef::platform::readFileBytes;
 using reef::platform::replaceFileBytes;
+using reef::testing::ScopedTempDir;
 
 namespace {
 
@@ -275,7 +275,7 @@ TEST(ListCacheRead, WidthsAreSigned16Bit) {
 
 class ListCacheFile : public ::testing::Test {
   protected:
-    TempDir dir;
+    ScopedTempDir dir;
 };
 
 TEST_F(ListCacheFile, RoundTripKeepsEmptyAllianzAndUnknownTargetTime) {

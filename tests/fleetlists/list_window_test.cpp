@@ -147,12 +147,12 @@ TEST_F(ListWindow, EnemyVonCellIsAmberOnlyWhenNamesDifferBeyondLetterCase) {
 
     // The description's comparison is exact, so the first row gets the suffix anyway.
     user.clickListRow(view, 0);
-    dispatch();
+    handleEvents();
     EXPECT_EQ(ui.text(list(FleetListKind::Enemy).descriptionLine),
               "ÄRGER hat alles unter Kontrolle. (Eingetragen von ärger)");
     EXPECT_TRUE(ui.isEnabled(list(FleetListKind::Enemy).changeButton));
     user.clickListEmptyArea(view);
-    dispatch();
+    handleEvents();
     EXPECT_EQ(ui.text(list(FleetListKind::Enemy).descriptionLine), kDescriptionPrompt);
     EXPECT_FALSE(ui.isEnabled(list(FleetListKind::Enemy).changeButton));
 }
@@ -163,7 +163,7 @@ TEST_F(ListWindow, AlliedDescriptionJoinsTheNameAndTheSettledSentence) {
     cache(FleetListKind::Allied, 0, {settled});
     ASSERT_TRUE(open(FleetListKind::Allied));
     user.clickListRow(list(FleetListKind::Allied).listView, 0);
-    dispatch();
+    handleEvents();
     EXPECT_EQ(ui.text(list(FleetListKind::Allied).descriptionLine),
               "Pauls Hilfewunsch ist erledigt, da dieser Spieler bereits auf dem Rückweg ist.");
 }
@@ -216,10 +216,10 @@ TEST_F(ListWindow, AutoUpdateIsDueOnTheFirstPassAfterItsIntervalAndNotWhileBusy)
 TEST_F(ListWindow, IntervalFieldSetsTheInterval) {
     ASSERT_TRUE(open(FleetListKind::Allied));
     user.pasteText(list(FleetListKind::Allied).intervalField, "12");
-    dispatch();
+    handleEvents();
     EXPECT_EQ(list(FleetListKind::Allied).interval, 12);
     user.pasteText(list(FleetListKind::Allied).intervalField, "");
-    dispatch();
+    handleEvents();
     EXPECT_EQ(list(FleetListKind::Allied).interval, 0);
 }
 
@@ -248,7 +248,7 @@ TEST_F(ListWindow, ClosingWritesTheCacheFileWithTheRowsAndTheDraggedWidths) {
     const auto dialog = list(FleetListKind::Enemy).dialog;
     user.dragListColumnWidth(list(FleetListKind::Enemy).listView, 16, 123);
     user.requestClose(list(FleetListKind::Enemy).window);
-    dispatch();
+    handleEvents();
     EXPECT_FALSE(list(FleetListKind::Enemy).window);
     EXPECT_FALSE(user.isWindowOpen(dialog));
     EXPECT_FALSE(list(FleetListKind::Enemy).dialog);

@@ -84,11 +84,6 @@ std::string expectedSubtitle(HelpDocument document) {
     return {};
 }
 
-TEST(HelpDocumentRules, HaveTheirLengths) {
-    EXPECT_EQ(kRuleA.size(), 62u);
-    EXPECT_EQ(kRuleB.size(), 60u);
-}
-
 TEST(HelpDocuments, FileNames) {
     EXPECT_EQ(helpDocumentFileName(HelpDocument::Readme), "Readme.txt");
     EXPECT_EQ(helpDocumentFileName(HelpDocument::AlliedStatuses), "HilfeFrend.txt");

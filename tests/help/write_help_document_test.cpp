@@ -2,12 +2,11 @@
 
 #include "platform/headless/headless_platform.h"
 #include "support/scoped_temp_dir.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,15 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string fileBytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void putFile(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using testing::fileBytes;
+using testing::putFile;
 
 class WriteHelpDocumentTest : public ::testing::Test {
   protected:

@@ -112,11 +112,4 @@ TEST(ListServerAddress, RefusesMalformedText) {
     }
 }
 
-TEST(ListServerAddress, TheBuiltInAddressIsTheConfiguredOne) {
-    const auto expected = parseListServerAddress(REEF_LIST_SERVER);
-    ASSERT_TRUE(expected.has_value());
-    EXPECT_EQ(reef::server::configuredListServer(), *expected);
-    EXPECT_FALSE(reef::server::configuredListServer().host.empty());
-}
-
 } // namespace

@@ -1,12 +1,11 @@
 #include "settings/settings_file.h"
 
 #include "support/scoped_temp_dir.h"
+#include "support/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace reef::settings {
@@ -14,15 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void putFile(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string fileBytes(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using testing::fileBytes;
+using testing::putFile;
 
 void makeReadOnly(const std::string& name) {
     fs::permissions(name, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
@@ -119,6 +111,20 @@ TEST_F(SettingsFileTest, EveryKindOfLineEndSeparatesLines) {
     EXPECT_EQ(settings.readString("C"), "3");
     EXPECT_EQ(settings.readString("D"), "4");
     EXPECT_EQ(settings.readString("E"), "5");
+}
+
+// A zero byte ends a line as CR and LF do: nothing behind it is lost, neither when reading
+// nor when the file is rewritten, and a written one cannot start an entry of its own.
+TEST_F(SettingsFileTest, NulBytesEndLinesAndHideNothing) {
+    using namespace std::string_literals;
+    openWith("A = 1\0x\r\n\0B = 2\r\nC = 3\r\n"s);
+    EXPECT_EQ(settings.readString("A"), "1");
+    EXPECT_EQ(settings.readString("x", "d"), "");
+    EXPECT_EQ(settings.readString("B"), "2");
+    EXPECT_EQ(settings.readInteger("C"), 3);
+    settings.writeString("D", "4\0C = 9"s);
+    ASSERT_TRUE(settings.close());
+    EXPECT_EQ(fileBytes("test.dat"), "A = 1\r\nx = \r\nB = 2\r\nC = 3\r\nD = 4 C = 9\r\n");
 }
 
 TEST_F(SettingsFileTest, BlankOnlyLinesAreSkipped) {

@@ -9,6 +9,7 @@
 #include "fleetlists/list_cache.h"
 #include "fleetlists/list_window.h"
 #include "platform/headless/headless_platform.h"
+#include "support/event_harness.h"
 #include "support/scoped_temp_dir.h"
 
 #include <optional>
@@ -24,11 +25,9 @@ constexpr std::int32_t clockTime(int hours, int minutes, int seconds = 0) {
     return hours * 3600 + minutes * 60 + seconds;
 }
 
-class FleetListsHarness {
+class FleetListsHarness : public EventHarness {
   public:
     ScopedTempDir dir;
-    platform::headless::HeadlessPlatform ui{kMidnight + clockTime(10, 5)};
-    platform::headless::HeadlessDriver user{ui};
     fleetlists::FleetLists fleet;
 
     // What the windows asked of the workers' side, in order.
@@ -39,9 +38,10 @@ class FleetListsHarness {
     // busy and disables the dialog while the worker runs.
     bool submissionWorkerTakesDialog = false;
 
-    FleetListsHarness() {
+    FleetListsHarness() : EventHarness(kMidnight + clockTime(10, 5)) {
         fleet.tables = fleetlists::buildFleetListTables();
         fleet.passwordSite = "Allianzforum";
+        setHandler([this](const platform::Event& event) { handleEvent(event); });
     }
 
     fleetlists::ListWindowState& list(fleetlists::FleetListKind kind) { return fleet.list(kind); }
@@ -57,37 +57,6 @@ class FleetListsHarness {
         fleetlists::saveListCache(kind, fleetlists::listCacheFileName(kind), data);
     }
 
-    // Hands every queued event on, as the event loop does.
-    void dispatch() {
-        while (const std::optional<platform::Event> event = ui.waitEvent(0)) {
-            for (const fleetlists::FleetListKind kind :
-                 {fleetlists::FleetListKind::Allied, fleetlists::FleetListKind::Enemy}) {
-                if (event->window == list(kind).window) {
-                    react(kind, fleetlists::handleListWindowEvent(ui, fleet, kind, *event));
-                } else if (event->window == list(kind).dialog) {
-                    if (auto submission =
-                            fleetlists::handleEntryDialogEvent(ui, fleet, kind, *event)) {
-                        submissions.push_back(*submission);
-                        if (submissionWorkerTakesDialog) {
-                            list(kind).workerBusy = true;
-                            ui.setWindowEnabled(list(kind).dialog, false);
-                        }
-                    }
-                }
-            }
-        }
-    }
-
-    void click(platform::ControlId control) {
-        user.click(control);
-        dispatch();
-    }
-
-    void type(platform::ControlId field, const std::string& text) {
-        user.typeText(field, text);
-        dispatch();
-    }
-
     // The control in a slot of the open entry dialog of the kind.
     platform::ControlId slot(fleetlists::FleetListKind kind, fleetlists::EntrySlot which) {
         return fleetlists::slotOf(list(kind).dialogFields, which);
@@ -100,30 +69,25 @@ class FleetListsHarness {
     }
     platform::WindowId openChangeEntry(fleetlists::FleetListKind kind, int row) {
         user.clickListRow(list(kind).listView, row);
-        dispatch();
+        handleEvents();
         click(list(kind).changeButton);
         return list(kind).dialog;
-    }
-
-    void paste(platform::ControlId field, const std::string& text) {
-        user.pasteText(field, text);
-        dispatch();
     }
 
     // The player goes into the field and leaves it again.
     void visit(platform::ControlId control) {
         user.focus(control);
         user.moveFocusAway();
-        dispatch();
+        handleEvents();
     }
 
     // As a player chooses: the list takes the focus when it opens, and the program has
     // handled that before the item is picked.
     void select(platform::ControlId list, int index) {
         user.focus(list);
-        dispatch();
+        handleEvents();
         user.selectDropDownItem(list, index);
-        dispatch();
+        handleEvents();
     }
 
     void timers() {
@@ -133,6 +97,25 @@ class FleetListsHarness {
     }
 
   private:
+    // Each event goes to the list window or entry dialog it belongs to, as the event loop
+    // hands it on.
+    void handleEvent(const platform::Event& event) {
+        for (const fleetlists::FleetListKind kind :
+             {fleetlists::FleetListKind::Allied, fleetlists::FleetListKind::Enemy}) {
+            if (event.window == list(kind).window) {
+                react(kind, fleetlists::handleListWindowEvent(ui, fleet, kind, event));
+            } else if (event.window == list(kind).dialog) {
+                if (auto submission = fleetlists::handleEntryDialogEvent(ui, fleet, kind, event)) {
+                    submissions.push_back(*submission);
+                    if (submissionWorkerTakesDialog) {
+                        list(kind).workerBusy = true;
+                        ui.setWindowEnabled(list(kind).dialog, false);
+                    }
+                }
+            }
+        }
+    }
+
     void react(fleetlists::FleetListKind kind, fleetlists::ListWindowAction action) {
         if (action == fleetlists::ListWindowAction::StartDownload) {
             downloadsStarted.push_back(kind);

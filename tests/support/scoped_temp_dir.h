@@ -36,6 +36,8 @@ class ScopedTempDir {
     ScopedTempDir& operator=(const ScopedTempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // A file of the directory by its full name.
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
 
   private:
     std::filesystem::path previous_;

@@ -70,8 +70,3 @@ TEST(ParseClockTime, OutOfRangeOrMisshapenIsInvalid) {
 TEST(ParseClockTime, EmptyTextIsMidnight) {
     EXPECT_EQ(parseClockTime(""), 0);
 }
-
-TEST(Ticks, TwentyMinutesAndSeventyTwoADay) {
-    EXPECT_EQ(kTickSeconds, 1200);
-    EXPECT_EQ(kTicksPerDay * kTickSeconds, kDaySeconds);
-}

@@ -1,3 +1,8 @@
+// The headless backend. Sections, in the order of the Win32 backend:
+//   lookup (the records), windows, controls, drop-down lists, list views, status bars,
+//   events and focus, events and tasks, modal dialogs, clipboard, tray, menus and editor,
+//   and what only tests use. The user's side of every control lives in headless_driver.cpp.
+
 #include "platform/headless/headless_platform.h"
 
 #include <algorithm>
@@ -103,59 +108,6 @@ bool HeadlessPlatform::acceptsInput(ControlId control) const {
     }
     const WindowData* window = findWindowData(data->info.window);
     return window && window->enabled && window->visible && !window->minimized;
-}
-
-// --- events and focus
-
-void HeadlessPlatform::queueEvent(const Event& event) {
-    if (findWindowData(event.window)) {
-        events_.push_back(event);
-    }
-}
-
-void HeadlessPlatform::queueControlEvent(ControlId control, ControlEventType type) {
-    const ControlData* data = findControlData(control);
-    if (!data) {
-        return;
-    }
-    Event event;
-    event.kind = EventKind::Control;
-    event.window = data->info.window;
-    event.control = control;
-    event.controlType = type;
-    queueEvent(event);
-}
-
-void HeadlessPlatform::moveFocus(ControlId to) {
-    if (to) {
-        if (const ControlData* data = findControlData(to)) {
-            activeWindow_ = data->info.window;
-        }
-    }
-    if (to == focus_) {
-        return;
-    }
-    const ControlId old = focus_;
-    focus_ = to;
-    if (old) {
-        queueControlEvent(old, ControlEventType::LostFocus);
-    }
-}
-
-void HeadlessPlatform::dropFocusIfIn(WindowId window) {
-    if (const ControlData* data = findControlData(focus_); data && data->info.window == window) {
-        moveFocus(ControlId{});
-    }
-    if (activeWindow_ == window) {
-        activeWindow_ = WindowId{};
-    }
-}
-
-void HeadlessPlatform::activate(WindowId window) {
-    if (const ControlData* data = findControlData(focus_); data && data->info.window != window) {
-        moveFocus(ControlId{});
-    }
-    activeWindow_ = window;
 }
 
 // --- windows
@@ -586,6 +538,59 @@ std::string HeadlessPlatform::statusText(ControlId statusBar, int field) {
     requireUiThread("statusText");
     const ControlData* data = findControlOfKind(statusBar, ControlKind::StatusBar);
     return data && validIndex(field, 3) ? data->fields[field] : std::string();
+}
+
+// --- events and focus
+
+void HeadlessPlatform::queueEvent(const Event& event) {
+    if (findWindowData(event.window)) {
+        events_.push_back(event);
+    }
+}
+
+void HeadlessPlatform::queueControlEvent(ControlId control, ControlEventType type) {
+    const ControlData* data = findControlData(control);
+    if (!data) {
+        return;
+    }
+    Event event;
+    event.kind = EventKind::Control;
+    event.window = data->info.window;
+    event.control = control;
+    event.controlType = type;
+    queueEvent(event);
+}
+
+void HeadlessPlatform::moveFocus(ControlId to) {
+    if (to) {
+        if (const ControlData* data = findControlData(to)) {
+            activeWindow_ = data->info.window;
+        }
+    }
+    if (to == focus_) {
+        return;
+    }
+    const ControlId old = focus_;
+    focus_ = to;
+    if (old) {
+        queueControlEvent(old, ControlEventType::LostFocus);
+    }
+}
+
+void HeadlessPlatform::dropFocusIfIn(WindowId window) {
+    if (const ControlData* data = findControlData(focus_); data && data->info.window == window) {
+        moveFocus(ControlId{});
+    }
+    if (activeWindow_ == window) {
+        activeWindow_ = WindowId{};
+    }
+}
+
+void HeadlessPlatform::activate(WindowId window) {
+    if (const ControlData* data = findControlData(focus_); data && data->info.window != window) {
+        moveFocus(ControlId{});
+    }
+    activeWindow_ = window;
 }
 
 // --- events and tasks

@@ -45,8 +45,6 @@
 
 namespace reef::platform::headless {
 
-enum class ControlKind { Button, Label, Edit, TextArea, DropDown, Frame, ListView, StatusBar };
-
 // Everything a control was created with, for layout tests.
 struct ControlInfo {
     ControlKind kind = ControlKind::Button;

@@ -1,6 +1,14 @@
+// The Win32 backend. Sections, in the order of the headless backend:
+//   helpers (text conversion, window classes, the input requester's dialog template),
+//   records, windows, controls, then one section for each control kind that reports
+//   something (buttons, labels, edits, text areas, drop-down lists, list views, status bars),
+//   events (the message loop and the window procedures, which hand control notifications to
+//   the kind's section), tasks, modal dialogs, clipboard, tray icon and popup menu, text
+//   editor.
+
 #include "platform/win32/win32_platform.h"
 
-#include "text/cp1252.h"
+#include "platform/win32/wide_text.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -21,20 +29,6 @@ constexpr UINT_PTR kSubclassId = 0x52454546;            // arbitrary, unique to 
 constexpr DWORD kTopLevelStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kTopLevelExStyle = WS_EX_CONTROLPARENT;
 constexpr int kFirstControlId = 100;
-
-std::wstring wide(const std::string& text) {
-    const std::u16string converted = reef::text::cp1252ToUtf16(text);
-    return std::wstring(converted.begin(), converted.end());
-}
-
-std::string narrow(const wchar_t* text, std::size_t length) {
-    std::u16string converted(text, text + length);
-    return reef::text::utf16ToCp1252(converted);
-}
-
-std::string narrow(const std::wstring& text) {
-    return narrow(text.data(), text.size());
-}
 
 // Typing into the edit field would pass its limit: what stays of the text beside the
 // selection, which a typed character replaces, fills it already.
@@ -719,6 +713,73 @@ ControlId Win32Platform::focusedControl() {
     return {};
 }
 
+// The WM_COMMAND notification of a control, handed to the section of its kind.
+void Win32Platform::controlCommand(const ControlRecord& record, UINT code) {
+    switch (record.kind) {
+    case ControlKind::Button:
+        buttonCommand(record, code);
+        break;
+    case ControlKind::Edit:
+        editCommand(record, code);
+        break;
+    case ControlKind::DropDown:
+        dropDownCommand(record, code);
+        break;
+    default:
+        break;
+    }
+}
+
+// --- buttons
+
+void Win32Platform::buttonCommand(const ControlRecord& button, UINT code) {
+    if (code == BN_CLICKED) {
+        pushControlEvent(button.hwnd, ControlEventType::Activated);
+    }
+}
+
+// --- labels
+
+// A label with a colour of its own keeps the window's background brush.
+LRESULT Win32Platform::labelColors(const ControlRecord& label, HWND window, WPARAM wParam,
+                                   LPARAM lParam) {
+    const LRESULT brush = DefWindowProcW(window, WM_CTLCOLORSTATIC, wParam, lParam);
+    SetTextColor(reinterpret_cast<HDC>(wParam), toColorRef(*label.labelColor));
+    return brush;
+}
+
+// --- edits
+
+void Win32Platform::editCommand(const ControlRecord& edit, UINT code) {
+    if (code == EN_CHANGE && suppressChange_ == 0) {
+        pushControlEvent(edit.hwnd, ControlEventType::Changed);
+    }
+}
+
+// Control characters (backspace, Ctrl+V) always pass.
+bool Win32Platform::editRefusesCharacter(const ControlRecord& edit, WPARAM character) {
+    if (character < 0x20) {
+        return false;
+    }
+    // Not every edit control refuses other characters for ES_NUMBER (older Wine does not), so
+    // the rule is kept here as well.
+    if (edit.edit.digitsOnly && (character < L'0' || character > L'9')) {
+        return true;
+    }
+    // A full field refuses the key before the edit control sees it: some versions of the
+    // control report a change for a character they have refused.
+    return edit.edit.maxLength > 0 && isEditFull(edit.hwnd, edit.edit.maxLength);
+}
+
+// --- text areas
+
+// The read-only text area must not swallow Tab: the focus moves on.
+LRESULT Win32Platform::textAreaDialogCode(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+    code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
+    return code;
+}
+
 // --- drop-down lists
 
 void Win32Platform::addDropDownItem(ControlId list, const std::string& text) {
@@ -750,6 +811,12 @@ int Win32Platform::dropDownSelection(ControlId list) {
     }
     const auto selection = SendMessageW(record->hwnd, CB_GETCURSEL, 0, 0);
     return selection == CB_ERR ? -1 : static_cast<int>(selection);
+}
+
+void Win32Platform::dropDownCommand(const ControlRecord& list, UINT code) {
+    if (code == CBN_SELCHANGE) {
+        pushControlEvent(list.hwnd, ControlEventType::Activated);
+    }
 }
 
 // --- list views
@@ -933,6 +1000,55 @@ LRESULT Win32Platform::customDrawList(ControlRecord& list, NMLVCUSTOMDRAW* draw)
     }
 }
 
+LRESULT Win32Platform::listViewNotify(ControlRecord& list, LPARAM lParam) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->code == NM_CUSTOMDRAW) {
+        return customDrawList(list, reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+    }
+    if (header->code == NM_CLICK) {
+        // A click counts even where it changes nothing (the selected row, the empty area).
+        if (!list.clickReported) {
+            pushControlEvent(list.hwnd, ControlEventType::Activated);
+        }
+        list.clickReported = true;
+        list.reportedSelection = selectedListRow(controlIdByHwnd(list.hwnd));
+    } else if (header->code == LVN_ITEMCHANGED) {
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        if ((change->uChanged & LVIF_STATE) != 0 &&
+            ((change->uOldState ^ change->uNewState) & LVIS_SELECTED) != 0) {
+            listSelectionChanged(list);
+        }
+    }
+    return 0;
+}
+
+void Win32Platform::listViewButtonDown(ControlRecord& list) {
+    list.clickReported = false;
+}
+
+void Win32Platform::listSelectionChanged(ControlRecord& list) {
+    if (list.selectionCheckPosted) {
+        return;
+    }
+    list.selectionCheckPosted = PostMessageW(helper_, kCheckListSelectionMessage, 0,
+                                             reinterpret_cast<LPARAM>(list.hwnd)) != FALSE;
+}
+
+void Win32Platform::checkListSelection(HWND hwnd) {
+    ControlRecord* list = controlByHwnd(hwnd); // gone when its window closed meanwhile
+    if (list == nullptr || list->kind != ControlKind::ListView) {
+        return;
+    }
+    list->selectionCheckPosted = false;
+    const int selection = selectedListRow(controlIdByHwnd(hwnd));
+    if (selection == list->reportedSelection) {
+        return;
+    }
+    list->reportedSelection = selection;
+    list->clickReported = true;
+    pushControlEvent(hwnd, ControlEventType::Activated);
+}
+
 // --- status bars
 
 void Win32Platform::setStatusText(ControlId statusBar, int field, const std::string& text) {
@@ -1095,55 +1211,24 @@ LRESULT Win32Platform::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             }
             return 0;
         }
-        HWND control = reinterpret_cast<HWND>(lParam);
-        const ControlRecord* record = controlByHwnd(control);
+        const ControlRecord* record = controlByHwnd(reinterpret_cast<HWND>(lParam));
         if (record == nullptr) {
             break;
         }
-        const UINT code = HIWORD(wParam);
-        if (record->kind == ControlKind::Button && code == BN_CLICKED) {
-            pushControlEvent(control, ControlEventType::Activated);
-        } else if (record->kind == ControlKind::Edit && code == EN_CHANGE) {
-            if (suppressChange_ == 0) {
-                pushControlEvent(control, ControlEventType::Changed);
-            }
-        } else if (record->kind == ControlKind::DropDown && code == CBN_SELCHANGE) {
-            pushControlEvent(control, ControlEventType::Activated);
-        }
+        controlCommand(*record, HIWORD(wParam));
         return 0;
     }
     case WM_NOTIFY: {
-        auto* header = reinterpret_cast<NMHDR*>(lParam);
-        ControlRecord* record = controlByHwnd(header->hwndFrom);
+        ControlRecord* record = controlByHwnd(reinterpret_cast<const NMHDR*>(lParam)->hwndFrom);
         if (record == nullptr || record->kind != ControlKind::ListView) {
             break;
         }
-        if (header->code == NM_CUSTOMDRAW) {
-            return customDrawList(*record, reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
-        }
-        if (header->code == NM_CLICK) {
-            // A click counts even where it changes nothing (the selected row, the empty area).
-            if (!record->clickReported) {
-                pushControlEvent(header->hwndFrom, ControlEventType::Activated);
-            }
-            record->clickReported = true;
-            record->reportedSelection = selectedListRow(controlIdByHwnd(header->hwndFrom));
-        } else if (header->code == LVN_ITEMCHANGED) {
-            const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
-            if ((change->uChanged & LVIF_STATE) != 0 &&
-                ((change->uOldState ^ change->uNewState) & LVIS_SELECTED) != 0) {
-                listSelectionChanged(*record);
-            }
-        }
-        return 0;
+        return listViewNotify(*record, lParam);
     }
     case WM_CTLCOLORSTATIC: {
         const ControlRecord* record = controlByHwnd(reinterpret_cast<HWND>(lParam));
         if (record != nullptr && record->kind == ControlKind::Label && record->labelColor) {
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            const LRESULT brush = DefWindowProcW(hwnd, message, wParam, lParam);
-            SetTextColor(dc, toColorRef(*record->labelColor));
-            return brush;
+            return labelColors(*record, hwnd, wParam, lParam);
         }
         break;
     }
@@ -1207,29 +1292,6 @@ LRESULT Win32Platform::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void Win32Platform::listSelectionChanged(ControlRecord& list) {
-    if (list.selectionCheckPosted) {
-        return;
-    }
-    list.selectionCheckPosted = PostMessageW(helper_, kCheckListSelectionMessage, 0,
-                                             reinterpret_cast<LPARAM>(list.hwnd)) != FALSE;
-}
-
-void Win32Platform::checkListSelection(HWND hwnd) {
-    ControlRecord* list = controlByHwnd(hwnd); // gone when its window closed meanwhile
-    if (list == nullptr || list->kind != ControlKind::ListView) {
-        return;
-    }
-    list->selectionCheckPosted = false;
-    const int selection = selectedListRow(controlIdByHwnd(hwnd));
-    if (selection == list->reportedSelection) {
-        return;
-    }
-    list->reportedSelection = selection;
-    list->clickReported = true;
-    pushControlEvent(hwnd, ControlEventType::Activated);
-}
-
 LRESULT Win32Platform::controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     ControlRecord* record = controlByHwnd(hwnd);
     switch (message) {
@@ -1238,31 +1300,19 @@ LRESULT Win32Platform::controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         break;
     case WM_LBUTTONDOWN:
         if (record != nullptr && record->kind == ControlKind::ListView) {
-            record->clickReported = false;
+            listViewButtonDown(*record);
         }
         break;
     case WM_CHAR:
-        // Not every edit control refuses other characters for ES_NUMBER (older Wine does
-        // not), so the rule is kept here as well. Control characters (backspace, Ctrl+V) pass.
-        if (record != nullptr && record->kind == ControlKind::Edit && record->edit.digitsOnly &&
-            wParam >= 0x20 && (wParam < L'0' || wParam > L'9')) {
-            MessageBeep(MB_OK);
-            return 0;
-        }
-        // A full field refuses the key before the edit control sees it: some versions of the
-        // control report a change for a character they have refused.
-        if (record != nullptr && record->kind == ControlKind::Edit && record->edit.maxLength > 0 &&
-            wParam >= 0x20 && isEditFull(hwnd, record->edit.maxLength)) {
+        if (record != nullptr && record->kind == ControlKind::Edit &&
+            editRefusesCharacter(*record, wParam)) {
             MessageBeep(MB_OK);
             return 0;
         }
         break;
     case WM_GETDLGCODE:
         if (record != nullptr && record->kind == ControlKind::TextArea) {
-            // The read-only text area must not swallow Tab: the focus moves on.
-            LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
-            code &= ~static_cast<LRESULT>(DLGC_WANTALLKEYS | DLGC_WANTTAB);
-            return code;
+            return textAreaDialogCode(hwnd, message, wParam, lParam);
         }
         break;
     default:

@@ -21,8 +21,6 @@
 
 namespace reef::platform::win32 {
 
-enum class ControlKind { Button, Label, Edit, TextArea, DropDown, Frame, ListView, StatusBar };
-
 struct Win32Options {
     // The text editor started by openInTextEditor, with the file name as its one argument.
     std::wstring editorProgram = L"notepad.exe";
@@ -195,6 +193,16 @@ class Win32Platform final : public Platform {
     void pushEvent(const Event& event);
     void raiseUrgentEvent(const Event& event);
     void pushControlEvent(HWND control, ControlEventType type);
+    // Notifications and messages of the controls, each kind in a section of its own.
+    void controlCommand(const ControlRecord& record, UINT code);
+    void buttonCommand(const ControlRecord& button, UINT code);
+    LRESULT labelColors(const ControlRecord& label, HWND window, WPARAM wParam, LPARAM lParam);
+    void editCommand(const ControlRecord& edit, UINT code);
+    bool editRefusesCharacter(const ControlRecord& edit, WPARAM character);
+    LRESULT textAreaDialogCode(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void dropDownCommand(const ControlRecord& list, UINT code);
+    LRESULT listViewNotify(ControlRecord& list, LPARAM lParam);
+    void listViewButtonDown(ControlRecord& list);
     void listSelectionChanged(ControlRecord& list);
     void checkListSelection(HWND list);
     bool dispatchOneMessage();

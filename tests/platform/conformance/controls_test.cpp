@@ -79,11 +79,11 @@ TEST_F(ConformanceControls, DisabledButtonTakesNoClick) {
 }
 
 TEST_F(ConformanceControls, LabelHasItsTextAndColour) {
-    const ControlId plain = platform().createLabel(
-        window_, Rect{5, 8, 60, 20}, "Ziel:", LabelStyle{TextAlign::Right, false, std::nullopt});
-    const ControlId grey =
-        platform().createLabel(window_, Rect{0, 156, 640, 17}, "Drücke auf einen Eintrag",
-                               LabelStyle{TextAlign::Center, true, rgb(160, 160, 160)});
+    const ControlId plain = platform().createLabel(window_, Rect{5, 8, 60, 20},
+                                                   "Ziel:", LabelStyle{.align = TextAlign::Right});
+    const ControlId grey = platform().createLabel(
+        window_, Rect{0, 156, 640, 17}, "Drücke auf einen Eintrag",
+        LabelStyle{.align = TextAlign::Center, .sunken = true, .textColor = rgb(160, 160, 160)});
     ASSERT_TRUE(plain);
     ASSERT_TRUE(grey);
     EXPECT_EQ(platform().text(plain), "Ziel:");

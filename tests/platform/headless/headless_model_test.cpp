@@ -57,8 +57,9 @@ TEST_F(HeadlessModel, ControlInfoTellsHowAControlWasMade) {
     const WindowId window = platform_.openWindow("Reef - Tools: Flottenverteilung", 650, 95);
     const ControlId total = platform_.createEdit(window, Rect{565, 23, 80, 18}, "",
                                                  EditStyle{.digitsOnly = true, .readOnly = true});
-    const ControlId header = platform_.createLabel(
-        window, Rect{85, 5, 80, 18}, "Manta", LabelStyle{TextAlign::Center, true, std::nullopt});
+    const ControlId header =
+        platform_.createLabel(window, Rect{85, 5, 80, 18}, "Manta",
+                              LabelStyle{.align = TextAlign::Center, .sunken = true});
     const ControlId drop = platform_.createDropDown(window, Rect{70, 110, 100, 20}, 80);
     const ControlId status = platform_.createStatusBar(window, 200, 200, 300);
 

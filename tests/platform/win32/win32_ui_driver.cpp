@@ -1,6 +1,6 @@
 #include "platform/win32/win32_ui_driver.h"
 
-#include "text/cp1252.h"
+#include "platform/win32/wide_text.h"
 
 #include <commctrl.h>
 
@@ -17,15 +17,6 @@ constexpr UINT kSendTimeoutMs = 2000;
 // A popup menu that nobody chooses from is dismissed after this long, so that a test that
 // forgets it still ends.
 constexpr auto kMenuPatience = std::chrono::seconds(10);
-
-std::wstring wide(const std::string& text) {
-    const std::u16string converted = reef::text::cp1252ToUtf16(text);
-    return std::wstring(converted.begin(), converted.end());
-}
-
-std::string narrow(const std::wstring& text) {
-    return reef::text::utf16ToCp1252(std::u16string(text.begin(), text.end()));
-}
 
 std::wstring className(HWND hwnd) {
     wchar_t buffer[64] = {};

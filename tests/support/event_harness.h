@@ -1,18 +1,25 @@
 #pragma once
-// A headless user interface for the calculator windows: the test acts as the user, and
-// every event the action raises is handed to the window's handler at once, as the event
-// loop would.
+// A headless user interface driven as a user would: after every action the events it raised
+// are handled at once, the way the program's event loop would handle them. By default each
+// queued event goes to the handler a test sets; a fixture that runs the program's own loop
+// overrides handleEvents().
 
 #include "platform/headless/headless_platform.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
-namespace reef::calc::testing {
+namespace reef::testing {
 
-class WindowHarness {
+class EventHarness {
   public:
     using Handler = std::function<void(const platform::Event&)>;
+
+    explicit EventHarness(std::int64_t localNow = 0) : ui(localNow) {}
+    virtual ~EventHarness() = default;
+    EventHarness(const EventHarness&) = delete;
+    EventHarness& operator=(const EventHarness&) = delete;
 
     platform::headless::HeadlessPlatform ui;
     platform::headless::HeadlessDriver user{ui};
@@ -20,7 +27,7 @@ class WindowHarness {
     void setHandler(Handler handler) { handler_ = std::move(handler); }
 
     // Hands every queued event to the handler; returns how many there were.
-    int dispatch() {
+    virtual int handleEvents() {
         int count = 0;
         while (const auto event = ui.waitEvent(0)) {
             ++count;
@@ -36,27 +43,34 @@ class WindowHarness {
     void type(platform::ControlId field, const std::string& keys) {
         for (const char key : keys) {
             user.typeText(field, std::string(1, key));
-            dispatch();
+            handleEvents();
         }
+    }
+
+    // The whole text as one input, as a burst of keys reaches the field before the program
+    // looks, then its events. '\b' is the backspace key.
+    void typeAtOnce(platform::ControlId field, const std::string& text) {
+        user.typeText(field, text);
+        handleEvents();
     }
 
     void click(platform::ControlId control) {
         user.click(control);
-        dispatch();
+        handleEvents();
     }
 
     void tab() {
         user.pressTab();
-        dispatch();
+        handleEvents();
     }
 
     void paste(platform::ControlId field, const std::string& text) {
         user.pasteText(field, text);
-        dispatch();
+        handleEvents();
     }
 
   private:
     Handler handler_;
 };
 
-} // namespace reef::calc::testing
+} // namespace reef::testing

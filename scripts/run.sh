@@ -54,7 +54,9 @@ if [ -z "$port" ]; then
     exit 1
 fi
 if [ ${#demo[@]} -gt 0 ]; then
-    sed -n 's/^Demo alliance "Demo", list password: //p' "$log" >"$password_file"
+    # Without a terminal the server keeps the new demo password in a file beside its database.
+    cat "$db.demo-password" >"$password_file" 2>/dev/null ||
+        sed -n 's/^Demo alliance "Demo", list password: //p' "$log" >"$password_file"
 fi
 password=$(cat "$password_file")
 

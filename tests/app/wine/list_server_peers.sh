@@ -76,7 +76,9 @@ start_list_server() {
         line=$(grep -m1 -o 'listening on 127\.0\.0\.1:[0-9]*' "$work/listserver.log")
         if [ -n "$line" ]; then
             list_port=${line##*:}
-            list_password=$(sed -n 's/^Demo alliance "Demo", list password: //p' "$work/listserver.log")
+            # A server without a terminal keeps the new demo password in a file of its own.
+            list_password=$(cat "$work/lists.sqlite.demo-password" 2>/dev/null ||
+                sed -n 's/^Demo alliance "Demo", list password: //p' "$work/listserver.log")
             echo "list server on port $list_port, demo password $list_password"
             [ -n "$list_password" ]
             return

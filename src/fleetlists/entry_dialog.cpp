@@ -137,31 +137,31 @@ Prefill dialogPrefill(Platform& ui, const FleetLists& fleet, FleetListKind kind,
     return prefill;
 }
 
-ControlId createControl(Platform& ui, platform::WindowId window, const DialogControlSpec& spec,
+ControlId createControl(Platform& ui, platform::WindowId window, const DialogControl& placed,
                         const std::string& text) {
-    switch (spec.kind) {
+    switch (placed.kind) {
     case DialogControlKind::Frame:
-        return ui.createFrame(window, spec.rect, spec.text);
+        return ui.createFrame(window, placed.rect, placed.text);
     case DialogControlKind::Label:
-        return ui.createLabel(window, spec.rect, spec.text, platform::LabelStyle{});
+        return ui.createLabel(window, placed.rect, placed.text, platform::LabelStyle{});
     case DialogControlKind::TickLabel:
-        return ui.createLabel(window, spec.rect, "",
+        return ui.createLabel(window, placed.rect, "",
                               platform::LabelStyle{.textColor = kTickLabelColor});
     case DialogControlKind::StarredNote:
-        return ui.createLabel(window, spec.rect, spec.text,
+        return ui.createLabel(window, placed.rect, placed.text,
                               platform::LabelStyle{.align = platform::TextAlign::Center,
                                                    .textColor = kStarredNoteColor});
     case DialogControlKind::Field:
-        return ui.createEdit(window, spec.rect, text,
+        return ui.createEdit(window, placed.rect, text,
                              platform::EditStyle{.maxLength = kMaxEntryFieldLength});
     case DialogControlKind::PasswordField:
         return ui.createEdit(
-            window, spec.rect, text,
+            window, placed.rect, text,
             platform::EditStyle{.masked = true, .maxLength = kMaxEntryFieldLength});
     case DialogControlKind::DropDown:
-        return ui.createDropDown(window, spec.rect, spec.dropHeight);
+        return ui.createDropDown(window, placed.rect, placed.dropHeight);
     case DialogControlKind::Button:
-        return ui.createButton(window, spec.rect, spec.text);
+        return ui.createButton(window, placed.rect, placed.text);
     }
     return {};
 }
@@ -183,18 +183,18 @@ void fillLists(Platform& ui, const FleetLists& fleet, FleetListKind kind, const 
 bool createControls(Platform& ui, FleetLists& fleet, FleetListKind kind, platform::WindowId window,
                     const Prefill& prefill) {
     ListWindowState& list = fleet.list(kind);
-    for (const DialogControlSpec& spec : entryDialogLayout(kind)) {
-        const std::string text = spec.slot ? textOf(prefill.texts, *spec.slot) : std::string();
-        const ControlId control = createControl(ui, window, spec, text);
+    for (const DialogControl& placed : entryDialogLayout(kind)) {
+        const std::string text = placed.slot ? textOf(prefill.texts, *placed.slot) : std::string();
+        const ControlId control = createControl(ui, window, placed, text);
         if (!control) {
             return false;
         }
-        if (spec.slot) {
-            slotOf(list.dialogFields, *spec.slot) = control;
+        if (placed.slot) {
+            slotOf(list.dialogFields, *placed.slot) = control;
         }
-        if (spec.button == DialogButton::Submit) {
+        if (placed.button == DialogButton::Submit) {
             list.dialogSubmitButton = control;
-        } else if (spec.button == DialogButton::Cancel) {
+        } else if (placed.button == DialogButton::Cancel) {
             list.dialogCancelButton = control;
         }
     }
@@ -216,18 +216,45 @@ std::string fieldText(Platform& ui, const ListWindowState& list, EntrySlot slot)
     return ui.text(slotOf(list.dialogFields, slot));
 }
 
-void checkCompleteness(Platform& ui, const ListWindowState& list, FleetListKind kind) {
-    EntryFieldTexts texts;
-    texts.Name = fieldText(ui, list, EntrySlot::Name);
-    texts.Basis = fieldText(ui, list, EntrySlot::Basis);
-    texts.Schiffe = fieldText(ui, list, EntrySlot::Schiffe);
-    texts.ZielName = fieldText(ui, list, EntrySlot::ZielName);
-    texts.ZielBasis = fieldText(ui, list, EntrySlot::ZielBasis);
-    texts.BasisZeit = fieldText(ui, list, EntrySlot::BasisZeit);
-    texts.password = fieldText(ui, list, EntrySlot::Password);
+EntrySubmission readSubmission(Platform& ui, const ListWindowState& list, FleetListKind kind) {
+    EntrySubmission submission;
+    submission.kind = kind;
+    submission.mode = list.dialogMode;
+    submission.helpSelection = ui.dropDownSelection(slotOf(list.dialogFields, EntrySlot::Hilfe));
+    submission.missionSelection = ui.dropDownSelection(slotOf(list.dialogFields, EntrySlot::Modus));
+    submission.Name = fieldText(ui, list, EntrySlot::Name);
+    submission.Allianz = fieldText(ui, list, EntrySlot::Allianz);
+    submission.Basis = fieldText(ui, list, EntrySlot::Basis);
+    submission.Punkte = fieldText(ui, list, EntrySlot::Punkte);
+    submission.Schiffe = fieldText(ui, list, EntrySlot::Schiffe);
+    submission.ZielName = fieldText(ui, list, EntrySlot::ZielName);
+    submission.ZielAllianz = fieldText(ui, list, EntrySlot::ZielAllianz);
+    submission.ZielBasis = fieldText(ui, list, EntrySlot::ZielBasis);
+    submission.ZielPunkte = fieldText(ui, list, EntrySlot::ZielPunkte);
     if (kind == FleetListKind::Enemy) {
-        texts.Von = fieldText(ui, list, EntrySlot::Von);
+        submission.Von = fieldText(ui, list, EntrySlot::Von);
     }
+    submission.ZielZeit = fieldText(ui, list, EntrySlot::ZielZeit);
+    submission.BasisZeit = fieldText(ui, list, EntrySlot::BasisZeit);
+    submission.password = fieldText(ui, list, EntrySlot::Password);
+    if (list.dialogMode == DialogMode::Change) {
+        submission.editCopy = list.editCopy;
+    }
+    return submission;
+}
+
+// The completeness check sees the same texts that "Übernehmen" would send.
+void checkCompleteness(Platform& ui, const ListWindowState& list, FleetListKind kind) {
+    const EntrySubmission entry = readSubmission(ui, list, kind);
+    EntryFieldTexts texts;
+    texts.Name = entry.Name;
+    texts.Basis = entry.Basis;
+    texts.Schiffe = entry.Schiffe;
+    texts.ZielName = entry.ZielName;
+    texts.ZielBasis = entry.ZielBasis;
+    texts.BasisZeit = entry.BasisZeit;
+    texts.password = entry.password;
+    texts.Von = entry.Von;
     ui.setEnabled(list.dialogSubmitButton, isEntryComplete(kind, texts));
 }
 
@@ -278,33 +305,6 @@ void cancelDialog(Platform& ui, FleetLists& fleet, FleetListKind kind) {
         giveButtonsBack(ui, list);
         setStatusField(ui, list, 2, "Status: Abgebrochen");
     }
-}
-
-EntrySubmission readSubmission(Platform& ui, const ListWindowState& list, FleetListKind kind) {
-    EntrySubmission submission;
-    submission.kind = kind;
-    submission.mode = list.dialogMode;
-    submission.helpSelection = ui.dropDownSelection(slotOf(list.dialogFields, EntrySlot::Hilfe));
-    submission.missionSelection = ui.dropDownSelection(slotOf(list.dialogFields, EntrySlot::Modus));
-    submission.Name = fieldText(ui, list, EntrySlot::Name);
-    submission.Allianz = fieldText(ui, list, EntrySlot::Allianz);
-    submission.Basis = fieldText(ui, list, EntrySlot::Basis);
-    submission.Punkte = fieldText(ui, list, EntrySlot::Punkte);
-    submission.Schiffe = fieldText(ui, list, EntrySlot::Schiffe);
-    submission.ZielName = fieldText(ui, list, EntrySlot::ZielName);
-    submission.ZielAllianz = fieldText(ui, list, EntrySlot::ZielAllianz);
-    submission.ZielBasis = fieldText(ui, list, EntrySlot::ZielBasis);
-    submission.ZielPunkte = fieldText(ui, list, EntrySlot::ZielPunkte);
-    if (kind == FleetListKind::Enemy) {
-        submission.Von = fieldText(ui, list, EntrySlot::Von);
-    }
-    submission.ZielZeit = fieldText(ui, list, EntrySlot::ZielZeit);
-    submission.BasisZeit = fieldText(ui, list, EntrySlot::BasisZeit);
-    submission.password = fieldText(ui, list, EntrySlot::Password);
-    if (list.dialogMode == DialogMode::Change) {
-        submission.editCopy = list.editCopy;
-    }
-    return submission;
 }
 
 EntrySubmission submit(Platform& ui, FleetLists& fleet, FleetListKind kind) {

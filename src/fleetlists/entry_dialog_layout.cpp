@@ -75,16 +75,15 @@ constexpr KindPlaces kEnemyPlaces{
     .buttonY = 239,
 };
 
-DialogControlSpec frame(Rect rect, const char* caption) {
+DialogControl frame(Rect rect, const char* caption) {
     return {.kind = DialogControlKind::Frame, .rect = rect, .text = caption};
 }
 
-DialogControlSpec label(Rect rect, const char* text) {
+DialogControl label(Rect rect, const char* text) {
     return {.kind = DialogControlKind::Label, .rect = rect, .text = text};
 }
 
-DialogControlSpec slotControl(DialogControlKind kind, Rect rect, EntrySlot slot,
-                              int dropHeight = 0) {
+DialogControl slotControl(DialogControlKind kind, Rect rect, EntrySlot slot, int dropHeight = 0) {
     return {.kind = kind, .rect = rect, .slot = slot, .dropHeight = dropHeight};
 }
 
@@ -94,11 +93,11 @@ int entryDialogHeight(FleetListKind kind) {
     return kind == FleetListKind::Enemy ? kEnemyDialogHeight : kAlliedDialogHeight;
 }
 
-std::vector<DialogControlSpec> entryDialogLayout(FleetListKind kind) {
+std::vector<DialogControl> entryDialogLayout(FleetListKind kind) {
     const bool enemy = kind == FleetListKind::Enemy;
     const KindPlaces& at = enemy ? kEnemyPlaces : kAlliedPlaces;
-    std::vector<DialogControlSpec> specs;
-    const auto add = [&specs](DialogControlSpec spec) { specs.push_back(std::move(spec)); };
+    std::vector<DialogControl> controls;
+    const auto add = [&controls](DialogControl placed) { controls.push_back(std::move(placed)); };
 
     add(frame(Rect{5, 5, 200, 140}, at.ownFrame));
     for (std::size_t row = 0; row < kOwnRows.size(); ++row) {
@@ -156,7 +155,7 @@ std::vector<DialogControlSpec> entryDialogLayout(FleetListKind kind) {
          .rect = Rect{225, at.buttonY, 200, 25},
          .text = "Abbrechen",
          .button = DialogButton::Cancel});
-    return specs;
+    return controls;
 }
 
 } // namespace reef::fleetlists

@@ -38,7 +38,7 @@ enum class DialogControlKind {
 // The two buttons that are no slot of EntryDialogFields.
 enum class DialogButton { Submit, Cancel };
 
-struct DialogControlSpec {
+struct DialogControl {
     DialogControlKind kind = DialogControlKind::Label;
     platform::Rect rect{};
     const char* text = ""; // caption or label; empty for fields and lists
@@ -47,7 +47,7 @@ struct DialogControlSpec {
     int dropHeight = 0; // drop-down lists
 };
 
-std::vector<DialogControlSpec> entryDialogLayout(FleetListKind kind);
+std::vector<DialogControl> entryDialogLayout(FleetListKind kind);
 
 int entryDialogHeight(FleetListKind kind);
 

@@ -28,12 +28,12 @@ constexpr int kButtonWidth = 150;
 constexpr int kButtonHeight = 25;
 constexpr platform::Color kDescriptionColor = platform::rgb(160, 160, 160);
 
-struct ColumnSpec {
+struct ListColumn {
     const char* header;
     int width; // at creation; the shared width array replaces it at once
 };
 
-constexpr std::array<ColumnSpec, kMaxColumnCount> kColumns = {{
+constexpr std::array<ListColumn, kMaxColumnCount> kColumns = {{
     {"Hilfe-/ Status", 50},
     {"Name", 100},
     {"Allianz", 50},
@@ -109,8 +109,8 @@ bool createControls(Platform& ui, FleetLists& fleet, FleetListKind kind,
     }
     ui.setEnabled(list.changeButton, false);
     for (int column = 0; column < columnCount(kind); ++column) {
-        const ColumnSpec& spec = kColumns[static_cast<std::size_t>(column)];
-        ui.addListColumn(list.listView, spec.header, spec.width);
+        const ListColumn& shown = kColumns[static_cast<std::size_t>(column)];
+        ui.addListColumn(list.listView, shown.header, shown.width);
         ui.setListColumnWidth(list.listView, column,
                               fleet.columnWidths[static_cast<std::size_t>(column)]);
     }

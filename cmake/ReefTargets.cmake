@@ -39,20 +39,33 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${REEF_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
-# reef_module(<name> [DEPS <libs>...]): a static library of the *.cpp files in the
-# current source folder (not its subfolders), headers included as "module/file.h".
+# reef_module(<name> [DEPS <libs>...] [SOURCES <files>...] [EXCLUDE <files>...]
+#             [INCLUDE_ROOT <dir>] [NO_CHARSET]): a static library of the *.cpp files in the
+# current source folder (not its subfolders), headers included as "module/file.h" from the
+# include root (src/ unless given). NO_CHARSET keeps the compiler's UTF-8 execution character
+# set, for code that passes Windows-1252 bytes through untouched and builds with Clang too.
 function(reef_module name)
-  cmake_parse_arguments(M "" "" "DEPS;SOURCES" ${ARGN})
+  cmake_parse_arguments(M "NO_CHARSET" "INCLUDE_ROOT" "DEPS;SOURCES;EXCLUDE" ${ARGN})
+  if(NOT M_INCLUDE_ROOT)
+    set(M_INCLUDE_ROOT ${PROJECT_SOURCE_DIR}/src)
+  endif()
+  set(_charset reef_charset)
+  if(M_NO_CHARSET)
+    set(_charset "")
+  endif()
   file(GLOB _srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(_excluded IN LISTS M_EXCLUDE)
+    list(REMOVE_ITEM _srcs ${CMAKE_CURRENT_SOURCE_DIR}/${_excluded})
+  endforeach()
   list(APPEND _srcs ${M_SOURCES})
   if(_srcs)
     add_library(${name} STATIC ${_srcs})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${M_DEPS} reef_charset PRIVATE reef_warnings)
+    target_include_directories(${name} PUBLIC ${M_INCLUDE_ROOT})
+    target_link_libraries(${name} PUBLIC ${M_DEPS} ${_charset} PRIVATE reef_warnings)
   else()
     add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${M_DEPS} reef_charset)
+    target_include_directories(${name} INTERFACE ${M_INCLUDE_ROOT})
+    target_link_libraries(${name} INTERFACE ${M_DEPS} ${_charset})
   endif()
 endfunction()
 

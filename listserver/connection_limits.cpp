@@ -1,6 +1,6 @@
-#include "connection_limits.h"
+#include "listserver/connection_limits.h"
 
-#include "password_guard.h"
+#include "listserver/password_guard.h"
 
 namespace reef::listserver {
 

@@ -1,4 +1,4 @@
-#include "demo_alliance.h"
+#include "listserver/demo_alliance.h"
 
 #include <sodium.h>
 

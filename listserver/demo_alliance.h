@@ -1,8 +1,8 @@
 #pragma once
 // The alliance "Demo" of "serve --demo", for trying the desktop program out.
 
-#include "server_key.h"
-#include "store.h"
+#include "listserver/server_key.h"
+#include "listserver/store.h"
 
 #include <string>
 

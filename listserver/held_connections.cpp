@@ -1,4 +1,4 @@
-#include "held_connections.h"
+#include "listserver/held_connections.h"
 
 #include <microhttpd.h>
 

@@ -1,10 +1,10 @@
-#include "http_server.h"
+#include "listserver/http_server.h"
 
-#include "connection_limits.h"
-#include "held_connections.h"
-#include "list_service.h"
-#include "log_text.h"
-#include "write_queue.h"
+#include "listserver/connection_limits.h"
+#include "listserver/held_connections.h"
+#include "listserver/list_service.h"
+#include "listserver/log_text.h"
+#include "listserver/write_queue.h"
 
 #include <microhttpd.h>
 

@@ -1,7 +1,7 @@
-#include "list_service.h"
+#include "listserver/list_service.h"
 
-#include "local_time.h"
-#include "query.h"
+#include "listserver/local_time.h"
+#include "listserver/query.h"
 
 #include <limits>
 #include <mutex>

@@ -1,11 +1,11 @@
 #pragma once
 // What the list server answers to one request, apart from HTTP itself.
 
-#include "entry.h"
-#include "password_guard.h"
-#include "server_key.h"
-#include "store.h"
-#include "write_budget.h"
+#include "listserver/entry.h"
+#include "listserver/password_guard.h"
+#include "listserver/server_key.h"
+#include "listserver/store.h"
+#include "listserver/write_budget.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "local_time.h"
+#include "listserver/local_time.h"
 
 #include <cstdlib>
 #include <ctime>

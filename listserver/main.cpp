@@ -1,14 +1,14 @@
 // reef-listserver: the list server an alliance runs for the two fleet lists of the desktop
 // program, and the admin commands for its alliances.
 
-#include "demo_alliance.h"
-#include "http_server.h"
-#include "list_service.h"
-#include "local_time.h"
-#include "password_prompt.h"
-#include "server_dat_lines.h"
-#include "server_key.h"
-#include "sqlite_store.h"
+#include "listserver/demo_alliance.h"
+#include "listserver/http_server.h"
+#include "listserver/list_service.h"
+#include "listserver/local_time.h"
+#include "listserver/password_prompt.h"
+#include "listserver/server_dat_lines.h"
+#include "listserver/server_key.h"
+#include "listserver/sqlite_store.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "password_guard.h"
+#include "listserver/password_guard.h"
 
 #include <arpa/inet.h>
 

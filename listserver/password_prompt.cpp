@@ -1,6 +1,6 @@
-#include "password_prompt.h"
+#include "listserver/password_prompt.h"
 
-#include "server_key.h"
+#include "listserver/server_key.h"
 
 #include <cerrno>
 #include <csignal>

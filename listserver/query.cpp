@@ -1,4 +1,4 @@
-#include "query.h"
+#include "listserver/query.h"
 
 namespace reef::listserver {
 

@@ -1,6 +1,6 @@
-#include "server_dat_lines.h"
+#include "listserver/server_dat_lines.h"
 
-#include "http_server.h"
+#include "listserver/http_server.h"
 
 namespace reef::listserver {
 

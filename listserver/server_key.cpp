@@ -1,4 +1,4 @@
-#include "server_key.h"
+#include "listserver/server_key.h"
 
 #include <sodium.h>
 

@@ -1,4 +1,4 @@
-#include "sqlite_store.h"
+#include "listserver/sqlite_store.h"
 
 #include <sqlite3.h>
 

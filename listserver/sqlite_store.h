@@ -2,7 +2,7 @@
 // The lists in one SQLite file: WAL journal with full sync, so that every answer "ready" is
 // on disk before it is sent; a schema version with migrations.
 
-#include "store.h"
+#include "listserver/store.h"
 
 #include <atomic>
 #include <functional>

@@ -2,7 +2,7 @@
 // Where the alliances and their lists live. The list server speaks only to this interface,
 // so that a server for many alliances can keep its lists in another database later.
 
-#include "entry.h"
+#include "listserver/entry.h"
 
 #include <cstdint>
 #include <functional>

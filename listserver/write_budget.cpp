@@ -1,4 +1,4 @@
-#include "write_budget.h"
+#include "listserver/write_budget.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "write_queue.h"
+#include "listserver/write_queue.h"
 
 #include <microhttpd.h>
 

@@ -1,4 +1,4 @@
-#include "connection_limits.h"
+#include "listserver/connection_limits.h"
 
 #include <gtest/gtest.h>
 

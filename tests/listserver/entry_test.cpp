@@ -1,4 +1,4 @@
-#include "entry.h"
+#include "listserver/entry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "log_text.h"
+#include "listserver/log_text.h"
 
 #include <gtest/gtest.h>
 

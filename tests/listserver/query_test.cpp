@@ -1,4 +1,4 @@
-#include "query.h"
+#include "listserver/query.h"
 
 #include <gtest/gtest.h>
 

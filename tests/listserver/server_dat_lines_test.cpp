@@ -1,4 +1,4 @@
-#include "server_dat_lines.h"
+#include "listserver/server_dat_lines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The request handling above HTTP, with a real database and clocks set by the test.
 
-#include "list_service.h"
-#include "local_time.h"
-#include "sqlite_store.h"
+#include "listserver/list_service.h"
+#include "listserver/local_time.h"
+#include "listserver/sqlite_store.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

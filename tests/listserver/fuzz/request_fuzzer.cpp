@@ -3,10 +3,10 @@
 // of the alliance are downloaded and must read back, by the desktop program's rule, exactly
 // as they were sent.
 
-#include "list_service.h"
+#include "listserver/list_service.h"
 #include "listserver/program_reading.h"
-#include "server_key.h"
-#include "sqlite_store.h"
+#include "listserver/server_key.h"
+#include "listserver/sqlite_store.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -69,6 +69,9 @@ function(reef_module name)
   endif()
 endfunction()
 
+# Every test labelled "threads": what the ThreadSanitizer build needs to build, and no more.
+add_custom_target(reef_threads_tests)
+
 # reef_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...] [NO_MAIN]
 #               [WINDOWS_ONLY] [NATIVE_ONLY])
 # The label "threads" marks tests that the ThreadSanitizer build runs as well.
@@ -96,5 +99,8 @@ function(reef_add_test name)
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES LABELS "${T_LABELS}")
+  endif()
+  if("threads" IN_LIST T_LABELS)
+    add_dependencies(reef_threads_tests ${name})
   endif()
 endfunction()

@@ -63,7 +63,7 @@ button { font: inherit; padding: 4px 12px; }
 .liste { overflow-x: auto; background: #fff; border: 1px solid #a0a0a0; }
 table { border-collapse: collapse; width: 100%; background: #fff; }
 th, td { border: 1px solid #d0d0d0; padding: 2px 4px; white-space: nowrap; text-align: left; }
-th { background: #e8e8e8; font-weight: normal; }
+th { background: #e8e8e8; font-weight: normal; white-space: normal; }
 td.leer { color: #a0a0a0; text-align: center; }
 body.anmeldung main { max-width: 320px; margin: 40px auto; background: #fff; padding: 16px;
   border: 1px solid #a0a0a0; }
@@ -205,12 +205,10 @@ constexpr std::string_view kScript = R"JS("use strict";
     row.appendChild(td);
   }
 
+  // Dark red wherever the cell reads "n/a", as in the desktop program.
   function orNotGiven(row, column, text) {
-    if (text === "") {
-      cell(row, column, NOT_GIVEN, null, NOT_GIVEN_COLOR);
-    } else {
-      cell(row, column, text);
-    }
+    var shown = text === "" ? NOT_GIVEN : text;
+    cell(row, column, shown, null, shown === NOT_GIVEN ? NOT_GIVEN_COLOR : null);
   }
 
   function pointsCell(row, column, digits) {

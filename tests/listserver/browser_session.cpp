@@ -182,9 +182,13 @@ nlohmann::json BrowserSession::evaluate(const std::string& expression) {
 bool BrowserSession::waitFor(const std::string& expression, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
-        nlohmann::json value = evaluate("Boolean(" + expression + ")");
-        if (value.is_boolean() && value.get<bool>())
-            return true;
+        // While a page is being replaced its document may be half there: keep asking.
+        try {
+            nlohmann::json value = evaluate("Boolean(" + expression + ")");
+            if (value.is_boolean() && value.get<bool>())
+                return true;
+        } catch (const std::runtime_error&) {
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;

@@ -31,7 +31,8 @@ class BrowserSession {
                         nlohmann::json params = nlohmann::json::object());
     // The value of a JavaScript expression (promises awaited); throws when it threw.
     nlohmann::json evaluate(const std::string& expression);
-    // Evaluates the expression until it is true; false when the time ran out.
+    // Evaluates the expression until it is true (one that throws counts as false); false
+    // when the time ran out.
     bool waitFor(const std::string& expression,
                  std::chrono::milliseconds limit = std::chrono::seconds(20));
     void navigate(const std::string& url);

@@ -63,9 +63,11 @@ ShownRows programRows(FleetListKind kind, const std::string& body, std::int64_t 
     reef::platform::headless::HeadlessDriver driver(ui);
     auto window = ui.openWindow("Liste", 640, 230);
     auto listView = ui.createListView(window, {0, 0, 640, 153});
+    const int columns = kind == FleetListKind::Enemy ? 17 : 16;
+    for (int column = 0; column < columns; ++column)
+        ui.addListColumn(listView, "Spalte " + std::to_string(column), 50);
     reef::fleetlists::fillListView(ui, listView, reef::fleetlists::buildFleetListTables(), kind,
                                    rows, localNow);
-    const int columns = kind == FleetListKind::Enemy ? 17 : 16;
     ShownRows shown;
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         std::vector<ShownCell>& cells = shown.emplace_back();

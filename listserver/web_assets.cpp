@@ -40,10 +40,12 @@ constexpr std::string_view kListsBody = R"(<script src="/app.js" defer></script>
 <section>
 <h2>Verbündete Flotten</h2>
 <div class="liste" id="liste-Reef_Frend"></div>
+<p class="hinweis" id="hinweis-Reef_Frend">Drücke auf einen Eintrag, um mehr über die Bedeutung der Spalte ''Hilfe'' zu erfahren.</p>
 </section>
 <section>
 <h2>Gegnerische Flotten</h2>
 <div class="liste" id="liste-Reef_Enemy"></div>
+<p class="hinweis" id="hinweis-Reef_Enemy">Drücke auf einen Eintrag, um mehr über die Bedeutung der Spalte ''Hilfe'' zu erfahren.</p>
 </section>
 <noscript><p>Die Listen brauchen JavaScript.</p></noscript>
 </body>
@@ -65,6 +67,9 @@ table { border-collapse: collapse; width: 100%; background: #fff; }
 th, td { border: 1px solid #d0d0d0; padding: 2px 4px; white-space: nowrap; text-align: left; }
 th { background: #e8e8e8; font-weight: normal; white-space: normal; }
 td.leer { color: #a0a0a0; text-align: center; }
+tbody tr { cursor: pointer; }
+tr.gewaehlt { outline: 2px solid #3060c0; outline-offset: -2px; }
+.hinweis { margin: 4px 0; text-align: center; color: #a0a0a0; }
 body.anmeldung main { max-width: 320px; margin: 40px auto; background: #fff; padding: 16px;
   border: 1px solid #a0a0a0; }
 body.anmeldung form { display: flex; flex-direction: column; gap: 8px; }
@@ -73,12 +78,14 @@ body.anmeldung input { font: inherit; padding: 6px; }
 @media (max-width: 720px) {
   body { padding: 4px; }
   .liste { border: 0; background: transparent; overflow: visible; }
-  table, tbody, tr, td { display: block; width: 100%; }
+  table, tbody { display: block; width: 100%; }
   thead { display: none; }
-  tr { background: #fff; border: 1px solid #a0a0a0; margin-bottom: 8px; }
-  td { display: flex; justify-content: space-between; gap: 12px; border: 0;
-    border-bottom: 1px solid #e0e0e0; white-space: normal; padding: 3px 6px; }
-  td::before { content: attr(data-spalte); color: #505050; flex: none; }
+  tr { display: grid; grid-template-columns: repeat(auto-fill, minmax(104px, 1fr));
+    background: #fff; border: 1px solid #a0a0a0; margin-bottom: 8px; }
+  td { display: block; border: 0; border-bottom: 1px solid #e0e0e0; white-space: normal;
+    overflow-wrap: anywhere; padding: 2px 5px; min-height: 34px; }
+  td::before { content: attr(data-spalte); display: block; font-size: 11px; color: #505050; }
+  td.leer { grid-column: 1 / -1; min-height: 0; }
   td.leer::before { content: none; }
 }
 )";
@@ -97,6 +104,22 @@ constexpr std::string_view kScript = R"JS("use strict";
      ["gedefft", "#FFFFFF"], ["", "#FFFFFF"]]
   ];
   var SETTLED = 5;
+  // The sentence shown under a list for a clicked row, joined to a name without a blank.
+  var DESCRIPTIONS = [
+    [" hat alles unter Kontrolle.",
+     " möchte Hilfe beim Ziel und wünscht Deffer bei Rückkehr. Kontaktieren!",
+     " hat genug Schiffe für das Ziel und sucht Deffer bei Rückkehr. Kontaktieren!",
+     " sucht Helfer beim Ziel und braucht keine weiteren Deffer bei Rückkehr. Kontaktieren!",
+     " wird bald Abbrechen und bittet alle anderen, dies auch zu tun!",
+     "s Hilfewunsch ist erledigt, da dieser Spieler bereits auf dem Rückweg ist."],
+    [" hat alles unter Kontrolle.",
+     " braucht noch unbedingt Hilfe. Vermutlich möchte dieser Spieler gedefft werden. " +
+         "Kontaktieren!",
+     " hat nichts dagegen, wenn noch mehr deffen kommen. ",
+     " weis noch nichts vom Angriff und wird wohl seine Flotte verlieren.",
+     " wird vom Gegner verteidigt.",
+     "s Hilfewunsch hat sich erledigt, da der Gegner auf dem Rückweg ist."]
+  ];
   var MISSIONS = [["n/a", "#FFFFFF"], ["Verteidigen", "#85C23D"], ["Angreifen", "#FF4747"]];
   var COLUMNS = ["Hilfe-/ Status", "Name", "Allianz", "Basis", "Punkte", "Schiffe", "Auftrag",
     "Ziel Name", "Ziel Allianz", "Ziel Basis", "Ziel Punkte", "ETA bis Ziel", "Impakt Time",
@@ -226,10 +249,34 @@ constexpr std::string_view kScript = R"JS("use strict";
     cell(row, column + 1, clockText(t, false));
   }
 
+  // Allied: the name and the sentence of the code; enemy: the target's name and the
+  // sentence, and who entered the row when that is someone else.
+  function description(kind, entry, help) {
+    if (kind === 0) {
+      return entry.Name + DESCRIPTIONS[0][help];
+    }
+    var text = entry.ZielName + DESCRIPTIONS[1][help];
+    return entry.Von === entry.ZielName ? text : text + " (Eingetragen von " + entry.Von + ")";
+  }
+
+  function select(kind, row, entry, help) {
+    var table = row.parentNode;
+    for (var i = 0; i < table.children.length; i++) {
+      table.children[i].classList.toggle("gewaehlt", table.children[i] === row);
+    }
+    if (HELP[kind][help]) {
+      document.getElementById("hinweis-" + LISTS[kind]).textContent =
+          description(kind, entry, help);
+    }
+  }
+
   function entryRow(kind, entry, now) {
     var row = document.createElement("tr");
     var help = arrivedHelp(kind, entry, now);
     var status = HELP[kind][help];
+    row.addEventListener("click", function () {
+      select(kind, row, entry, help);
+    });
     cell(row, 0, status ? status[0] : String(help), status ? status[1] : null);
     cell(row, 1, entry.Name);
     orNotGiven(row, 2, entry.Allianz);

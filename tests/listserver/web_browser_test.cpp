@@ -6,6 +6,7 @@
 #include "listserver/contract_fixture.h"
 
 #include "fleetlists/catalogue.h"
+#include "fleetlists/help_description.h"
 #include "fleetlists/list_view_fill.h"
 #include "platform/headless/headless_platform.h"
 #include "server/fleet_record.h"
@@ -50,8 +51,13 @@ std::string rgbText(Color color) {
 const std::string kWhite = "rgb(255, 255, 255)";
 const std::string kBlack = "rgb(0, 0, 0)";
 
-// The program's list view of a downloaded list body at that time of day.
-ShownRows programRows(FleetListKind kind, const std::string& body, std::int64_t localNow) {
+// The program's list of a downloaded list body at that time of day, and its list view.
+struct ProgramList {
+    std::vector<reef::fleetlists::FleetEntry> entries;
+    ShownRows shown;
+};
+
+ProgramList programList(FleetListKind kind, const std::string& body, std::int64_t localNow) {
     reef::server::ListBodyParser parser(kind, localNow);
     parser.append(body.substr(reef::wire::kListMarker.size()));
     EXPECT_TRUE(parser.takeEndMarker());
@@ -68,9 +74,9 @@ ShownRows programRows(FleetListKind kind, const std::string& body, std::int64_t 
         ui.addListColumn(listView, "Spalte " + std::to_string(column), 50);
     reef::fleetlists::fillListView(ui, listView, reef::fleetlists::buildFleetListTables(), kind,
                                    rows, localNow);
-    ShownRows shown;
+    ProgramList list{rows, {}};
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
-        std::vector<ShownCell>& cells = shown.emplace_back();
+        std::vector<ShownCell>& cells = list.shown.emplace_back();
         for (int column = 0; column < columns; ++column) {
             auto background = driver.listCellBackground(listView, row, column);
             auto color = driver.listCellTextColor(listView, row, column);
@@ -79,7 +85,7 @@ ShownRows programRows(FleetListKind kind, const std::string& body, std::int64_t 
                              color ? rgbText(*color) : kBlack});
         }
     }
-    return shown;
+    return list;
 }
 
 // The rows of one list as the page shows them.
@@ -209,12 +215,34 @@ TEST_F(WebBrowserTest, ThePageShowsBothListsAsTheProgramsListViewDoes) {
     const std::string alliedBody = get(port(), target("Reef_Frend", "Update")).body;
     const std::string enemyBody = get(port(), target("Reef_Enemy", "Update")).body;
 
-    const ShownRows allied = programRows(FleetListKind::Allied, alliedBody, shownAt);
-    const ShownRows enemy = programRows(FleetListKind::Enemy, enemyBody, shownAt);
-    ASSERT_EQ(allied.size(), 5u);
-    ASSERT_EQ(enemy.size(), 4u);
-    EXPECT_EQ(alliedPage, allied);
-    EXPECT_EQ(enemyPage, enemy);
+    const ProgramList allied = programList(FleetListKind::Allied, alliedBody, shownAt);
+    const ProgramList enemy = programList(FleetListKind::Enemy, enemyBody, shownAt);
+    ASSERT_EQ(allied.shown.size(), 5u);
+    ASSERT_EQ(enemy.shown.size(), 4u);
+    EXPECT_EQ(alliedPage, allied.shown);
+    EXPECT_EQ(enemyPage, enemy.shown);
+
+    // A click on a row explains its help cell as the program's description line does.
+    const auto catalogue = reef::fleetlists::buildFleetListTables().help;
+    for (const auto& [kind, identifier, list] :
+         {std::tuple{FleetListKind::Allied, "Reef_Frend", &allied},
+          std::tuple{FleetListKind::Enemy, "Reef_Enemy", &enemy}}) {
+        const std::string hint =
+            "document.getElementById('hinweis-" + std::string(identifier) + "').textContent";
+        EXPECT_EQ(reef::text::utf8ToCp1252(browser_->evaluate(hint).get<std::string>()),
+                  "Dr\xFC"
+                  "cke auf einen Eintrag, um mehr \xFC"
+                  "ber die Bedeutung der Spalte ''Hilfe'' zu erfahren.");
+        for (std::size_t row = 0; row < list->entries.size(); ++row) {
+            browser_->evaluate("document.querySelectorAll('#liste-" + std::string(identifier) +
+                               " tbody tr')[" + std::to_string(row) + "].click(); true");
+            const int code =
+                reef::fleetlists::helpCodeOfName(catalogue, kind, list->shown[row][0].text);
+            EXPECT_EQ(reef::text::utf8ToCp1252(browser_->evaluate(hint).get<std::string>()),
+                      reef::fleetlists::helpDescription(catalogue, kind, code, list->entries[row]))
+                << identifier << " row " << row;
+        }
+    }
     // The markup in a name stayed text.
     EXPECT_TRUE(browser_->evaluate("window.boom === undefined").get<bool>());
     EXPECT_TRUE(

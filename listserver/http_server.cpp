@@ -420,6 +420,7 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         web->path = splitTarget(request.target)->path;
         web->cookieHeader = headerValue(connection, MHD_HTTP_HEADER_COOKIE);
         web->overTls = headerValue(connection, "X-Forwarded-Proto") == "https";
+        web->fetchSite = headerValue(connection, "Sec-Fetch-Site");
         web->clientAddress = request.address;
         request.web = std::move(web);
         // The body of a POST comes in the calls that follow; the last one brings none.

@@ -168,6 +168,12 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
     const std::string& path = request.path;
     const bool get = request.method == "GET";
     const bool post = request.method == "POST";
+    // A form of another site must neither log a member into a session of its choosing nor
+    // log one out (the answer's cookie would replace the member's).
+    if (post && !request.fetchSite.empty() && request.fetchSite != "same-origin" &&
+        request.fetchSite != "none")
+        return page(403, loginPage("Die Anmeldung geht nur von dieser Seite aus."),
+                    "web: form of another site refused");
     if (path == kLoginPath)
         return post ? login(request, ticket) : WebOutcome{methodNotAllowed("POST")};
     if (path == kLogoutPath)

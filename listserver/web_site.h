@@ -27,6 +27,9 @@ struct WebRequest {
     // The browser reached a proxy in front of this server over TLS ("X-Forwarded-Proto:
     // https"): the cookie is then sent over TLS only.
     bool overTls = false;
+    // What the browser says of where the request comes from ("Sec-Fetch-Site"); empty when
+    // it says nothing (older browsers, other clients).
+    std::string fetchSite;
     std::string body; // the form of a POST; wiped when the request is gone
     bool bodyTooLarge = false;
     std::string clientAddress;

@@ -111,6 +111,13 @@ TEST_F(WebHttpTest, LogoutEndsTheSession) {
     EXPECT_EQ(status(request("GET", "/api/lists", "", session)), 401);
 }
 
+TEST_F(WebHttpTest, ALoginFromAFormOfAnotherSiteIsRefused) {
+    HttpAnswer answer = login(kPassword, "", "Sec-Fetch-Site: cross-site\r\n");
+    EXPECT_EQ(status(answer), 403);
+    EXPECT_EQ(answer.headers.count("set-cookie"), 0u);
+    EXPECT_EQ(status(login(kPassword, "", "Sec-Fetch-Site: same-origin\r\n")), 303);
+}
+
 TEST_F(WebHttpTest, AWrongPasswordGetsTheFormAgainAndNoCookie) {
     HttpAnswer answer = login("NotTheRightOne");
     EXPECT_EQ(status(answer), 403);

@@ -114,6 +114,25 @@ TEST_F(WebSiteTest, PastTenWrongPasswordsTheNextLoginIsHeldThenAnswered) {
         << "another address is not held";
 }
 
+TEST_F(WebSiteTest, FormsOfOtherSitesAreRefused) {
+    const std::pair<const char*, int> cases[] = {
+        {"", 303}, {"same-origin", 303}, {"none", 303}, {"cross-site", 403}, {"same-site", 403}};
+    for (const auto& [site, status] : cases) {
+        for (const char* path : {"/login", "/logout"}) {
+            WebRequest request;
+            request.method = "POST";
+            request.path = path;
+            request.body = "passwort=pw-korallen";
+            request.fetchSite = site;
+            request.clientAddress = "192.0.2.1";
+            GuardTicket ticket;
+            WebAnswer done = std::get<WebAnswer>(site_.handle(request, ticket));
+            EXPECT_EQ(done.status, status) << site << " " << path;
+            EXPECT_EQ(header(done, "Set-Cookie").empty(), status == 403) << site << " " << path;
+        }
+    }
+}
+
 TEST_F(WebSiteTest, TheListsNeedASessionAndAreJsonWithTheRecordFieldNames) {
     EXPECT_EQ(answer("GET", "/api/lists").status, 401);
     EXPECT_EQ(answer("GET", "/api/lists", "", "reef_sitzung=" + std::string(64, 'a')).status, 401);

@@ -94,26 +94,6 @@ TEST_F(WebSiteTest, WrongOrMissingPasswordsGiveTheFormAgainAndNoCookie) {
     EXPECT_EQ(site_.sessionCount(), 0u);
 }
 
-TEST_F(WebSiteTest, PastTenWrongPasswordsTheNextLoginIsHeldThenAnswered) {
-    for (int i = 0; i < 10; ++i)
-        ASSERT_EQ(answer("POST", "/login", "passwort=guess" + std::to_string(i)).status, 403);
-    WebRequest request;
-    request.method = "POST";
-    request.path = "/login";
-    request.body = "passwort=pw-korallen";
-    request.clientAddress = "192.0.2.1";
-    GuardTicket ticket;
-    WebOutcome first = site_.handle(request, ticket);
-    ASSERT_TRUE(std::holds_alternative<WebHold>(first));
-    EXPECT_GT(std::get<WebHold>(first).until, monotonic_);
-    monotonic_ = std::get<WebHold>(first).until;
-    WebOutcome second = site_.handle(request, ticket);
-    ASSERT_TRUE(std::holds_alternative<WebAnswer>(second));
-    EXPECT_EQ(std::get<WebAnswer>(second).status, 303);
-    EXPECT_EQ(answer("POST", "/login", "passwort=guess", "", "192.0.2.9").status, 403)
-        << "another address is not held";
-}
-
 TEST_F(WebSiteTest, FormsOfOtherSitesAreRefused) {
     const std::pair<const char*, int> cases[] = {
         {"", 303}, {"same-origin", 303}, {"none", 303}, {"cross-site", 403}, {"same-site", 403}};

@@ -4,6 +4,8 @@
 #include "listserver/held_connections.h"
 #include "listserver/list_service.h"
 #include "listserver/log_text.h"
+#include "listserver/query.h"
+#include "listserver/web_site.h"
 #include "listserver/write_queue.h"
 
 #include <microhttpd.h>
@@ -46,6 +48,9 @@ struct Request {
     // password answered late.
     bool answerComes = false;
     std::optional<Answer> ready;
+    // A request of the browser page; nothing for the desktop program's.
+    std::unique_ptr<WebRequest> web;
+    std::optional<WebAnswer> webReady;
 };
 
 std::string addressText(const sockaddr* address) {
@@ -143,13 +148,14 @@ struct HttpServer::State {
     WriteQueue writes;
     LibraryLog libraryLog;
     ConnectionLimits limits;
+    WebSite web;
 
     State(const HttpOptions& o, ListService& s)
         : options(o), service(s), writes(kMaxWaitingWrites,
                                          [&s](const std::vector<std::function<Answer()>>& group) {
                                              return s.writeTogether(group);
                                          }),
-          limits(o.connectionsPerAddress, o.maxConnections) {}
+          limits(o.connectionsPerAddress, o.maxConnections), web(s, &monotonicSeconds) {}
 
     void reap() {
         std::unique_lock lock(reaperMutex);
@@ -262,8 +268,13 @@ MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* val
     return MHD_YES;
 }
 
+bool isWebTarget(const std::string& target);
+MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection, Request& request,
+                            const char* method, const char* uploadData, size_t* uploadSize);
+
 MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* method,
-                         const char* version, size_t* uploadSize, void** context) {
+                         const char* version, const char* uploadData, size_t* uploadSize,
+                         void** context) {
     auto* state = static_cast<HttpServer::State*>(cls);
     auto* request = static_cast<Request*>(*context);
     if (!request)
@@ -279,6 +290,10 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     std::size_t requestBytes =
         std::strlen(method) + request->target.size() + std::strlen(version) + 4;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, headerSize, &requestBytes);
+
+    if (requestBytes <= state->options.maxRequestBytes &&
+        (request->web || (!request->answerComes && isWebTarget(request->target))))
+        return answerWebRequest(*state, connection, *request, method, uploadData, uploadSize);
 
     Answer answer;
     if (requestBytes > state->options.maxRequestBytes) {
@@ -356,10 +371,104 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     return queued;
 }
 
+// --- The browser page: its own paths, a form body for the login, and headers of its own.
+
+bool isWebTarget(const std::string& target) {
+    auto parts = splitTarget(target);
+    return parts && isWebPath(parts->path);
+}
+
+std::string headerValue(MHD_Connection* connection, const char* name) {
+    const char* value = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, name);
+    return value ? value : "";
+}
+
+MHD_Result sendWebAnswer(MHD_Connection* connection, const Request& request,
+                         const std::string& method, const WebAnswer& answer) {
+    MHD_Response* response = MHD_create_response_from_buffer(
+        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_set_response_options(
+        response,
+        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
+        MHD_RO_END);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    for (const auto& [name, value] : webSecurityHeaders())
+        MHD_add_response_header(response, name.c_str(), value.c_str());
+    for (const auto& [name, value] : answer.headers)
+        MHD_add_response_header(response, name.c_str(), value.c_str());
+    MHD_Result queued =
+        MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
+    MHD_destroy_response(response);
+    char took[32];
+    std::snprintf(took, sizeof took, "%.1f ms", (monotonicSeconds() - request.started) * 1000);
+    std::string_view target = request.target;
+    writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) + " " +
+                 printable(target.substr(0, target.find('?')), 120) + "\" " +
+                 std::to_string(answer.status) + " " + std::to_string(answer.body.size()) + " B " +
+                 took + " - " + printable(answer.note, 300));
+    return queued;
+}
+
+MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection, Request& request,
+                            const char* method, const char* uploadData, size_t* uploadSize) {
+    if (!request.web) {
+        auto web = std::make_unique<WebRequest>();
+        web->method = method;
+        web->path = splitTarget(request.target)->path;
+        web->cookieHeader = headerValue(connection, MHD_HTTP_HEADER_COOKIE);
+        web->overTls = headerValue(connection, "X-Forwarded-Proto") == "https";
+        web->fetchSite = headerValue(connection, "Sec-Fetch-Site");
+        web->clientAddress = request.address;
+        request.web = std::move(web);
+        // The body of a POST comes in the calls that follow; the last one brings none.
+        if (request.web->method == "POST")
+            return MHD_YES;
+    } else if (*uploadSize > 0) {
+        WebRequest& web = *request.web;
+        if (web.body.size() + *uploadSize > kMaxFormBytes)
+            web.bodyTooLarge = true;
+        else
+            web.body.append(uploadData, *uploadSize);
+        *uploadSize = 0;
+        return MHD_YES;
+    }
+    if (request.answerComes) {
+        request.answerComes = false;
+        if (request.webReady) {
+            request.answered = true;
+            return sendWebAnswer(connection, request, method, *request.webReady);
+        }
+    }
+    WebOutcome outcome = state.web.handle(*request.web, request.ticket);
+    if (WebHold* hold = std::get_if<WebHold>(&outcome)) {
+        request.answerComes = true;
+        request.webReady = std::move(hold->then);
+        if (state.held.hold(connection, hold->until))
+            return MHD_YES; // asked again when the hold is over
+        request.answerComes = false;
+        if (request.webReady) {
+            outcome = std::move(*request.webReady);
+        } else {
+            state.service.abandon(request.address, request.ticket);
+            outcome = WebAnswer{.status = 503,
+                                .contentType = "text/plain; charset=utf-8",
+                                .body = "Der Server wird beendet.\n",
+                                .headers = {},
+                                .note = "web: held back while the server stops"};
+        }
+    }
+    request.answered = true;
+    return sendWebAnswer(connection, request, method, std::get<WebAnswer>(outcome));
+}
+
 MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
-                     const char* version, const char*, size_t* uploadSize, void** context) {
+                     const char* version, const char* uploadData, size_t* uploadSize,
+                     void** context) {
     try {
-        return answerRequest(cls, connection, method, version, uploadSize, context);
+        return answerRequest(cls, connection, method, version, uploadData, uploadSize, context);
     } catch (...) {
         return MHD_NO;
     }

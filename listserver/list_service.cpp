@@ -67,27 +67,22 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
         return word("Error3", "unknown operation");
 
     try {
-        double now = clock_.monotonicSeconds();
-        PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
-        if (decision.verdict == PasswordGuard::Verdict::Hold)
-            return Hold{decision.until, std::nullopt};
-        if (decision.verdict == PasswordGuard::Verdict::Refuse)
+        PasswordCheck check = checkPassword(info1->second, clientAddress, ticket);
+        switch (check.result) {
+        case PasswordCheck::Result::Hold:
+            return Hold{check.until, std::nullopt};
+        case PasswordCheck::Result::Refused:
             return word("Error10", "held back after wrong passwords from this address; no try "
                                    "came free in time, password not checked");
-        std::optional<Alliance> alliance;
-        try {
-            alliance = store_.findAlliance(key_.passwordHash(info1->second));
-        } catch (...) {
-            guard_.abandon(clientAddress, ticket);
-            throw;
-        }
-        const double answerAt = guard_.settle(clientAddress, now, ticket, alliance.has_value());
-        if (!alliance) {
-            if (answerAt > now)
-                return Hold{answerAt, word("Error1", "wrong password, answered late: too many "
-                                                     "wrong passwords on the whole server")};
+        case PasswordCheck::Result::WrongLate:
+            return Hold{check.until, word("Error1", "wrong password, answered late: too many "
+                                                    "wrong passwords on the whole server")};
+        case PasswordCheck::Result::Wrong:
             return word("Error1", "wrong password");
+        case PasswordCheck::Result::Right:
+            break;
         }
+        const std::optional<Alliance>& alliance = check.alliance;
         std::string prefix =
             "alliance " + alliance->name + " " + listName(*kind) + " " + operation + ": ";
         if (operation == "Update") {
@@ -113,6 +108,46 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
     } catch (const std::exception& error) {
         return word("Error10", std::string("failure: ") + error.what());
     }
+}
+
+PasswordCheck ListService::checkPassword(std::string_view password,
+                                         const std::string& clientAddress, GuardTicket& ticket) {
+    using Result = PasswordCheck::Result;
+    PasswordCheck check;
+    const double now = clock_.monotonicSeconds();
+    PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
+    if (decision.verdict != PasswordGuard::Verdict::Check) {
+        check.result =
+            decision.verdict == PasswordGuard::Verdict::Hold ? Result::Hold : Result::Refused;
+        check.until = decision.until;
+        return check;
+    }
+    std::string hash = key_.passwordHash(password);
+    try {
+        check.alliance = store_.findAlliance(hash);
+    } catch (...) {
+        guard_.abandon(clientAddress, ticket);
+        throw;
+    }
+    const double answerAt = guard_.settle(clientAddress, now, ticket, check.alliance.has_value());
+    if (check.alliance) {
+        check.result = Result::Right;
+        check.passwordHash = std::move(hash);
+    } else if (answerAt > now) {
+        check.result = Result::WrongLate;
+        check.until = answerAt;
+    } else {
+        check.result = Result::Wrong;
+    }
+    return check;
+}
+
+std::optional<Alliance> ListService::allianceWithHash(const std::string& passwordHash) {
+    return store_.findAlliance(passwordHash);
+}
+
+std::vector<FleetEntry> ListService::currentEntries(AllianceId alliance, ListKind kind) {
+    return store_.entries(alliance, kind, notBefore(clock_.utcSeconds())).entries;
 }
 
 std::vector<Answer> ListService::writeTogether(const std::vector<std::function<Answer()>>& writes) {

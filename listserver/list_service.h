@@ -48,6 +48,21 @@ struct Write {
 };
 using Outcome = std::variant<Answer, Hold, Write>;
 
+// What the password guard and the store say of a password.
+struct PasswordCheck {
+    enum class Result {
+        Right,     // alliance and passwordHash are set
+        Wrong,     // answer now
+        WrongLate, // answer no sooner than `until`
+        Hold,      // ask again with the same ticket at `until`
+        Refused,   // too many requests of the client held; the password was not looked at
+    };
+    Result result = Result::Wrong;
+    std::optional<Alliance> alliance;
+    std::string passwordHash;
+    double until = 0;
+};
+
 // The clocks the service reads; tests set them.
 struct ServiceClock {
     std::function<std::int64_t()> utcSeconds;   // real time, seconds since 1970 UTC
@@ -80,6 +95,15 @@ class ListService {
     // burst of writes shares its disk syncs. Their answers in order; when the commit fails,
     // every one is the failure, since none of them is stored. Only from one thread at a time.
     std::vector<Answer> writeTogether(const std::vector<std::function<Answer()>>& writes);
+
+    // A password through the same guard as the desktop program's requests. Throws when the
+    // store cannot be read (the ticket is given back then).
+    PasswordCheck checkPassword(std::string_view password, const std::string& clientAddress,
+                                GuardTicket& ticket);
+    // The alliance whose password has that hash now, if any.
+    std::optional<Alliance> allianceWithHash(const std::string& passwordHash);
+    // The entries of a list that have not expired, in the order of a download.
+    std::vector<FleetEntry> currentEntries(AllianceId alliance, ListKind kind);
 
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();

@@ -23,11 +23,14 @@ REEF_BUILD_PACKAGES=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     libmicrohttpd-dev libsqlite3-dev libsodium-dev
     clang libclang-rt-14-dev
+    nlohmann-json3-dev
 )
 # What the desktop program needs to run on Linux.
 REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
 REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip)
+# The browser that shows the list server's web page to its tests (headless).
+REEF_BROWSER_PACKAGES=(chromium)
 # What scripts/release.sh needs beyond the build: the zip tool, and what CPack reads the
 # list server's library dependencies with.
 REEF_RELEASE_PACKAGES=(zip unzip dpkg-dev file)

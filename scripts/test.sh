@@ -8,7 +8,8 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 . scripts/packages.sh
-reef_install_packages "${REEF_BUILD_PACKAGES[@]}" "${REEF_RUN_PACKAGES[@]}" "${REEF_TEST_PACKAGES[@]}" ||
+reef_install_packages "${REEF_BUILD_PACKAGES[@]}" "${REEF_RUN_PACKAGES[@]}" "${REEF_TEST_PACKAGES[@]}" \
+    "${REEF_BROWSER_PACKAGES[@]}" ||
     { echo "package installation failed"; echo "0 passed, 1 failed"; exit 1; }
 
 jobs=$(nproc)
@@ -62,8 +63,14 @@ build() { # preset [target...]
 mkdir -p build
 if build native; then
     echo "== tests (native, ASan + UBSan)"
-    ctest --test-dir build/native -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
+    ctest --test-dir build/native -j"$jobs" -LE browser --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/native-tests.log
+
+    # The list server's browser page in headless Chromium, one browser at a time; it leaves
+    # screenshots at phone and desktop width in build/native/tests/listserver/screenshots/.
+    echo "== browser page of the list server (headless Chromium)"
+    ctest --test-dir build/native -L browser -j1 --output-on-failure --timeout 300 2>&1 | tee build/browser-tests.log | grep -E '\*\*\*|tests passed|No tests'
+    count_ctest build/browser-tests.log
 fi
 
 # Every target of the optimised preset (benchmarks, the list server), so that it cannot break

@@ -195,7 +195,7 @@ TEST_F(ContractTest, OtherPathsAndMethodsAreNotTheScript) {
     HttpAnswer other =
         get(port(), "/index.php?Info1=" + kPassword + "&Info2=Reef_Frend&Info3=Update");
     EXPECT_EQ(other.statusLine.substr(0, 12), "HTTP/1.0 404");
-    HttpAnswer root = get(port(), "http://reef.example/");
+    HttpAnswer root = get(port(), "http://reef.example/robots.txt");
     EXPECT_EQ(root.statusLine.substr(0, 12), "HTTP/1.0 404");
     HttpAnswer post = parseAnswer(
         exchange(port(), "POST " + target("Reef_Frend", "Update") + " HTTP/1.0\r\n\r\n"));

@@ -1,0 +1,83 @@
+#include "listserver/web_sessions.h"
+
+#include <sodium.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace reef::listserver {
+
+namespace {
+
+std::string tokenHash(std::string_view token) {
+    unsigned char hash[crypto_generichash_BYTES];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(token.data()),
+                       token.size(), nullptr, 0);
+    return std::string(reinterpret_cast<const char*>(hash), sizeof hash);
+}
+
+bool wellFormed(std::string_view token) {
+    return token.size() == WebSessions::kTokenLength &&
+           std::all_of(token.begin(), token.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+} // namespace
+
+WebSessions::WebSessions(std::size_t maxSessions, double lifetimeSeconds)
+    : maxSessions_(std::max<std::size_t>(1, maxSessions)), lifetimeSeconds_(lifetimeSeconds) {
+    if (sodium_init() < 0)
+        throw std::runtime_error("libsodium cannot be initialised");
+}
+
+std::string WebSessions::open(WebSession session, double now) {
+    unsigned char random[kTokenLength / 2];
+    randombytes_buf(random, sizeof random);
+    char hex[kTokenLength + 1];
+    sodium_bin2hex(hex, sizeof hex, random, sizeof random);
+    std::string token(hex, kTokenLength);
+    session.expires = now + lifetimeSeconds_;
+    std::lock_guard lock(mutex_);
+    makeRoom(now);
+    sessions_[tokenHash(token)] = std::move(session);
+    return token;
+}
+
+std::optional<WebSession> WebSessions::find(std::string_view token, double now) {
+    if (!wellFormed(token))
+        return std::nullopt;
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(tokenHash(token));
+    if (it == sessions_.end())
+        return std::nullopt;
+    if (it->second.expires <= now) {
+        sessions_.erase(it);
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+void WebSessions::close(std::string_view token) {
+    if (!wellFormed(token))
+        return;
+    std::lock_guard lock(mutex_);
+    sessions_.erase(tokenHash(token));
+}
+
+std::size_t WebSessions::size() {
+    std::lock_guard lock(mutex_);
+    return sessions_.size();
+}
+
+void WebSessions::makeRoom(double now) {
+    std::erase_if(sessions_, [now](const auto& each) { return each.second.expires <= now; });
+    while (sessions_.size() >= maxSessions_) {
+        auto oldest =
+            std::min_element(sessions_.begin(), sessions_.end(), [](const auto& a, const auto& b) {
+                return a.second.expires < b.second.expires;
+            });
+        sessions_.erase(oldest);
+    }
+}
+
+} // namespace reef::listserver

@@ -1,0 +1,92 @@
+#pragma once
+// The read-only browser page of an alliance's lists: the password form, the session cookie
+// and the lists as JSON. The password goes through the same guard as the desktop program's
+// requests; the lists come from the same store.
+
+#include "listserver/list_service.h"
+#include "listserver/web_sessions.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace reef::listserver {
+
+inline constexpr std::string_view kSessionCookie = "reef_sitzung";
+// A login form holds one short field; anything longer is not one.
+inline constexpr std::size_t kMaxFormBytes = 1024;
+
+struct WebRequest {
+    std::string method;
+    std::string path; // percent-decoded, without the query
+    std::string cookieHeader;
+    // The browser reached a proxy in front of this server over TLS ("X-Forwarded-Proto:
+    // https"): the cookie is then sent over TLS only.
+    bool overTls = false;
+    // What the browser says of where the request comes from ("Sec-Fetch-Site"); empty when
+    // it says nothing (older browsers, other clients).
+    std::string fetchSite;
+    std::string body; // the form of a POST; wiped when the request is gone
+    bool bodyTooLarge = false;
+    std::string clientAddress;
+
+    WebRequest() = default;
+    ~WebRequest();
+    WebRequest(const WebRequest&) = delete;
+    WebRequest& operator=(const WebRequest&) = delete;
+};
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+struct WebAnswer {
+    int status = 200;
+    std::string contentType;
+    std::string body;
+    HeaderList headers; // besides those of webSecurityHeaders()
+    std::string note;   // for the log, never a password or a token
+};
+
+// The answer comes later: ask again at `until` (monotonic seconds), or send `then` then.
+struct WebHold {
+    double until = 0;
+    std::optional<WebAnswer> then;
+};
+using WebOutcome = std::variant<WebAnswer, WebHold>;
+
+// The paths the page answers; every other path is the desktop program's.
+bool isWebPath(std::string_view path);
+
+// What every answer of the page carries: no script but its own, no framing, no sniffing.
+const HeaderList& webSecurityHeaders();
+
+// The lists of one alliance as the page reads them: per list identifier the entries in the
+// order of a download, each with the record's field names; texts in UTF-8, the points as
+// decimal strings (JavaScript numbers stop being exact at 2^53), ZielZeit null when not given.
+std::string listsJson(const std::vector<FleetEntry>& allied, const std::vector<FleetEntry>& enemy);
+
+class WebSite {
+  public:
+    WebSite(ListService& service, std::function<double()> monotonicSeconds,
+            std::size_t maxSessions = WebSessions::kMaxSessions);
+
+    // Called again with the same request and ticket after a hold.
+    WebOutcome handle(const WebRequest& request, GuardTicket& ticket);
+
+    std::size_t sessionCount() { return sessions_.size(); }
+
+  private:
+    WebOutcome login(const WebRequest& request, GuardTicket& ticket);
+    WebAnswer logout(const WebRequest& request);
+    WebAnswer lists(const WebRequest& request);
+    std::optional<WebSession> sessionOf(const WebRequest& request);
+
+    ListService& service_;
+    std::function<double()> monotonicSeconds_;
+    WebSessions sessions_;
+};
+
+} // namespace reef::listserver

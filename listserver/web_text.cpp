@@ -1,0 +1,146 @@
+#include "listserver/web_text.h"
+
+#include <array>
+#include <cstdint>
+
+namespace reef::listserver {
+
+namespace {
+
+// 0x80..0x9F of Windows-1252.
+constexpr std::array<char32_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string formDecode(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out.push_back(' ');
+        } else if (text[i] == '%' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 &&
+                   hexDigit(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string cp1252ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (unsigned char byte : bytes)
+        appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+    return out;
+}
+
+std::string htmlEscape(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string jsonString(std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out = "\"";
+    out.reserve(utf8.size() + 2);
+    for (char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (byte < 0x20 || c == '<' || c == '>' || c == '&' || byte == 0x7f) {
+            out += "\\u00";
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0xF]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
+std::string formField(std::string_view body, std::string_view name, bool* found) {
+    if (found)
+        *found = false;
+    while (!body.empty()) {
+        std::size_t end = body.find('&');
+        std::string_view piece = body.substr(0, end);
+        body = end == std::string_view::npos ? std::string_view{} : body.substr(end + 1);
+        std::size_t equals = piece.find('=');
+        if (formDecode(piece.substr(0, equals)) != name)
+            continue;
+        if (found)
+            *found = true;
+        return equals == std::string_view::npos ? std::string{}
+                                                : formDecode(piece.substr(equals + 1));
+    }
+    return {};
+}
+
+std::string cookieValue(std::string_view header, std::string_view name) {
+    while (!header.empty()) {
+        std::size_t end = header.find(';');
+        std::string_view piece = header.substr(0, end);
+        header = end == std::string_view::npos ? std::string_view{} : header.substr(end + 1);
+        while (!piece.empty() && (piece.front() == ' ' || piece.front() == '\t'))
+            piece.remove_prefix(1);
+        std::size_t equals = piece.find('=');
+        if (equals != std::string_view::npos && piece.substr(0, equals) == name)
+            return std::string(piece.substr(equals + 1));
+    }
+    return {};
+}
+
+} // namespace reef::listserver

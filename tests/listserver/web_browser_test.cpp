@@ -1,0 +1,330 @@
+// The browser page in headless Chromium against a real list server with entries: every cell,
+// colour and countdown compared with the desktop program's own list view built from the same
+// list at the same second, and screenshots at phone and desktop width.
+
+#include "listserver/browser_session.h"
+#include "listserver/contract_fixture.h"
+
+#include "fleetlists/catalogue.h"
+#include "fleetlists/help_description.h"
+#include "fleetlists/list_view_fill.h"
+#include "platform/headless/headless_platform.h"
+#include "server/fleet_record.h"
+#include "server/list_body_parser.h"
+#include "text/cp1252.h"
+#include "wire/list_format.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+using namespace reef::listserver::testing;
+using reef::fleetlists::FleetListKind;
+using reef::platform::Color;
+
+#ifndef REEF_SCREENSHOT_DIR
+#error "REEF_SCREENSHOT_DIR must name the folder for the screenshots"
+#endif
+
+namespace {
+
+// One cell as shown: its text (Windows-1252, like the program's), background and text colour
+// as "rgb(r, g, b)", white and black standing for "no colour of its own".
+struct ShownCell {
+    std::string text;
+    std::string background;
+    std::string color;
+    bool operator==(const ShownCell&) const = default;
+};
+using ShownRows = std::vector<std::vector<ShownCell>>;
+
+std::ostream& operator<<(std::ostream& out, const ShownCell& cell) {
+    return out << "[" << cell.text << " | " << cell.background << " | " << cell.color << "]";
+}
+
+std::string rgbText(Color color) {
+    return "rgb(" + std::to_string(color.r) + ", " + std::to_string(color.g) + ", " +
+           std::to_string(color.b) + ")";
+}
+
+const std::string kWhite = "rgb(255, 255, 255)";
+const std::string kBlack = "rgb(0, 0, 0)";
+
+// The program's list of a downloaded list body at that time of day, and its list view.
+struct ProgramList {
+    std::vector<reef::fleetlists::FleetEntry> entries;
+    ShownRows shown;
+};
+
+ProgramList programList(FleetListKind kind, const std::string& body, std::int64_t localNow) {
+    reef::server::ListBodyParser parser(kind, localNow);
+    parser.append(body.substr(reef::wire::kListMarker.size()));
+    EXPECT_TRUE(parser.takeEndMarker());
+    parser.parseWholeRecords();
+    std::vector<reef::fleetlists::FleetEntry> rows = parser.takeRows();
+    reef::server::sortByReturnTicks(rows, localNow);
+
+    reef::platform::headless::HeadlessPlatform ui(localNow);
+    reef::platform::headless::HeadlessDriver driver(ui);
+    auto window = ui.openWindow("Liste", 640, 230);
+    auto listView = ui.createListView(window, {0, 0, 640, 153});
+    const int columns = kind == FleetListKind::Enemy ? 17 : 16;
+    for (int column = 0; column < columns; ++column)
+        ui.addListColumn(listView, "Spalte " + std::to_string(column), 50);
+    reef::fleetlists::fillListView(ui, listView, reef::fleetlists::buildFleetListTables(), kind,
+                                   rows, localNow);
+    ProgramList list{rows, {}};
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        std::vector<ShownCell>& cells = list.shown.emplace_back();
+        for (int column = 0; column < columns; ++column) {
+            auto background = driver.listCellBackground(listView, row, column);
+            auto color = driver.listCellTextColor(listView, row, column);
+            cells.push_back({ui.listCell(listView, row, column),
+                             background ? rgbText(*background) : kWhite,
+                             color ? rgbText(*color) : kBlack});
+        }
+    }
+    return list;
+}
+
+// The rows of one list as the page shows them.
+ShownRows pageRows(BrowserSession& browser, const std::string& identifier) {
+    nlohmann::json rows = browser.evaluate(
+        "[...document.querySelectorAll('#liste-" + identifier +
+        " tbody tr')].filter(tr => !tr.querySelector('td.leer')).map(tr => [...tr.children]"
+        ".map(td => { const s = getComputedStyle(td); "
+        "return [td.textContent, s.backgroundColor, s.color]; }))");
+    ShownRows shown;
+    for (const auto& row : rows) {
+        std::vector<ShownCell>& cells = shown.emplace_back();
+        for (const auto& cell : row) {
+            std::string background = cell[1].get<std::string>();
+            if (background == "rgba(0, 0, 0, 0)")
+                background = kWhite;
+            cells.push_back({reef::text::utf8ToCp1252(cell[0].get<std::string>()), background,
+                             cell[2].get<std::string>()});
+        }
+    }
+    return shown;
+}
+
+std::string percent(const std::string& bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (std::isalnum(c) || c == ':' || c == '-' || c == '.') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+class WebBrowserTest : public ListServerTest {
+  protected:
+    void SetUp() override {
+        executable_ = chromiumExecutable();
+        if (executable_.empty())
+            GTEST_SKIP() << "Chromium is not installed (scripts/test.sh installs Debian's "
+                            "chromium package for this stage)";
+        ListServerTest::SetUp();
+        std::filesystem::create_directories(REEF_SCREENSHOT_DIR);
+        browser_ = std::make_unique<BrowserSession>(executable_, dir_.file("profile"));
+        ASSERT_TRUE(browser_->started()) << browser_->failure();
+        browser_->setViewport(1280, 800);
+    }
+    void TearDown() override { browser_.reset(); }
+
+    std::string base() const { return "http://127.0.0.1:" + std::to_string(port()); }
+
+    // A clock time `ticks` slots from the current one, on the tick grid.
+    static std::string slotTime(int ticks) {
+        const std::int64_t now = localWallNow() % 86400;
+        const std::int64_t slot = now / 1200 * 1200;
+        return std::to_string(((slot + ticks * 1200) % 86400 + 86400) % 86400);
+    }
+
+    // Types the password into the form and sends it, as a user would.
+    void logIn(const std::string& password) {
+        browser_->navigate(base() + "/");
+        ASSERT_TRUE(browser_->waitFor("document.getElementById('passwort')"));
+        browser_->evaluate(
+            "document.getElementById('passwort').value = " + nlohmann::json(password).dump() +
+            "; document.querySelector('form button').click(); true");
+    }
+    // Logs in and waits until the script has shown the lists; the time of day it used.
+    std::int64_t openLists() {
+        logIn(kPassword);
+        EXPECT_TRUE(browser_->waitFor("document.body.getAttribute('data-gezeigt') !== null"));
+        return std::stoll(
+            browser_->evaluate("document.body.getAttribute('data-gezeigt')").get<std::string>());
+    }
+
+    void addEntries() {
+        // Allied: every help code, missing values, times past, due, near and far, a tie.
+        const std::vector<std::string> allied = {
+            "&Hilfe=0&Name=Paul&Basis=7:7:7&Schiffe=20&Modus=1&ZielName=Otto&ZielBasis=8:8:8"
+            "&BasisZeit=" +
+                slotTime(10),
+            "&Hilfe=3&Name=Zora&Allianz=Korallen&Basis=1:1:1&Punkte=1234567&Schiffe=300&Modus=2"
+            "&ZielName=Feind&ZielAllianz=B%F6se&ZielBasis=2:2:2&ZielPunkte=999&ZielZeit=" +
+                slotTime(0) + "&BasisZeit=" + slotTime(2),
+            "&Hilfe=4&Name=Gr%FC%DFe&Basis=3:3:3&Schiffe=5&Modus=2&ZielName=X&ZielBasis=4:4:4"
+            "&ZielZeit=" +
+                slotTime(-3) + "&BasisZeit=" + slotTime(-2),
+            "&Hilfe=1&Name=Ute&Allianz=n/a&Basis=5:5:5&Punkte=1000&Schiffe=1&Modus=0&ZielName=Y"
+            "&ZielBasis=6:6:6&ZielZeit=" +
+                slotTime(1) + "&BasisZeit=" + slotTime(1),
+            "&Hilfe=2&Name=" + percent("<img src=x onerror=\"window.boom=1\">") +
+                "&Basis=9:9:9&Schiffe=77&Modus=1&ZielName=Z&ZielBasis=1:2:3&ZielZeit=" +
+                slotTime(5) + "&BasisZeit=" + slotTime(10),
+        };
+        for (const std::string& entry : allied)
+            ASSERT_EQ(submit("Reef_Frend", "New", entry), "ready") << entry;
+        // Enemy: who entered it differing from the target in case only, in Latin-1 case only,
+        // or really; arrivals settle the help code.
+        const std::vector<std::string> enemy = {
+            "&Hilfe=3&Name=Angreifer&Allianz=Haie&Basis=1:2:3&Punkte=55&Schiffe=500&Modus=2"
+            "&ZielName=Anna&ZielAllianz=Korallen&ZielBasis=4:5:6&BasisZeit=" +
+                slotTime(20) + "&Von=ANNA&ZielZeit=" + slotTime(3),
+            "&Hilfe=1&Name=B&Basis=1&Schiffe=2&Modus=2&ZielName=%C4rger&ZielBasis=2"
+            "&BasisZeit=" +
+                slotTime(4) + "&Von=%E4RGER",
+            "&Hilfe=4&Name=C&Basis=1&Schiffe=3&Modus=1&ZielName=Otto&ZielBasis=2&BasisZeit=" +
+                slotTime(6) + "&Von=Bert&ZielZeit=" + slotTime(0),
+            "&Hilfe=2&Name=D%80&Basis=1&Schiffe=4&Modus=0&ZielName=E&ZielBasis=2&BasisZeit=" +
+                slotTime(-1) + "&Von=F&ZielZeit=" + slotTime(-4),
+        };
+        for (const std::string& entry : enemy)
+            ASSERT_EQ(submit("Reef_Enemy", "New", entry), "ready") << entry;
+    }
+
+    std::string executable_;
+    std::unique_ptr<BrowserSession> browser_;
+};
+
+TEST_F(WebBrowserTest, ThePageShowsBothListsAsTheProgramsListViewDoes) {
+    addEntries();
+    const std::int64_t shownAt = openLists();
+    const ShownRows alliedPage = pageRows(*browser_, "Reef_Frend");
+    const ShownRows enemyPage = pageRows(*browser_, "Reef_Enemy");
+    const std::string alliedBody = get(port(), target("Reef_Frend", "Update")).body;
+    const std::string enemyBody = get(port(), target("Reef_Enemy", "Update")).body;
+
+    const ProgramList allied = programList(FleetListKind::Allied, alliedBody, shownAt);
+    const ProgramList enemy = programList(FleetListKind::Enemy, enemyBody, shownAt);
+    ASSERT_EQ(allied.shown.size(), 5u);
+    ASSERT_EQ(enemy.shown.size(), 4u);
+    EXPECT_EQ(alliedPage, allied.shown);
+    EXPECT_EQ(enemyPage, enemy.shown);
+
+    // A click on a row explains its help cell as the program's description line does.
+    const auto catalogue = reef::fleetlists::buildFleetListTables().help;
+    for (const auto& [kind, identifier, list] :
+         {std::tuple{FleetListKind::Allied, "Reef_Frend", &allied},
+          std::tuple{FleetListKind::Enemy, "Reef_Enemy", &enemy}}) {
+        const std::string hint =
+            "document.getElementById('hinweis-" + std::string(identifier) + "').textContent";
+        EXPECT_EQ(reef::text::utf8ToCp1252(browser_->evaluate(hint).get<std::string>()),
+                  "Dr\xFC"
+                  "cke auf einen Eintrag, um mehr \xFC"
+                  "ber die Bedeutung der Spalte ''Hilfe'' zu erfahren.");
+        for (std::size_t row = 0; row < list->entries.size(); ++row) {
+            browser_->evaluate("document.querySelectorAll('#liste-" + std::string(identifier) +
+                               " tbody tr')[" + std::to_string(row) + "].click(); true");
+            const int code =
+                reef::fleetlists::helpCodeOfName(catalogue, kind, list->shown[row][0].text);
+            EXPECT_EQ(reef::text::utf8ToCp1252(browser_->evaluate(hint).get<std::string>()),
+                      reef::fleetlists::helpDescription(catalogue, kind, code, list->entries[row]))
+                << identifier << " row " << row;
+        }
+    }
+    // The markup in a name stayed text.
+    EXPECT_TRUE(browser_->evaluate("window.boom === undefined").get<bool>());
+    EXPECT_TRUE(
+        browser_->evaluate("document.querySelector('#liste-Reef_Frend img') === null").get<bool>());
+
+    const nlohmann::json headers = browser_->evaluate(
+        "['Reef_Frend', 'Reef_Enemy'].map(id => [...document.querySelectorAll('#liste-' + id + "
+        "' thead th')].map(th => th.textContent))");
+    const std::vector<std::string> expected = {"Hilfe-/ Status",
+                                               "Name",
+                                               "Allianz",
+                                               "Basis",
+                                               "Punkte",
+                                               "Schiffe",
+                                               "Auftrag",
+                                               "Ziel Name",
+                                               "Ziel Allianz",
+                                               "Ziel Basis",
+                                               "Ziel Punkte",
+                                               "ETA bis Ziel",
+                                               "Impakt Time",
+                                               "ETA bis R\xC3\xBC"
+                                               "ckkehr",
+                                               "Uhrzeit R\xC3\xBC"
+                                               "ckkehr",
+                                               "Update Uhrzeit",
+                                               "Eingetragen von"};
+    EXPECT_EQ(headers[0].get<std::vector<std::string>>(),
+              std::vector<std::string>(expected.begin(), expected.end() - 1));
+    EXPECT_EQ(headers[1].get<std::vector<std::string>>(), expected);
+
+    browser_->screenshot(1280, REEF_SCREENSHOT_DIR "/lists-1280.png");
+    browser_->screenshot(360, REEF_SCREENSHOT_DIR "/lists-360.png");
+    // At phone width every cell still names its column and nothing runs off the side.
+    EXPECT_TRUE(browser_->evaluate("document.documentElement.scrollWidth <= 360").get<bool>());
+    EXPECT_EQ(browser_
+                  ->evaluate("getComputedStyle(document.querySelector('#liste-Reef_Enemy td'), "
+                             "'::before').content")
+                  .get<std::string>(),
+              "\"Hilfe-/ Status\"");
+    for (const char* file : {"/lists-1280.png", "/lists-360.png"})
+        EXPECT_GT(std::filesystem::file_size(std::string(REEF_SCREENSHOT_DIR) + file), 10000u)
+            << file;
+}
+
+TEST_F(WebBrowserTest, AWrongPasswordShowsTheFormAgainWithAMessage) {
+    logIn("NotTheRightOne");
+    ASSERT_TRUE(browser_->waitFor("document.getElementById('meldung')"));
+    EXPECT_EQ(browser_->evaluate("document.getElementById('meldung').textContent"),
+              "Falsches Passwort.");
+    EXPECT_EQ(browser_->evaluate("document.cookie"), "");
+    browser_->screenshot(360, REEF_SCREENSHOT_DIR "/login-360.png");
+}
+
+TEST_F(WebBrowserTest, TheSessionCookieIsOutOfTheScriptsReachAndLogoutEndsIt) {
+    openLists();
+    EXPECT_EQ(browser_->evaluate("document.cookie"), "") << "HttpOnly";
+    EXPECT_EQ(browser_->evaluate("fetch('/api/lists').then(a => a.status)"), 200);
+    browser_->evaluate("document.querySelector('form[action=\"/logout\"] button').click(); true");
+    ASSERT_TRUE(browser_->waitFor("document.getElementById('passwort')"));
+    EXPECT_EQ(browser_->evaluate("fetch('/api/lists').then(a => a.status)"), 401);
+}
+
+TEST_F(WebBrowserTest, TheListsAreRefreshedEveryMinuteWithoutReloading) {
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Erster")), "ready");
+    openLists();
+    browser_->evaluate("window.sameDocument = true");
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Zweiter")), "ready");
+    auto rowCount = [this] {
+        return browser_->evaluate("document.querySelectorAll('#liste-Reef_Frend tbody tr').length")
+            .get<int>();
+    };
+    EXPECT_EQ(rowCount(), 1);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(
+        browser_->waitFor("document.querySelectorAll('#liste-Reef_Frend tbody tr').length === 2",
+                          std::chrono::seconds(75)));
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("the new entry appeared after %.1f s\n", took);
+    EXPECT_TRUE(browser_->evaluate("window.sameDocument === true").get<bool>())
+        << "the page was not reloaded";
+}
+
+} // namespace

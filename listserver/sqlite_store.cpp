@@ -57,7 +57,7 @@ UPDATE entry SET update_zeit = ((update_zeit % 86400) + 86400) % 86400;
 )sql",
     // An alliance's chat webhook; its URL holds the chat's secret token.
     R"sql(
-CREATE TABLE webhook (
+CREATE TABLE IF NOT EXISTS webhook (
     alliance_id INTEGER PRIMARY KEY REFERENCES alliance(id) ON DELETE CASCADE,
     url         TEXT NOT NULL,
     format      TEXT NOT NULL,

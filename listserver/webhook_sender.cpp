@@ -47,7 +47,7 @@ WebhookSender::~WebhookSender() {
     wake_.notify_all();
     thread_.join();
     if (dropped > 0)
-        log_("webhooks: stopping, " + std::to_string(dropped) + " messages not sent");
+        log_("webhooks: stopping; messages not sent: " + std::to_string(dropped));
     curl_global_cleanup();
 }
 

@@ -374,7 +374,7 @@ int allianceWebhook(const Arguments& args) {
     if (args.remove) {
         if (!store.setWebhook(name, std::nullopt))
             throw std::runtime_error("there is no alliance \"" + name + "\"");
-        std::cout << "Removed the webhook of alliance \"" << name << "\".\n";
+        std::cout << "Alliance \"" << name << "\" has no webhook now.\n";
         return 0;
     }
     Webhook webhook;

@@ -42,7 +42,7 @@ WebhookSender::~WebhookSender() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        dropped = waiting_.size();
+        dropped = waiting_.size() + (posting_ ? 1 : 0);
     }
     wake_.notify_all();
     thread_.join();
@@ -109,10 +109,12 @@ void WebhookSender::run() {
         }
         Waiting waiting = std::move(*due);
         waiting_.erase(due);
+        posting_ = true;
         lock.unlock();
         Outcome outcome = curl ? post(curl, waiting.delivery)
                                : Outcome{false, false, 0, "libcurl could not start"};
         lock.lock();
+        posting_ = false;
         if (stopping_)
             break;
         settle(std::move(waiting), outcome, now);

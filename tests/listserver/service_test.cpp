@@ -539,55 +539,42 @@ class StoredEntryTest : public WriteTogetherTest {
     std::vector<StoredEntry> told_;
 };
 
-TEST_F(StoredEntryTest, ANewEntryIsToldWithoutPreviousAndWithTheTimeOfTheWrite) {
-    ASSERT_EQ(request("New", entry("A") + "&Hilfe=1&Von=V", "Reef_Enemy"), "ready");
-    ASSERT_EQ(told_.size(), 1u);
+TEST_F(StoredEntryTest, NewAndChangedEntriesAreToldAsStoredWithTheEntryBefore) {
+    ASSERT_EQ(request("New", entry("A") + "&Hilfe=0&Von=V", "Reef_Enemy"), "ready");
+    ASSERT_EQ(request("Change", entry("A") + "&Hilfe=3&Von=V&IDW=1&BasisZeitW=1200", "Reef_Enemy"),
+              "ready");
+    ASSERT_EQ(told_.size(), 2u);
     EXPECT_EQ(told_[0].allianceName, "Korallen");
     EXPECT_EQ(told_[0].list, ListKind::Enemy);
     EXPECT_FALSE(told_[0].previous.has_value());
-    EXPECT_EQ(told_[0].entry.Name, "A");
-    EXPECT_EQ(told_[0].entry.Hilfe, 1);
     EXPECT_EQ(told_[0].timeOfDay, secondsOfDay(utc_ + 3600));
     EXPECT_EQ(told_[0].entry.UpdateZeit, told_[0].timeOfDay);
-}
-
-TEST_F(StoredEntryTest, AChangeIsToldWithTheEntryBeforeAndAfter) {
-    ASSERT_EQ(request("New", entry("A") + "&Hilfe=0"), "ready");
-    ASSERT_EQ(request("Change", entry("A") + "&Hilfe=2&IDW=1&BasisZeitW=1200"), "ready");
-    ASSERT_EQ(told_.size(), 2u);
     ASSERT_TRUE(told_[1].previous.has_value());
     EXPECT_EQ(told_[1].previous->Hilfe, 0);
-    EXPECT_EQ(told_[1].entry.Hilfe, 2);
+    EXPECT_EQ(told_[1].entry.Hilfe, 3);
     EXPECT_EQ(told_[1].entry.Name, "A");
 }
 
-TEST_F(StoredEntryTest, RefusedWritesAreNotTold) {
+TEST_F(StoredEntryTest, RefusedAndFailedWritesAreNotTold) {
     EXPECT_EQ(request("New", "&Name=A"), "false");
     EXPECT_EQ(request("Change", entry("A") + "&IDW=1&BasisZeitW=1200"), "false");
     faulty_.fault = FaultyStore::Fault::Unavailable;
     EXPECT_EQ(request("New", entry("A")), "Error2");
+    faulty_.fault = FaultyStore::Fault::None;
+    faulty_.failCommit = true;
+    EXPECT_EQ(service_->writeTogether({writeOf(*service_, entry("B"))}).at(0).text(), "Error2");
     EXPECT_TRUE(told_.empty());
 }
 
 TEST_F(StoredEntryTest, WritesSharingACommitAreToldOnlyOnceItIsDone) {
     std::size_t toldDuringWrites = 99;
-    std::vector<std::function<Answer()>> writes = {writeOf(*service_, entry("A")),
-                                                   writeOf(*service_, entry("B")), [&] {
-                                                       toldDuringWrites = told_.size();
-                                                       return answerOf(200, "ready", "");
-                                                   }};
-    service_->writeTogether(writes);
+    service_->writeTogether({writeOf(*service_, entry("A")), writeOf(*service_, entry("B")), [&] {
+                                 toldDuringWrites = told_.size();
+                                 return answerOf(200, "ready", "");
+                             }});
     EXPECT_EQ(toldDuringWrites, 0u);
     ASSERT_EQ(told_.size(), 2u);
-    EXPECT_EQ(told_[0].entry.Name, "A");
     EXPECT_EQ(told_[1].entry.Name, "B");
-}
-
-TEST_F(StoredEntryTest, NothingIsToldWhenTheSharedCommitFails) {
-    faulty_.failCommit = true;
-    std::vector<Answer> answers = service_->writeTogether({writeOf(*service_, entry("A"))});
-    EXPECT_EQ(answers.at(0).text(), "Error2");
-    EXPECT_TRUE(told_.empty());
 }
 
 TEST(SqliteStoreCommit, AFailureOfTheWholeCommitStoresNothing) {

@@ -13,47 +13,29 @@ using namespace reef;
 
 namespace {
 
-std::uint32_t packed(platform::Color colour) {
-    return (std::uint32_t{colour.r} << 16) | (std::uint32_t{colour.g} << 8) | colour.b;
-}
-
-TEST(WebhookTexts, HelpNamesColoursAndSentencesAreTheDesktopProgramsInUtf8) {
+TEST(WebhookTexts, HelpTextsAndMissionsAreTheDesktopProgramsInUtf8) {
     const fleetlists::FleetListTables tables = fleetlists::buildFleetListTables();
-    for (auto [server, desktop] :
-         {std::pair{listserver::ListKind::Allied, fleetlists::FleetListKind::Allied},
-          std::pair{listserver::ListKind::Enemy, fleetlists::FleetListKind::Enemy}}) {
+    for (int kind = 0; kind < 2; ++kind) {
         for (int code = 0; code < fleetlists::kHelpCodeCount; ++code) {
-            const fleetlists::HelpStatus* expected = tables.help.find(desktop, code);
-            ASSERT_NE(expected, nullptr);
-            const listserver::HelpText& copy = listserver::helpText(server, code);
-            SCOPED_TRACE("kind " + std::to_string(static_cast<int>(server)) + " code " +
-                         std::to_string(code));
-            EXPECT_EQ(copy.name, text::cp1252ToUtf8(expected->name));
-            EXPECT_EQ(copy.colour, packed(expected->background));
+            const auto* expected =
+                tables.help.find(static_cast<fleetlists::FleetListKind>(kind), code);
+            const auto& copy = listserver::helpText(static_cast<listserver::ListKind>(kind), code);
+            const auto colour = expected->background;
+            EXPECT_EQ(copy.name, text::cp1252ToUtf8(expected->name)) << kind << "/" << code;
+            EXPECT_EQ(copy.colour, (colour.r << 16u) | (colour.g << 8u) | colour.b);
             EXPECT_EQ(copy.sentence, text::cp1252ToUtf8(expected->description));
         }
     }
-}
-
-TEST(WebhookTexts, MissionsAreTheDesktopProgramsAndUnknownCodesReadAsNotGiven) {
-    const fleetlists::FleetListTables tables = fleetlists::buildFleetListTables();
     for (int modus = 0; modus < fleetlists::kMissionCount; ++modus)
         EXPECT_EQ(listserver::missionText(modus),
                   text::cp1252ToUtf8(tables.missions.find(modus)->text));
-    EXPECT_STREQ(listserver::missionText(7), "n/a");
-    EXPECT_STREQ(listserver::helpText(listserver::ListKind::Enemy, 9).name, "");
 }
 
 TEST(WebhookTexts, TickCountdownAgreesWithTheDesktopProgramAtEveryMinute) {
-    int compared = 0;
-    for (std::int32_t now = 0; now < 86400; now += 60) {
-        for (std::int32_t t = 0; t < 86400; t += 300) {
+    for (std::int32_t now = 0; now < 86400; now += 60)
+        for (std::int32_t t = 0; t < 86400; t += 300)
             ASSERT_EQ(listserver::ticksUntil(t, now), fleetlists::ticksUntil(t, now))
                 << "now " << now << " t " << t;
-            ++compared;
-        }
-    }
-    EXPECT_EQ(compared, 1440 * 288);
 }
 
 TEST(WebhookTexts, Cp1252ToUtf8AgreesWithTheDesktopProgramForEveryByte) {

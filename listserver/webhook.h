@@ -30,7 +30,7 @@ struct CheckedUrl {
 // with a host and nothing that could break a request or a log line.
 std::optional<CheckedUrl> checkWebhookUrl(const std::string& url, std::string& problem);
 
-// Nothing, with the reason in `problem`, unless the mention is short UTF-8 text without
+// False, with the reason in `problem`, unless the mention is short UTF-8 text without
 // control characters.
 bool checkMention(const std::string& mention, std::string& problem);
 

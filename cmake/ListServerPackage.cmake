@@ -21,7 +21,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # useradd for the system user; the zone database for --timezone in the unit.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd, tzdata")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "passwd, tzdata, ca-certificates")
 # The long description below the summary line; CPack indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "reef-listserver keeps the allied and the enemy fleet lists of any number of

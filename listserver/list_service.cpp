@@ -153,13 +153,16 @@ std::vector<FleetEntry> ListService::currentEntries(AllianceId alliance, ListKin
 std::vector<Answer> ListService::writeTogether(const std::vector<std::function<Answer()>>& writes) {
     std::vector<Answer> answers;
     std::vector<std::pair<AllianceId, ListKind>> ending;
+    std::vector<StoredEntry> stored;
     writesEndingAtCommit_ = &ending;
+    storedAtCommit_ = &stored;
     try {
         store_.inOneCommit([&] {
             for (const auto& write : writes)
                 answers.push_back(write());
         });
     } catch (const std::exception& error) {
+        stored.clear(); // none of them is stored
         const bool unavailable = dynamic_cast<const StorageUnavailable*>(&error) != nullptr;
         const std::string note = std::string(unavailable ? "database unavailable: " : "failure: ") +
                                  error.what() + " (the commit of " + std::to_string(writes.size()) +
@@ -167,9 +170,22 @@ std::vector<Answer> ListService::writeTogether(const std::vector<std::function<A
         answers.assign(writes.size(), word(unavailable ? "Error2" : "Error10", note));
     }
     writesEndingAtCommit_ = nullptr;
+    storedAtCommit_ = nullptr;
     for (const auto& [alliance, kind] : ending)
         listWriteEnds(alliance, kind);
+    for (StoredEntry& each : stored)
+        tellStored(std::move(each));
     return answers;
+}
+
+void ListService::tellStored(StoredEntry stored) {
+    if (!entryStored_)
+        return;
+    if (storedAtCommit_) {
+        storedAtCommit_->push_back(std::move(stored));
+        return;
+    }
+    entryStored_(stored);
 }
 
 std::optional<Answer> ListService::spendWrite(AllianceId alliance,
@@ -281,7 +297,7 @@ Outcome ListService::add(const Alliance& alliance, ListKind kind, const QueryVal
     if (auto refused = spendWrite(alliance.id, clientAddress))
         return *refused;
     FleetEntry entry = std::get<EntryPatch>(patch).appliedTo(FleetEntry{});
-    return Write{[this, id = alliance.id, kind, entry] {
+    return Write{[this, id = alliance.id, name = alliance.name, kind, entry] {
         // The time of the write itself, which may come a moment after the request.
         ListWrite writing(*this, id, kind);
         ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
@@ -289,6 +305,9 @@ Outcome ListService::add(const Alliance& alliance, ListKind kind, const QueryVal
                                       options_.maxEntriesPerList);
         if (added.result == AddResult::ListFull)
             return word("false", "list full");
+        FleetEntry stored = entry;
+        stored.UpdateZeit = when.localTimeOfDay;
+        tellStored(StoredEntry{id, name, kind, std::nullopt, stored, when.localTimeOfDay});
         return word("ready", "stored as entry " + std::to_string(added.id));
     }};
 }
@@ -303,14 +322,16 @@ Outcome ListService::change(const Alliance& alliance, ListKind kind, const Query
         return word("false", rejection->reason);
     if (auto refused = spendWrite(alliance.id, clientAddress))
         return *refused;
-    return Write{[this, id = alliance.id, kind, changeKey = std::get<ChangeKey>(key),
-                  entryPatch = std::get<EntryPatch>(patch)] {
+    return Write{[this, id = alliance.id, name = alliance.name, kind,
+                  changeKey = std::get<ChangeKey>(key), entryPatch = std::get<EntryPatch>(patch)] {
         ListWrite writing(*this, id, kind);
         ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
         Changed changed =
             store_.changeEntry(id, kind, changeKey, entryPatch, when, notBefore(when.utcSeconds));
         switch (changed.result) {
         case ChangeResult::Replaced:
+            tellStored(
+                StoredEntry{id, name, kind, changed.previous, changed.stored, when.localTimeOfDay});
             return word("ready", "replaced entry " + std::to_string(changed.id));
         case ChangeResult::NotFound:
             return word("false", "no entry matches");

@@ -82,6 +82,17 @@ struct ServiceOptions {
     std::size_t maxListBytes = 256u << 20;
 };
 
+// A write that is durable, for whoever watches the lists (the chat alerts).
+struct StoredEntry {
+    AllianceId alliance = 0;
+    std::string allianceName;
+    ListKind list = ListKind::Allied;
+    std::optional<FleetEntry> previous; // nothing for a new entry
+    FleetEntry entry;                   // as stored
+    std::int32_t timeOfDay = 0;         // the server's local time of day of the write
+};
+using EntryStoredHook = std::function<void(const StoredEntry&)>;
+
 class ListService {
   public:
     ListService(ListStore& store, const ServerKey& key, ServiceClock clock, ServiceOptions options);
@@ -108,6 +119,10 @@ class ListService {
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();
 
+    // Called on the writing thread after every stored new entry and every replaced one, once
+    // its commit is done; it must not block. Set before the first request.
+    void onEntryStored(EntryStoredHook hook) { entryStored_ = std::move(hook); }
+
     // Bytes of list bodies in memory now.
     std::size_t listBytes() const { return *listBytes_; }
 
@@ -128,6 +143,11 @@ class ListService {
     class ListWrite;
     // The lists whose writes end with the commit that writeTogether runs, else nothing.
     std::vector<std::pair<AllianceId, ListKind>>* writesEndingAtCommit_ = nullptr;
+
+    // Tells the hook now, or once the commit that writeTogether runs is done.
+    void tellStored(StoredEntry stored);
+    std::vector<StoredEntry>* storedAtCommit_ = nullptr;
+    EntryStoredHook entryStored_;
 
     ListStore& store_;
     const ServerKey& key_;

@@ -9,6 +9,8 @@
 #include "listserver/server_dat_lines.h"
 #include "listserver/server_key.h"
 #include "listserver/sqlite_store.h"
+#include "listserver/webhook_alerts.h"
+#include "listserver/webhook_sender.h"
 
 #include <algorithm>
 #include <chrono>
@@ -42,6 +44,9 @@ Usage:
   reef-listserver alliance password NAME [--db FILE] [--public-address HOST[:PORT]]
                                                        new password from standard input
   reef-listserver alliance remove NAME [--db FILE]     removes it with both its lists
+  reef-listserver alliance webhook NAME URL [--format discord|slack|json]
+                                   [--mention TEXT] [--db FILE]
+  reef-listserver alliance webhook NAME --remove [--db FILE]
   reef-listserver --help
 
 serve answers the desktop program's requests (GET /Reef-Update.php) until it gets
@@ -77,6 +82,12 @@ Options:
                          then print the lines of Server.dat, the file the members put
                          beside ReefTools.exe (without it, the --listen address when one
                          is given and usable)
+  --format FORMAT        the body a webhook gets: discord (an embed, the default), slack
+                         ({"text": ...}, also taken by Mattermost and Rocket.Chat) or json
+                         (the entry as a plain object, for an alliance's own bot)
+  --mention TEXT         put in front of every message of the webhook, e.g. <@&ROLE-ID> to
+                         ping a Discord role; only what it names is pinged
+  --remove               alliance webhook: remove the alliance's webhook
   --help                 this text
 
 Alliances: each has its own password and its own two lists; a request's alliance is the
@@ -91,6 +102,13 @@ Answers: "Error1" wrong password, "Error2" database unavailable, "Error3" faulty
 from one address (or one IPv6 /64 network) a password from there is looked at only once
 every 6 seconds: a request is held until then (at most 6 s) and answered by its password;
 a fifth held request of that address gets "Error10" at once.
+
+Chat alerts: an alliance with a webhook gets a message in its chat for every new entry in
+the enemy list, for an enemy entry whose help status becomes "Hilfe" or "Achtung", and for
+an allied entry whose help status becomes "Hilfe", "Deff" or "Ziel". The URL is kept in the
+database and never logged or shown whole (alliance list shows scheme and host). Use https:
+an http URL sends the chat's secret token unencrypted. A running server reads a changed
+webhook with the next alert.
 )";
 
 struct Arguments {
@@ -108,6 +126,9 @@ struct Arguments {
     long allianceWritesPerMinute = 120;
     bool demo = false;
     bool help = false;
+    std::optional<std::string> format;
+    std::optional<std::string> mention;
+    bool remove = false;
 };
 
 [[noreturn]] void usageError(const std::string& text) {
@@ -173,6 +194,12 @@ Arguments parseArguments(int argc, char** argv) {
             args.allianceWritesPerMinute = numberOption(word, value(), 1, 1000000000);
         else if (word == "--demo")
             args.demo = true;
+        else if (word == "--format")
+            args.format = value();
+        else if (word == "--mention")
+            args.mention = value();
+        else if (word == "--remove")
+            args.remove = true;
         else
             usageError("unknown option " + word);
     }
@@ -281,6 +308,9 @@ int serve(const Arguments& args) {
     serviceOptions.writesPerMinutePerAddress = static_cast<double>(args.writesPerMinute);
     serviceOptions.writesPerMinutePerAlliance = static_cast<double>(args.allianceWritesPerMinute);
     ListService service(store, key, clock, serviceOptions);
+    WebhookSender webhooks(SenderOptions{}, announce);
+    service.onEntryStored(
+        [&](const StoredEntry& stored) { alertChat(store, webhooks, stored, announce); });
 
     // Every request thread, the writer and the expiry find a database connection waiting.
     store.openConnections(static_cast<std::size_t>(args.threads) + 2);
@@ -322,18 +352,70 @@ int serve(const Arguments& args) {
     return 0;
 }
 
+// What alliance list shows of a webhook: never the URL's secret part.
+std::string webhookNote(const std::optional<Webhook>& webhook) {
+    if (!webhook)
+        return {};
+    std::string problem;
+    auto url = checkWebhookUrl(webhook->url, problem);
+    return std::string(" (webhook: ") + webhookFormatName(webhook->format) + " to " +
+           (url ? url->shown : "an unusable URL") + ")";
+}
+
+int allianceWebhook(const Arguments& args) {
+    const std::size_t expected = args.remove ? 3 : 4;
+    if (args.words.size() != expected)
+        usageError(args.remove ? "alliance webhook NAME --remove takes no URL"
+                               : "alliance webhook needs NAME and URL");
+    if (args.remove && (args.format || args.mention))
+        usageError("--remove takes no --format or --mention");
+    std::string name = checkedAllianceName(args.words[2]);
+    SqliteStore store(args.db, SqliteStore::Create::Never);
+    if (args.remove) {
+        if (!store.setWebhook(name, std::nullopt))
+            throw std::runtime_error("there is no alliance \"" + name + "\"");
+        std::cout << "Alliance \"" << name << "\" has no webhook now.\n";
+        return 0;
+    }
+    Webhook webhook;
+    webhook.url = args.words[3];
+    std::string problem;
+    auto url = checkWebhookUrl(webhook.url, problem);
+    if (!url)
+        usageError("alliance webhook: " + problem);
+    if (args.format) {
+        auto format = webhookFormatOf(*args.format);
+        if (!format)
+            usageError("--format is discord, slack or json");
+        webhook.format = *format;
+    }
+    webhook.mention = args.mention.value_or("");
+    if (!checkMention(webhook.mention, problem))
+        usageError("--mention: " + problem);
+    if (!store.setWebhook(name, webhook))
+        throw std::runtime_error("there is no alliance \"" + name + "\"");
+    std::cout << "Alliance \"" << name << "\" sends its alerts to " << url->shown << " ("
+              << webhookFormatName(webhook.format) << ").\n";
+    if (!url->encrypted)
+        std::cout << "Warning: http sends the webhook's secret token unencrypted; use https "
+                     "unless the chat runs on this machine.\n";
+    return 0;
+}
+
 int alliance(const Arguments& args) {
     if (args.words.size() < 2)
-        usageError("alliance needs one of add, list, password, remove");
+        usageError("alliance needs one of add, list, password, remove, webhook");
     const std::string& action = args.words[1];
     if (action == "list") {
         if (args.words.size() != 2)
             usageError("alliance list takes no name");
         SqliteStore store(args.db, SqliteStore::Create::Never);
         for (const Alliance& each : store.alliances())
-            std::cout << each.name << "\n";
+            std::cout << each.name << webhookNote(store.webhook(each.id)) << "\n";
         return 0;
     }
+    if (action == "webhook")
+        return allianceWebhook(args);
     if (action != "add" && action != "password" && action != "remove")
         usageError("unknown alliance command " + action);
     if (args.words.size() != 3)

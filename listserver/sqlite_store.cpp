@@ -55,6 +55,15 @@ CREATE TABLE setting (
     R"sql(
 UPDATE entry SET update_zeit = ((update_zeit % 86400) + 86400) % 86400;
 )sql",
+    // An alliance's chat webhook; its URL holds the chat's secret token.
+    R"sql(
+CREATE TABLE IF NOT EXISTS webhook (
+    alliance_id INTEGER PRIMARY KEY REFERENCES alliance(id) ON DELETE CASCADE,
+    url         TEXT NOT NULL,
+    format      TEXT NOT NULL,
+    mention     TEXT NOT NULL
+);
+)sql",
 };
 
 bool isUnavailable(int code) {
@@ -533,10 +542,10 @@ Changed SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, 
         }
     }
     if (candidates.empty())
-        return Changed{ChangeResult::NotFound, 0};
+        return Changed{ChangeResult::NotFound, 0, {}, {}};
     auto picked = pickEntryToChange(candidates, patch.Name.value_or(std::string{}));
     if (!picked)
-        return Changed{ChangeResult::Ambiguous, 0};
+        return Changed{ChangeResult::Ambiguous, 0, {}, {}};
     FleetEntry changed = patch.replacing(candidates[*picked]);
     changed.UpdateZeit = when.localTimeOfDay;
     Statement update(connection, "UPDATE entry SET hilfe = ?, name = ?, allianz = ?, basis = ?, "
@@ -547,7 +556,7 @@ Changed SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, 
     bindEntry(update, 1, changed);
     update.bind(16, when.utcSeconds).bind(17, ids[*picked]);
     update.step();
-    return Changed{ChangeResult::Replaced, ids[*picked]};
+    return Changed{ChangeResult::Replaced, ids[*picked], candidates[*picked], changed};
 }
 
 void SqliteStore::inOneCommit(const std::function<void()>& writes) {
@@ -577,6 +586,49 @@ std::int64_t SqliteStore::removeExpired(std::int64_t beforeUtc) {
     std::int64_t removed = remove.changes();
     transaction.commit();
     return removed;
+}
+
+std::optional<Webhook> SqliteStore::webhook(AllianceId alliance) {
+    Lease connection(*this);
+    Statement read(*connection, "SELECT url, format, mention FROM webhook WHERE alliance_id = ?");
+    read.bind(1, alliance);
+    if (!read.step())
+        return std::nullopt;
+    auto format = webhookFormatOf(read.bytes(1));
+    if (!format)
+        throw std::runtime_error("the webhook of alliance " + std::to_string(alliance) +
+                                 " has an unknown format");
+    return Webhook{read.bytes(0), *format, read.bytes(2)};
+}
+
+bool SqliteStore::setWebhook(const std::string& allianceName,
+                             const std::optional<Webhook>& webhook) {
+    std::lock_guard write(writeMutex_);
+    Lease connection(*this);
+    WriteTransaction transaction(*connection);
+    std::int64_t alliance = 0;
+    {
+        Statement find(*connection, "SELECT id FROM alliance WHERE name = ?");
+        find.bindText(1, allianceName);
+        if (!find.step())
+            return false;
+        alliance = find.integer(0);
+    }
+    if (webhook) {
+        Statement store(*connection, "INSERT OR REPLACE INTO webhook (alliance_id, url, format, "
+                                     "mention) VALUES (?, ?, ?, ?)");
+        store.bind(1, alliance)
+            .bindText(2, webhook->url)
+            .bindText(3, webhookFormatName(webhook->format))
+            .bindText(4, webhook->mention);
+        store.step();
+    } else {
+        Statement remove(*connection, "DELETE FROM webhook WHERE alliance_id = ?");
+        remove.bind(1, alliance);
+        remove.step();
+    }
+    transaction.commit();
+    return true;
 }
 
 std::optional<std::string> SqliteStore::keyCheck() {

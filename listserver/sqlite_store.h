@@ -49,6 +49,10 @@ class SqliteStore final : public ListStore {
     std::int64_t removeExpired(std::int64_t beforeUtc) override;
     void inOneCommit(const std::function<void()>& writes) override;
 
+    std::optional<Webhook> webhook(AllianceId alliance) override;
+    bool setWebhook(const std::string& allianceName,
+                    const std::optional<Webhook>& webhook) override;
+
     std::optional<std::string> keyCheck() override;
     void setKeyCheck(const std::string& check) override;
 

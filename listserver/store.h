@@ -3,6 +3,7 @@
 // so that a server for many alliances can keep its lists in another database later.
 
 #include "listserver/entry.h"
+#include "listserver/webhook.h"
 
 #include <cstdint>
 #include <functional>
@@ -46,6 +47,10 @@ struct Added {
 struct Changed {
     ChangeResult result = ChangeResult::NotFound;
     std::int64_t id = 0;
+    // When replaced: the entry before and after, so that the chat hears of a new call for
+    // help.
+    FleetEntry previous;
+    FleetEntry stored;
 };
 
 struct ListSnapshot {
@@ -85,6 +90,13 @@ class ListStore {
     virtual void inOneCommit(const std::function<void()>& writes) { writes(); }
     // Deletes entries changed before the given real time; returns how many.
     virtual std::int64_t removeExpired(std::int64_t beforeUtc) = 0;
+
+    // The chat webhook of an alliance, when it has one.
+    virtual std::optional<Webhook> webhook(AllianceId alliance) = 0;
+    // Sets the webhook of the alliance of that name, or removes it when given nothing; false
+    // when there is no such alliance.
+    virtual bool setWebhook(const std::string& allianceName,
+                            const std::optional<Webhook>& webhook) = 0;
 
     // A check value of the server key, kept so that a key that does not belong to the
     // database is noticed at start.

@@ -22,6 +22,7 @@ REEF_BUILD_PACKAGES=(
     cmake make g++ pkg-config googletest libgtest-dev libgmock-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     libmicrohttpd-dev libsqlite3-dev libsodium-dev
+    libcurl4-openssl-dev nlohmann-json3-dev
     clang libclang-rt-14-dev
     nlohmann-json3-dev
 )

@@ -32,6 +32,7 @@ class FaultyStore : public ListStore {
   public:
     explicit FaultyStore(ListStore& real) : real_(real) {}
     enum class Fault { None, Unavailable, Other } fault = Fault::None;
+    bool failCommit = false;
 
     std::optional<Alliance> findAlliance(const std::string& hash) override {
         return real_.findAlliance(hash);
@@ -59,7 +60,17 @@ class FaultyStore : public ListStore {
         return real_.changeEntry(a, k, key, p, w, t);
     }
     std::int64_t removeExpired(std::int64_t t) override { return real_.removeExpired(t); }
-    void inOneCommit(const std::function<void()>& writes) override { real_.inOneCommit(writes); }
+    void inOneCommit(const std::function<void()>& writes) override {
+        real_.inOneCommit([&] {
+            writes();
+            if (failCommit)
+                throw StorageUnavailable("the commit failed");
+        });
+    }
+    std::optional<Webhook> webhook(AllianceId a) override { return real_.webhook(a); }
+    bool setWebhook(const std::string& n, const std::optional<Webhook>& w) override {
+        return real_.setWebhook(n, w);
+    }
     std::optional<std::string> keyCheck() override { return real_.keyCheck(); }
     void setKeyCheck(const std::string& c) override { real_.setKeyCheck(c); }
 
@@ -517,6 +528,53 @@ TEST_F(WriteTogetherTest, ADownloadDuringTheCommitKeepsNothingFromBeforeIt) {
     EXPECT_EQ(seenInside, "|>Update<|<>end|<>") << "not committed yet";
     EXPECT_NE(request("Update").find("<|A|>"), std::string::npos)
         << "what was read during the commit was not kept";
+}
+
+// What the chat alerts hear of: every stored write once it is durable, nothing else.
+class StoredEntryTest : public WriteTogetherTest {
+  protected:
+    void SetUp() override {
+        service_->onEntryStored([this](const StoredEntry& stored) { told_.push_back(stored); });
+    }
+    std::vector<StoredEntry> told_;
+};
+
+TEST_F(StoredEntryTest, NewAndChangedEntriesAreToldAsStoredWithTheEntryBefore) {
+    ASSERT_EQ(request("New", entry("A") + "&Hilfe=0&Von=V", "Reef_Enemy"), "ready");
+    ASSERT_EQ(request("Change", entry("A") + "&Hilfe=3&Von=V&IDW=1&BasisZeitW=1200", "Reef_Enemy"),
+              "ready");
+    ASSERT_EQ(told_.size(), 2u);
+    EXPECT_EQ(told_[0].allianceName, "Korallen");
+    EXPECT_EQ(told_[0].list, ListKind::Enemy);
+    EXPECT_FALSE(told_[0].previous.has_value());
+    EXPECT_EQ(told_[0].timeOfDay, secondsOfDay(utc_ + 3600));
+    EXPECT_EQ(told_[0].entry.UpdateZeit, told_[0].timeOfDay);
+    ASSERT_TRUE(told_[1].previous.has_value());
+    EXPECT_EQ(told_[1].previous->Hilfe, 0);
+    EXPECT_EQ(told_[1].entry.Hilfe, 3);
+    EXPECT_EQ(told_[1].entry.Name, "A");
+}
+
+TEST_F(StoredEntryTest, RefusedAndFailedWritesAreNotTold) {
+    EXPECT_EQ(request("New", "&Name=A"), "false");
+    EXPECT_EQ(request("Change", entry("A") + "&IDW=1&BasisZeitW=1200"), "false");
+    faulty_.fault = FaultyStore::Fault::Unavailable;
+    EXPECT_EQ(request("New", entry("A")), "Error2");
+    faulty_.fault = FaultyStore::Fault::None;
+    faulty_.failCommit = true;
+    EXPECT_EQ(service_->writeTogether({writeOf(*service_, entry("B"))}).at(0).text(), "Error2");
+    EXPECT_TRUE(told_.empty());
+}
+
+TEST_F(StoredEntryTest, WritesSharingACommitAreToldOnlyOnceItIsDone) {
+    std::size_t toldDuringWrites = 99;
+    service_->writeTogether({writeOf(*service_, entry("A")), writeOf(*service_, entry("B")), [&] {
+                                 toldDuringWrites = told_.size();
+                                 return answerOf(200, "ready", "");
+                             }});
+    EXPECT_EQ(toldDuringWrites, 0u);
+    ASSERT_EQ(told_.size(), 2u);
+    EXPECT_EQ(told_[1].entry.Name, "B");
 }
 
 TEST(SqliteStoreCommit, AFailureOfTheWholeCommitStoresNothing) {

@@ -1,0 +1,247 @@
+#include "listserver/webhook_message.h"
+
+#include "listserver/webhook_texts.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <vector>
+
+namespace reef::listserver {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr int kHilfe = 1;
+constexpr int kAlliedDeff = 2;
+constexpr int kAlliedZiel = 3;
+constexpr int kEnemyAchtung = 3;
+
+// A chat field may not be empty.
+constexpr const char* kNotGiven = "–";
+
+bool isCallForHelp(ListKind list, int code) {
+    if (list == ListKind::Enemy)
+        return code == kHilfe || code == kEnemyAchtung;
+    return code == kHilfe || code == kAlliedDeff || code == kAlliedZiel;
+}
+
+ListKind listOf(AlertKind kind) {
+    return kind == AlertKind::AlliedHelp ? ListKind::Allied : ListKind::Enemy;
+}
+
+std::string clockText(std::int32_t secondsOfDay) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d:%02d", (secondsOfDay / 3600) % 24,
+                  (secondsOfDay / 60) % 60);
+    return text;
+}
+
+std::string ticksText(int ticks) {
+    if (ticks < 0)
+        return "abgelaufen";
+    return "in " + std::to_string(ticks) + (ticks == 1 ? " Tick" : " Ticks");
+}
+
+// "14:20 Uhr (in 3 Ticks)"; the impact time may be left out.
+std::string timeField(const std::optional<std::int32_t>& time, std::int32_t now) {
+    if (!time)
+        return "n/a";
+    return clockText(*time) + " Uhr (" + ticksText(ticksUntil(*time, now)) + ")";
+}
+
+std::string orNotGiven(const std::string& cp1252) {
+    return cp1252.empty() ? kNotGiven : cp1252ToUtf8(cp1252);
+}
+
+struct Field {
+    std::string name;
+    std::string value;
+};
+
+std::string title(const Alert& alert) {
+    const FleetEntry& entry = alert.entry;
+    switch (alert.kind) {
+    case AlertKind::NewEnemy:
+        return "Neue gegnerische Flotte: " + cp1252ToUtf8(entry.Name) + " → " +
+               cp1252ToUtf8(entry.ZielName);
+    case AlertKind::EnemyHelp:
+        return std::string("Gegnerische Flotten: ") + helpText(ListKind::Enemy, entry.Hilfe).name +
+               " bei " + cp1252ToUtf8(entry.ZielName);
+    case AlertKind::AlliedHelp:
+        break;
+    }
+    return std::string("Verbündete Flotten: ") + helpText(ListKind::Allied, entry.Hilfe).name +
+           " von " + cp1252ToUtf8(entry.Name);
+}
+
+// Named as the list windows name their columns.
+std::vector<Field> fields(const Alert& alert) {
+    const FleetEntry& entry = alert.entry;
+    const bool enemy = listOf(alert.kind) == ListKind::Enemy;
+    std::vector<Field> out = {
+        {enemy ? "Angreifer" : "Name", orNotGiven(entry.Name)},
+        {"Allianz", orNotGiven(entry.Allianz)},
+        {"Basis", orNotGiven(entry.Basis)},
+        {"Ziel Name", orNotGiven(entry.ZielName)},
+        {"Ziel Basis", orNotGiven(entry.ZielBasis)},
+        {"Auftrag", missionText(entry.Modus)},
+        {"Impakt Time", timeField(entry.ZielZeit, alert.nowTimeOfDay)},
+        {"Uhrzeit Rückkehr", timeField(entry.BasisZeit, alert.nowTimeOfDay)},
+    };
+    if (enemy)
+        out.push_back({"Eingetragen von", orNotGiven(entry.Von)});
+    return out;
+}
+
+// Only what the mention names may ping: never "@everyone" out of a player's name, and no one
+// at all without a mention.
+json allowedMentions(const std::string& mention) {
+    json parse = json::array();
+    json roles = json::array();
+    json users = json::array();
+    if (mention.find("@everyone") != std::string::npos ||
+        mention.find("@here") != std::string::npos)
+        parse.push_back("everyone");
+    for (std::size_t at = mention.find("<@"); at != std::string::npos;
+         at = mention.find("<@", at + 2)) {
+        std::size_t digits = at + 2;
+        const bool role = digits < mention.size() && mention[digits] == '&';
+        if (role || (digits < mention.size() && mention[digits] == '!'))
+            ++digits;
+        std::size_t end = digits;
+        while (end < mention.size() && mention[end] >= '0' && mention[end] <= '9')
+            ++end;
+        if (end == digits || end >= mention.size() || mention[end] != '>')
+            continue;
+        (role ? roles : users).push_back(mention.substr(digits, end - digits));
+    }
+    json allowed = {{"parse", parse}};
+    if (!roles.empty())
+        allowed["roles"] = roles;
+    if (!users.empty())
+        allowed["users"] = users;
+    return allowed;
+}
+
+json discordBody(const Alert& alert, const std::string& mention) {
+    const ListKind list = listOf(alert.kind);
+    json embed = {
+        {"title", title(alert)},
+        {"color", helpText(list, alert.entry.Hilfe).colour},
+    };
+    if (alert.kind != AlertKind::NewEnemy)
+        embed["description"] = helpSentenceOf(list, alert.entry);
+    json embedFields = json::array();
+    for (const Field& field : fields(alert))
+        embedFields.push_back({{"name", field.name}, {"value", field.value}, {"inline", true}});
+    embed["fields"] = embedFields;
+    json body = {{"embeds", json::array({embed})}, {"allowed_mentions", allowedMentions(mention)}};
+    if (!mention.empty())
+        body["content"] = mention;
+    return body;
+}
+
+json slackBody(const Alert& alert, const std::string& mention) {
+    std::string text = mention.empty() ? "" : mention + " ";
+    text += title(alert);
+    if (alert.kind != AlertKind::NewEnemy)
+        text += "\n" + helpSentenceOf(listOf(alert.kind), alert.entry);
+    for (const Field& field : fields(alert))
+        text += "\n" + field.name + ": " + field.value;
+    return {{"text", text}};
+}
+
+// Stable words for a bot to switch on.
+const char* eventCode(AlertKind kind) {
+    switch (kind) {
+    case AlertKind::NewEnemy:
+        return "neuer_gegner";
+    case AlertKind::EnemyHelp:
+        return "gegner_hilfe";
+    case AlertKind::AlliedHelp:
+        break;
+    }
+    return "verbuendete_hilfe";
+}
+
+json optionalTicks(const std::optional<std::int32_t>& time, std::int32_t now) {
+    return time ? json(ticksUntil(*time, now)) : json(nullptr);
+}
+
+// For an alliance's own bot: the entry under the list server's keys, with the texts and
+// countdowns a person would read.
+json plainBody(const Alert& alert, const std::string& mention) {
+    const FleetEntry& entry = alert.entry;
+    const ListKind list = listOf(alert.kind);
+    json body = {
+        {"Ereignis", eventCode(alert.kind)},
+        {"Liste", list == ListKind::Allied ? "Reef_Frend" : "Reef_Enemy"},
+        {"Hilfe", entry.Hilfe},
+        {"HilfeName", helpText(list, entry.Hilfe).name},
+        {"HilfeText", helpSentenceOf(list, entry)},
+        {"Name", cp1252ToUtf8(entry.Name)},
+        {"Allianz", cp1252ToUtf8(entry.Allianz)},
+        {"Basis", cp1252ToUtf8(entry.Basis)},
+        {"Punkte", entry.Punkte},
+        {"Schiffe", entry.Schiffe},
+        {"Modus", entry.Modus},
+        {"Auftrag", missionText(entry.Modus)},
+        {"ZielName", cp1252ToUtf8(entry.ZielName)},
+        {"ZielAllianz", cp1252ToUtf8(entry.ZielAllianz)},
+        {"ZielBasis", cp1252ToUtf8(entry.ZielBasis)},
+        {"ZielPunkte", entry.ZielPunkte},
+        {"ZielZeit", entry.ZielZeit ? json(*entry.ZielZeit) : json(nullptr)},
+        {"ZielTicks", optionalTicks(entry.ZielZeit, alert.nowTimeOfDay)},
+        {"BasisZeit", entry.BasisZeit},
+        {"BasisTicks", ticksUntil(entry.BasisZeit, alert.nowTimeOfDay)},
+        {"UpdateZeit", entry.UpdateZeit},
+        {"Von", cp1252ToUtf8(entry.Von)},
+    };
+    if (!mention.empty())
+        body["Erwaehnung"] = mention;
+    return body;
+}
+
+} // namespace
+
+std::optional<AlertKind> alertFor(ListKind list, const std::optional<FleetEntry>& previous,
+                                  const FleetEntry& stored) {
+    if (!previous)
+        return list == ListKind::Enemy ? std::optional(AlertKind::NewEnemy) : std::nullopt;
+    if (previous->Hilfe == stored.Hilfe || !isCallForHelp(list, stored.Hilfe))
+        return std::nullopt;
+    return list == ListKind::Enemy ? AlertKind::EnemyHelp : AlertKind::AlliedHelp;
+}
+
+std::string webhookBody(const Alert& alert, WebhookFormat format, const std::string& mention) {
+    json body;
+    switch (format) {
+    case WebhookFormat::Discord:
+        body = discordBody(alert, mention);
+        break;
+    case WebhookFormat::Slack:
+        body = slackBody(alert, mention);
+        break;
+    case WebhookFormat::Json:
+        body = plainBody(alert, mention);
+        break;
+    }
+    // Every text is UTF-8 by construction; a stray byte still must not stop the alert.
+    return body.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+const char* alertName(AlertKind kind) {
+    switch (kind) {
+    case AlertKind::NewEnemy:
+        return "new enemy entry";
+    case AlertKind::EnemyHelp:
+        return "enemy entry calls for help";
+    case AlertKind::AlliedHelp:
+        break;
+    }
+    return "allied entry calls for help";
+}
+
+} // namespace reef::listserver

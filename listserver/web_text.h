@@ -2,14 +2,12 @@
 // Texts of the browser page: the lists hold Windows-1252 bytes as the desktop program sent
 // them, a browser reads UTF-8, and every value from outside is escaped where it lands.
 
+#include "listserver/cp1252_text.h"
+
 #include <string>
 #include <string_view>
 
 namespace reef::listserver {
-
-// Every byte as its Windows-1252 character in UTF-8; the five bytes Windows leaves undefined
-// become the C1 control of the same value, as the desktop program reads them.
-std::string cp1252ToUtf8(std::string_view bytes);
 
 // For text and attribute values of an HTML page: "&", "<", ">", '"' and "'" as references.
 std::string htmlEscape(std::string_view utf8);

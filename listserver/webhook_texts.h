@@ -4,6 +4,7 @@
 // server builds without the desktop program's modules, so they are kept here once more; a
 // test holds both copies equal.
 
+#include "listserver/cp1252_text.h"
 #include "listserver/entry.h"
 
 #include <cstdint>
@@ -30,8 +31,5 @@ std::string helpSentenceOf(ListKind kind, const FleetEntry& entry);
 // Tick boundaries from nowTimeOfDay to the clock time t (both seconds since midnight),
 // 0..71; -1 when t counts as past.
 int ticksUntil(std::int32_t t, std::int32_t nowTimeOfDay);
-
-// The stored bytes are Windows-1252; the chat wants UTF-8.
-std::string cp1252ToUtf8(std::string_view text);
 
 } // namespace reef::listserver

@@ -157,7 +157,12 @@ TEST_P(RandomizedWorkers, EveryWorkerEndsAndGivesTheButtonsBackOrFindsTheProgram
         ASSERT_TRUE(ui.runTasksUntil([&] { return !list(kind).workerBusy; }))
             << "a worker of a window that stayed open never ended";
         handleEvents();
-        EXPECT_TRUE(ui.isEnabled(list(kind).refreshButton)) << "the buttons were not given back";
+        // An entry dialog given back after a failed submission keeps the buttons until it
+        // closes.
+        if (!list(kind).dialog) {
+            EXPECT_TRUE(ui.isEnabled(list(kind).refreshButton))
+                << "the buttons were not given back";
+        }
     }
     std::cout << "seed " << seed << ": " << server.connections() << " connections" << std::endl;
 }

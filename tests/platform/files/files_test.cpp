@@ -87,3 +87,9 @@ TEST(ReplaceFileBytes, AStaleTemporaryFromACrashIsOverwritten) {
     EXPECT_EQ(readFileBytes("a.dat"), std::optional<std::string>("new"));
     EXPECT_FALSE(fs::exists("a.dat.tmp"));
 }
+
+TEST(ReplaceFileBytes, AFolderThatDoesNotExistFailsAndLeavesNothing) {
+    reef::testing::ScopedTempDir dir;
+    EXPECT_FALSE(replaceFileBytes("missing/a.dat", "new"));
+    EXPECT_FALSE(fs::exists("missing"));
+}

@@ -91,7 +91,7 @@ class CrashTest : public ListServerTest {
 
 TEST_F(CrashTest, EveryReadyEntryOfABurstSurvivesSigkillAndTheDatabaseStaysWhole) {
     // Kill points early, in the middle and late in a burst, over a growing database.
-    const int killPoints[] = {3, 40, 120};
+    const int killPoints[] = {5, 80, 300};
     std::set<std::string> everyReady[2];
     for (int round = 0; round < 3; ++round) {
         const Burst burst = burstAndKill(round, 4, killPoints[round]);

@@ -110,36 +110,37 @@ TEST_P(RandomizedWorkers, EveryWorkerEndsAndGivesTheButtonsBackOrFindsTheProgram
     reef::testing::RandomListServer server(seed);
     state.serverConfig.listServer = server.address();
 
-    const int steps = 6 + static_cast<int>(random() % 10);
+    const int steps = 10 + static_cast<int>(random() % 16);
     for (int step = 0; step < steps && !state.exiting; ++step) {
         const FleetListKind kind = random() % 2 == 0 ? FleetListKind::Allied : FleetListKind::Enemy;
         const bool isOpen = static_cast<bool>(list(kind).window);
-        switch (random() % 7) {
+        switch (random() % 8) {
         case 0:
         case 1:
+        case 2:
             if (isOpen) {
                 click(list(kind).refreshButton);
             } else {
                 open(kind);
             }
             break;
-        case 2:
+        case 3:
             if (kind == FleetListKind::Allied && isOpen) {
                 submitNewEntry();
             }
             break;
-        case 3:
+        case 4:
             if (isOpen) {
                 closeWindow(kind);
             }
             break;
-        case 4:
         case 5:
-            letWorkersRun(static_cast<int>(random() % 150));
+        case 6:
+            letWorkersRun(static_cast<int>(random() % 200));
             break;
         default:
-            // The program ends now and then, mostly late in a run.
-            if (random() % 3 == 0) {
+            // The program ends now and then, in the second half of a run.
+            if (step >= steps / 2 && random() % 3 == 0) {
                 click(state.main.exitButton);
             }
             break;
@@ -148,6 +149,8 @@ TEST_P(RandomizedWorkers, EveryWorkerEndsAndGivesTheButtonsBackOrFindsTheProgram
     if (state.exiting) {
         // The workers see their windows gone at the next check and end by themselves.
         state.workers.joinAll();
+        std::cout << "seed " << seed << ": " << server.connections()
+                  << " connections, program ended" << std::endl;
         return;
     }
     for (const FleetListKind kind : {FleetListKind::Allied, FleetListKind::Enemy}) {
@@ -164,10 +167,12 @@ TEST_P(RandomizedWorkers, EveryWorkerEndsAndGivesTheButtonsBackOrFindsTheProgram
                 << "the buttons were not given back";
         }
     }
-    std::cout << "seed " << seed << ": " << server.connections() << " connections" << std::endl;
+    std::cout << "seed " << seed << ": " << server.connections() << " connections, windows idle"
+              << std::endl;
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomizedWorkers, ::testing::ValuesIn(seedsToRun()));
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomizedWorkers, ::testing::ValuesIn(seedsToRun()),
+                         [](const auto& info) { return "seed" + std::to_string(info.param); });
 
 } // namespace
 } // namespace reef::app::testing

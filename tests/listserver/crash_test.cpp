@@ -52,6 +52,7 @@ class CrashTest : public ListServerTest {
     Burst burstAndKill(int round, int clients, int killAfter) {
         Burst burst;
         std::atomic<int> readyCount{0};
+        std::atomic<int> running{clients};
         std::mutex mutex;
         std::vector<std::thread> threads;
         const std::uint16_t serverPort = port();
@@ -67,6 +68,7 @@ class CrashTest : public ListServerTest {
                         get(serverPort,
                             target(list == 0 ? "Reef_Frend" : "Reef_Enemy", "New", rest), source);
                     if (!answer.received) {
+                        --running;
                         return; // the server is gone
                     }
                     if (answer.body == "ready") {
@@ -77,9 +79,10 @@ class CrashTest : public ListServerTest {
                 }
             });
         }
-        while (readyCount.load() < killAfter) {
+        while (readyCount.load() < killAfter && running.load() > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
+        EXPECT_EQ(running.load(), clients) << "a client lost the server before the kill";
         server_->signal(SIGKILL);
         EXPECT_EQ(server_->wait(), 128 + SIGKILL);
         for (std::thread& thread : threads) {

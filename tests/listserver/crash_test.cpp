@@ -64,9 +64,14 @@ class CrashTest : public ListServerTest {
                     const std::string name = "R" + std::to_string(round) + "C" +
                                              std::to_string(client) + "N" + std::to_string(i);
                     const std::string rest = list == 0 ? alliedEntry(name) : enemyEntry(name);
-                    const HttpAnswer answer =
-                        get(serverPort,
-                            target(list == 0 ? "Reef_Frend" : "Reef_Enemy", "New", rest), source);
+                    HttpAnswer answer;
+                    try {
+                        answer = get(serverPort,
+                                     target(list == 0 ? "Reef_Frend" : "Reef_Enemy", "New", rest),
+                                     source);
+                    } catch (const std::exception&) {
+                        // refused: the server is gone
+                    }
                     if (!answer.received) {
                         --running;
                         return; // the server is gone

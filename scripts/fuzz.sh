@@ -11,8 +11,9 @@
 # Settings: BUILD_DIR (default build/fuzz); FUZZ_JOBS (targets run at once, default 1; each
 #           at nice 19); CORPUS_ROOT (a folder that keeps what the runs found, one subfolder
 #           per target; default temporary ones); FINDINGS (where crash-*/leak-*/timeout-*
-#           files go, default build/fuzz/findings). A finding becomes a seed in the target's
-#           corpus folder and a test of its own before it is fixed.
+#           files go, default build/fuzz/findings). Logs go to build/fuzz/logs. A finding
+#           becomes a seed in the target's corpus folder and a test of its own before it is
+#           fixed.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +24,7 @@ SECONDS_TO_RUN=${2:-600}
 BUILD_DIR=${BUILD_DIR:-$ROOT/build/fuzz}
 FUZZ_JOBS=${FUZZ_JOBS:-1}
 FINDINGS=${FINDINGS:-$BUILD_DIR/findings}
+LOGS=$BUILD_DIR/logs
 
 if [ "$TARGET" = all ]; then
     targets=("${ALL_TARGETS[@]}")
@@ -88,22 +90,22 @@ run_one() {
     local target=$1 corpus log status=0
     corpus=${CORPUS_ROOT:+$CORPUS_ROOT/$target}
     corpus=${corpus:-$WORK/$target}
-    log=$WORK/$target.log
-    mkdir -p "$corpus" "$FINDINGS/$target"
+    log=$LOGS/$target.log
+    mkdir -p "$corpus" "$FINDINGS/$target" "$LOGS"
     cp -n "$(seeds_of "$target")"/* "$corpus"/
     # shellcheck disable=SC2046
     nice -n 19 "$(binary_of "$target")" -max_total_time="$SECONDS_TO_RUN" -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$FINDINGS/$target/" \
         $(options_of "$target") "$corpus" >"$log" 2>&1 || status=$?
     local done_line execs
-    done_line=$(grep -E '^#[0-9]+ +DONE' "$log" | tail -n 1 || true)
+    done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1 || true)
     execs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+)/\1/p' "$log" | tail -n 1)
     if [ "$status" -ne 0 ]; then
         tail -n 40 "$log"
         echo "$target: FINDING after ${execs:-?} executions (exit $status), see $FINDINGS/$target"
         return 1
     fi
-    echo "$target: ${execs:-?} executions in ${SECONDS_TO_RUN} s, $(sed -E 's/^#[0-9]+ +DONE +//; s/ +lim:.*//; s/ +exec\/s:.*//' <<<"$done_line"), corpus $(find "$corpus" -type f | wc -l) inputs"
+    echo "$target: ${execs:-?} executions in ${SECONDS_TO_RUN} s, $(sed -E 's/^#[0-9]+[[:space:]]+DONE +//; s/ +corp:.*//' <<<"$done_line"), corpus $(find "$corpus" -type f | wc -l) inputs"
 }
 
 failed=0

@@ -12,7 +12,9 @@ endif()
 
 # Every text inside the program is Windows-1252; sources are UTF-8.
 add_library(reef_charset INTERFACE)
-target_compile_options(reef_charset INTERFACE -finput-charset=UTF-8 -fexec-charset=CP1252)
+if(NOT REEF_FUZZ)
+  target_compile_options(reef_charset INTERFACE -finput-charset=UTF-8 -fexec-charset=CP1252)
+endif()
 
 if(REEF_SANITIZE AND NOT WIN32)
   string(REPLACE ";" "," _reef_san "${REEF_SANITIZE}")

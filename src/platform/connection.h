@@ -1,6 +1,8 @@
 #pragma once
 // A blocking TCP connection over POSIX sockets or Winsock, one type for both.
 
+#include "platform/byte_stream.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -13,10 +15,10 @@ namespace reef::platform {
 bool startSockets();
 void stopSockets();
 
-class Connection {
+class Connection final : public ByteStream {
   public:
     Connection();
-    ~Connection();
+    ~Connection() override;
     Connection(Connection&& other) noexcept;
     Connection& operator=(Connection&& other) noexcept;
     Connection(const Connection&) = delete;
@@ -30,16 +32,16 @@ class Connection {
     bool isOpen() const;
     // Sends everything, retrying partial sends; false on a socket error or when closed. A
     // peer that has gone away gives false, never a signal that ends the process.
-    bool send(const void* data, std::size_t size);
-    bool send(const std::string& bytes) { return send(bytes.data(), bytes.size()); }
+    bool send(const void* data, std::size_t size) override;
+    using ByteStream::send;
     // True when receive() would return at once: data waiting, or the peer closed or reset
     // the connection (receive() then gives 0 or a negative count). Never blocks. False on a
     // closed object.
-    bool dataAvailable() const;
+    bool dataAvailable() const override;
     // Reads what is there, at most capacity bytes; blocks until data or end of stream. The
     // byte count, 0 at end of stream or for capacity 0, negative on error or on a closed
     // object. A read interrupted by a signal is made again.
-    long receive(void* buffer, std::size_t capacity);
+    long receive(void* buffer, std::size_t capacity) override;
     // Closes the socket; safe to call more than once. The destructor closes as well.
     void close();
 

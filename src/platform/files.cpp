@@ -26,7 +26,16 @@ bool fileExists(const std::string& path) {
     return fs::is_regular_file(path, ec);
 }
 
+std::string temporaryFileOf(const std::string& path) {
+    return path + ".tmp";
+}
+
 bool replaceFileBytes(const std::string& path, const std::string& bytes) {
+    OsFileSteps steps;
+    return replaceFileBytes(steps, path, bytes);
+}
+
+bool replaceFileBytes(FileSteps& steps, const std::string& path, const std::string& bytes) {
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (fs::exists(status)) {
@@ -37,23 +46,9 @@ bool replaceFileBytes(const std::string& path, const std::string& bytes) {
             return false;
         }
     }
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
+    const std::string temporary = temporaryFileOf(path);
+    if (!steps.writeThrough(temporary, bytes) || !steps.moveOver(temporary, path)) {
+        steps.remove(temporary);
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "server/list_exchange_sink.h"
 #include "server/list_server_address.h"
 #include "server/proxy_settings.h"
+#include "server/submission_answer.h"
 
 namespace reef::server {
 
@@ -16,12 +17,6 @@ struct SubmissionJob {
     fleetlists::EntrySubmission entry; // its password is the one sent
     ListServerAddress server;
     ProxySettings proxy;
-};
-
-enum class SubmissionOutcome {
-    Accepted,     // "ready": the dialog closes, the list window's buttons come back
-    Failed,       // the dialog is given back to the player with the input kept
-    WindowClosed, // the list window was closed: nothing more is touched
 };
 
 // Field 1 "neuen Eintrag erstellen" or "alten Eintrag aktualisieren"; connects, sends the

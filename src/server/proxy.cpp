@@ -13,6 +13,7 @@ namespace reef::server {
 
 namespace {
 
+using platform::ByteStream;
 using platform::Clock;
 using platform::Connection;
 
@@ -52,11 +53,11 @@ class WorkBuffer {
         }
     }
     // Sends the message built; false when it did not fit or the send failed.
-    bool sendTo(Connection& connection) const {
+    bool sendTo(ByteStream& connection) const {
         return fits_ && connection.send(bytes_.data(), size_);
     }
     // One read of at most `capacity` bytes replaces the content (nothing on end or error).
-    void receiveFrom(Connection& connection, std::size_t capacity) {
+    void receiveFrom(ByteStream& connection, std::size_t capacity) {
         clear();
         const long got = connection.receive(bytes_.data(), std::min(capacity, bytes_.size()));
         size_ = got > 0 ? static_cast<std::size_t>(got) : 0;
@@ -76,7 +77,7 @@ class WorkBuffer {
 // Waits for the proxy's answer: sleeps a poll interval, then reads with `read` as soon as
 // something is there. False when the deadline has passed, whether or not an answer came.
 template <typename Read>
-bool awaitAnswer(const Connection& connection, Clock& clock, std::int32_t timeoutSeconds,
+bool awaitAnswer(const ByteStream& connection, Clock& clock, std::int32_t timeoutSeconds,
                  Read read) {
     const std::int64_t deadline =
         clock.tickCountMs() + static_cast<std::int64_t>(timeoutSeconds) * 1000;
@@ -93,7 +94,7 @@ bool awaitAnswer(const Connection& connection, Clock& clock, std::int32_t timeou
     return clock.tickCountMs() <= deadline;
 }
 
-bool httpConnect(Connection& connection, const std::string& targetHost, std::uint16_t targetPort,
+bool httpConnect(ByteStream& connection, const std::string& targetHost, std::uint16_t targetPort,
                  const std::string& userId, const std::string& password,
                  std::int32_t timeoutSeconds, Clock& clock) {
     std::string request =
@@ -131,7 +132,7 @@ bool httpConnect(Connection& connection, const std::string& targetHost, std::uin
     return inTime && connectAnswerStatus(std::string_view(answer.data(), answerSize)) == 200;
 }
 
-bool socks4Connect(Connection& connection, WorkBuffer& work, const std::string& targetHost,
+bool socks4Connect(ByteStream& connection, WorkBuffer& work, const std::string& targetHost,
                    std::uint16_t targetPort, const std::string& userId, std::int32_t timeoutSeconds,
                    Clock& clock) {
     // SOCKS4 carries only a numeric address.
@@ -153,7 +154,7 @@ bool socks4Connect(Connection& connection, WorkBuffer& work, const std::string& 
            work.byteIs(0, 0) && work.byteIs(1, kSocks4Granted);
 }
 
-bool socks5Connect(Connection& connection, WorkBuffer& work, const std::string& targetHost,
+bool socks5Connect(ByteStream& connection, WorkBuffer& work, const std::string& targetHost,
                    std::uint16_t targetPort, const std::string& userId, const std::string& password,
                    std::int32_t timeoutSeconds, Clock& clock) {
     const bool numericTarget = isNumericIPv4(targetHost);
@@ -272,27 +273,28 @@ Connection connectThroughProxy(const std::string& proxyHost, std::int32_t proxyP
         !connection.open(proxyHost, static_cast<std::uint16_t>(proxyPort))) {
         return Connection();
     }
-    WorkBuffer work;
-    bool ok = false;
-    switch (proxyType) {
-    case kProxyHttpConnect:
-        ok = httpConnect(connection, targetHost, targetPort, userId, password, timeoutSeconds,
-                         clock);
-        break;
-    case kProxySocks4:
-        ok = socks4Connect(connection, work, targetHost, targetPort, userId, timeoutSeconds, clock);
-        break;
-    case kProxySocks5:
-        ok = socks5Connect(connection, work, targetHost, targetPort, userId, password,
-                           timeoutSeconds, clock);
-        break;
-    default:
-        break;
-    }
-    if (!ok) {
+    if (!proxyHandshake(connection, proxyType, targetHost, targetPort, userId, password,
+                        timeoutSeconds, clock)) {
         connection.close();
     }
     return connection;
+}
+
+bool proxyHandshake(ByteStream& stream, std::int32_t proxyType, const std::string& targetHost,
+                    std::uint16_t targetPort, const std::string& userId,
+                    const std::string& password, std::int32_t timeoutSeconds, Clock& clock) {
+    WorkBuffer work;
+    switch (proxyType) {
+    case kProxyHttpConnect:
+        return httpConnect(stream, targetHost, targetPort, userId, password, timeoutSeconds, clock);
+    case kProxySocks4:
+        return socks4Connect(stream, work, targetHost, targetPort, userId, timeoutSeconds, clock);
+    case kProxySocks5:
+        return socks5Connect(stream, work, targetHost, targetPort, userId, password, timeoutSeconds,
+                             clock);
+    default:
+        return false;
+    }
 }
 
 } // namespace reef::server

@@ -2,6 +2,7 @@
 // A TCP connection to a target through a proxy: HTTP CONNECT (with optional Basic
 // credentials), SOCKS4 or SOCKS5 (with optional user name and password).
 
+#include "platform/byte_stream.h"
 #include "platform/clock.h"
 #include "platform/connection.h"
 
@@ -39,5 +40,12 @@ platform::Connection connectThroughProxy(const std::string& proxyHost, std::int3
                                          std::int32_t proxyType, const std::string& userId,
                                          const std::string& password, std::int32_t timeoutSeconds,
                                          platform::Clock& clock = platform::systemClock());
+
+// The handshake of one proxy type on a stream that is open to the proxy; true when the proxy
+// has granted the connection to the target. What connectThroughProxy does after connecting.
+bool proxyHandshake(platform::ByteStream& stream, std::int32_t proxyType,
+                    const std::string& targetHost, std::uint16_t targetPort,
+                    const std::string& userId, const std::string& password,
+                    std::int32_t timeoutSeconds, platform::Clock& clock);
 
 } // namespace reef::server

@@ -17,7 +17,7 @@ std::string shownPart(std::string_view text) {
     return std::string(text.substr(0, kMaxShownAnswerBytes));
 }
 
-ResponseResult readResponse(platform::Connection& connection, platform::Clock& clock,
+ResponseResult readResponse(platform::ByteStream& connection, platform::Clock& clock,
                             std::int64_t startMs, BodyRules& rules) {
     std::array<char, kReceiveBlockSize> buffer{};
     std::string header;

@@ -3,8 +3,8 @@
 // blank line with its "200 " test, then the body block by block to the rules of the exchange,
 // with a time limit counted from the sending of the request.
 
+#include "platform/byte_stream.h"
 #include "platform/clock.h"
-#include "platform/connection.h"
 #include "server/list_exchange_sink.h"
 
 #include <cstddef>
@@ -55,7 +55,7 @@ struct ResponseResult {
 // Reads blocks of at most 1024 bytes while bytes are waiting; otherwise sleeps 10 ms on the
 // clock, fails at startMs + 10000 and asks the rules' idle check. A header that never ends
 // runs into the same time limit. No byte of the body is lost or handed over twice.
-ResponseResult readResponse(platform::Connection& connection, platform::Clock& clock,
+ResponseResult readResponse(platform::ByteStream& connection, platform::Clock& clock,
                             std::int64_t startMs, BodyRules& rules);
 
 // The failure texts of the ways the reader itself ends an exchange, shared by the download

@@ -232,6 +232,11 @@ bool SettingsFile::close() {
             }
             bytes += kLineEnd;
         }
+        // A plain file whose first line begins with the bytes of the byte-order mark would be
+        // read as UTF-8 next time; an empty line in front keeps it plain.
+        if (!utf8_ && bytes.starts_with(kByteOrderMark)) {
+            bytes.insert(0, kLineEnd);
+        }
         written = platform::replaceFileBytes(path_, bytes);
     }
     items_.clear();

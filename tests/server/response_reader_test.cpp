@@ -1,5 +1,6 @@
 // The response reader on its own: every body byte handed over once, and the body's bound.
 
+#include "platform/connection.h"
 #include "server/response_reader.h"
 #include "server/scripted_list_server.h"
 #include "support/stepped_clock.h"

@@ -360,5 +360,23 @@ TEST_F(SettingsFileTest, LineEndsInsideWrittenTextCannotAddEntries) {
     EXPECT_EQ(settings.readString("Name"), "x  Port = 1");
 }
 
+// Found by fuzzing: a plain file whose first kept line begins with the bytes of the UTF-8
+// byte-order mark would have been saved with those bytes at its very start, and read as UTF-8
+// from then on.
+TEST_F(SettingsFileTest, APlainFileStaysPlainWhenItsFirstLineBeginsWithTheUtf8Mark) {
+    for (const std::string& start : {std::string("\r\n"), std::string(2, '\0'), std::string(" ")}) {
+        const std::string plain = start + "\xEF\xBB\xBFNa\r\nHost = K\xE4se\r\n";
+        openWith(plain);
+        const std::string before = settings.readString("Host");
+        settings.writeString("Port", "80");
+        ASSERT_TRUE(settings.close());
+        ASSERT_TRUE(settings.open("test.dat"));
+        EXPECT_EQ(settings.readString("Host"), before) << ::testing::PrintToString(plain);
+        EXPECT_EQ(settings.readString("\xEF\xBB\xBFNa", "none"), "")
+            << ::testing::PrintToString(plain);
+        settings.close();
+    }
+}
+
 } // namespace
 } // namespace reef::settings

@@ -159,12 +159,15 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
     std::int64_t now = clock_.utcSeconds();
     auto slotKey = std::make_pair(alliance.id, static_cast<int>(kind));
     std::uint64_t generation = 0;
+    // Read before the entries: a write of another process that commits in between makes the
+    // body newer than this version, never older, so it is rebuilt rather than kept stale.
+    const std::optional<std::int64_t> storeVersion = store_.listVersion(alliance.id, kind);
     {
         std::shared_lock lock(cacheMutex_);
         auto it = cache_.find(slotKey);
         if (it != cache_.end()) {
             const CachedList& cached = it->second;
-            if (cached.body && now < cached.validUntilUtc)
+            if (cached.body && now < cached.validUntilUtc && cached.storeVersion == storeVersion)
                 return Answer{200, cached.body,
                               std::to_string(cached.count) + " entries (kept in memory)"};
             generation = cached.generation;
@@ -191,6 +194,7 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
         // snapshot; then the snapshot must not be kept. Nor while a write runs.
         if (cached.generation == generation && cached.writing == 0) {
             cached.body = body;
+            cached.storeVersion = storeVersion;
             cached.count = snapshot.entries.size();
             cached.validUntilUtc = snapshot.oldestChangeUtc
                                        ? *snapshot.oldestChangeUtc + options_.expirySeconds + 1

@@ -121,6 +121,9 @@ class ListService {
         std::shared_ptr<const std::string> body;
         std::int64_t validUntilUtc = 0;
         std::size_t count = 0;
+        // The store's version of the list the body was built from, where other processes
+        // write the list too.
+        std::optional<std::int64_t> storeVersion;
     };
     std::shared_mutex cacheMutex_;
     std::map<std::pair<AllianceId, int>, CachedList> cache_;

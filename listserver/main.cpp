@@ -6,6 +6,7 @@
 #include "listserver/list_service.h"
 #include "listserver/local_time.h"
 #include "listserver/password_prompt.h"
+#include "listserver/postgres_store.h"
 #include "listserver/server_dat_lines.h"
 #include "listserver/server_key.h"
 #include "listserver/sqlite_store.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
@@ -54,6 +56,11 @@ Options:
                          created at the first start. The key that protects the stored
                          passwords is created beside it as FILE.key, readable only by its
                          owner; back up both together.
+  --db postgresql://USER@HOST/DATABASE
+                         the lists in a PostgreSQL database instead (any libpq connection
+                         URI; put the password in ~/.pgpass rather than the URI), which
+                         several serve processes may share; the schema is created or
+                         migrated at start and the key is kept in the database itself
   --timezone ZONE        time zone of the times of change sent to the desktop program,
                          e.g. Europe/Berlin (default: the machine's)
   --expiry-hours HOURS   entries not updated for this long are removed (default 24)
@@ -188,11 +195,44 @@ std::string checkedAllianceName(const std::string& name) {
     return name;
 }
 
+// The key kept in a database that several processes share: the first process stores a fresh
+// one, every other takes that.
+ServerKey openKeptKey(ListStore& store, const std::string& kept) {
+    ServerKey key = ServerKey::fromBytes(kept);
+    auto check = store.keyCheck();
+    if (!check)
+        store.setKeyCheck(key.checkValue());
+    else if (*check != key.checkValue())
+        throw std::runtime_error("the key kept in the database does not match its check value; "
+                                 "restore the database from a backup");
+    return key;
+}
+
+// The store a --db value names: a PostgreSQL address, else a SQLite file.
+std::unique_ptr<ListStore> openStore(const std::string& db, bool mayCreate,
+                                     std::size_t connections = 1) {
+    if (isPostgresAddress(db)) {
+        auto store = std::make_unique<PostgresStore>(db);
+        store->openConnections(connections);
+        return store;
+    }
+    auto store = std::make_unique<SqliteStore>(db, mayCreate ? SqliteStore::Create::IfMissing
+                                                             : SqliteStore::Create::Never);
+    store->openConnections(connections);
+    return store;
+}
+
+std::string describeDatabase(const std::string& db) {
+    return isPostgresAddress(db) ? describePostgresAddress(db) : db;
+}
+
 // The key that belongs to the database: created with the database, refused when it is
 // missing or foreign, since then no stored password could ever match. A database without a
 // check value takes no key file that is already there: it may belong to another database, or
 // have been put there by someone else.
 ServerKey openKey(ListStore& store, const std::string& db) {
+    if (auto kept = store.keptKey(ServerKey::freshKeyBytes()))
+        return openKeptKey(store, *kept);
     std::string path = keyFileFor(db);
     auto check = store.keyCheck();
     if (!check && !store.alliances().empty())
@@ -263,7 +303,12 @@ int serve(const Arguments& args) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    SqliteStore store(args.db, SqliteStore::Create::IfMissing);
+    if (args.demo && isPostgresAddress(args.db))
+        usageError("--demo is for a database file, not a shared PostgreSQL database");
+    // Every request thread, the writer and the expiry find a database connection waiting.
+    std::unique_ptr<ListStore> opened =
+        openStore(args.db, true, static_cast<std::size_t>(args.threads) + 2);
+    ListStore& store = *opened;
     ServerKey key = openKey(store, args.db);
 
     if (args.demo)
@@ -282,9 +327,6 @@ int serve(const Arguments& args) {
     serviceOptions.writesPerMinutePerAlliance = static_cast<double>(args.allianceWritesPerMinute);
     ListService service(store, key, clock, serviceOptions);
 
-    // Every request thread, the writer and the expiry find a database connection waiting.
-    store.openConnections(static_cast<std::size_t>(args.threads) + 2);
-
     HttpOptions httpOptions;
     httpOptions.listen = args.listen;
     httpOptions.threads = static_cast<unsigned>(args.threads);
@@ -297,8 +339,9 @@ int serve(const Arguments& args) {
     splitListenAddress(args.listen, host, port);
     std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     announce("listening on " + shownHost + ":" + std::to_string(server.port()) + " (database " +
-             args.db + ", time zone " + (args.timezone ? *args.timezone : "of the machine") +
-             ", entries expire after " + std::to_string(args.expiryHours) + " h, at most " +
+             describeDatabase(args.db) + ", time zone " +
+             (args.timezone ? *args.timezone : "of the machine") + ", entries expire after " +
+             std::to_string(args.expiryHours) + " h, at most " +
              std::to_string(httpOptions.maxConnections) + " connections, " +
              std::to_string(httpOptions.connectionsPerAddress) + " per address)");
 
@@ -329,8 +372,8 @@ int alliance(const Arguments& args) {
     if (action == "list") {
         if (args.words.size() != 2)
             usageError("alliance list takes no name");
-        SqliteStore store(args.db, SqliteStore::Create::Never);
-        for (const Alliance& each : store.alliances())
+        auto store = openStore(args.db, false);
+        for (const Alliance& each : store->alliances())
             std::cout << each.name << "\n";
         return 0;
     }
@@ -340,8 +383,8 @@ int alliance(const Arguments& args) {
         usageError("alliance " + action + " needs exactly one NAME");
     std::string name = checkedAllianceName(args.words[2]);
     if (action == "remove") {
-        SqliteStore store(args.db, SqliteStore::Create::Never);
-        if (!store.removeAlliance(name))
+        auto store = openStore(args.db, false);
+        if (!store->removeAlliance(name))
             throw std::runtime_error("there is no alliance \"" + name + "\"");
         std::cout << "Removed alliance \"" << name << "\" with both its lists.\n";
         return 0;
@@ -352,8 +395,8 @@ int alliance(const Arguments& args) {
                                       addressProblem);
     if (!addressProblem.empty())
         usageError("--public-address: " + addressProblem);
-    SqliteStore store(args.db, action == "add" ? SqliteStore::Create::IfMissing
-                                               : SqliteStore::Create::Never);
+    std::unique_ptr<ListStore> opened = openStore(args.db, action == "add");
+    ListStore& store = *opened;
     ServerKey key = openKey(store, args.db);
     std::string password = readNewPassword(name);
     std::string hash = key.passwordHash(password);

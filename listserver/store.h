@@ -90,6 +90,16 @@ class ListStore {
     // database is noticed at start.
     virtual std::optional<std::string> keyCheck() = 0;
     virtual void setKeyCheck(const std::string& check) = 0;
+
+    // For a store that several server processes share. listVersion: a number that changes
+    // with every commit that writes the list, whichever process made it, so that a list kept
+    // in memory is known to be stale; nullopt where only this process writes. keptKey: the key
+    // of the password hashes kept in the store, freshKey stored first when there is none, so
+    // that every process uses the same one; nullopt where the key lives in a file.
+    virtual std::optional<std::int64_t> listVersion(AllianceId, ListKind) { return std::nullopt; }
+    virtual std::optional<std::string> keptKey(const std::string& /*freshKey*/) {
+        return std::nullopt;
+    }
 };
 
 } // namespace reef::listserver

@@ -21,13 +21,13 @@ reef_install_packages() {
 REEF_BUILD_PACKAGES=(
     cmake make g++ pkg-config googletest libgtest-dev libgmock-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    libmicrohttpd-dev libsqlite3-dev libsodium-dev
+    libmicrohttpd-dev libsqlite3-dev libsodium-dev libpq-dev
     clang libclang-rt-14-dev
 )
 # What the desktop program needs to run on Linux.
 REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
-REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip)
+REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip postgresql)
 # What scripts/release.sh needs beyond the build: the zip tool, and what CPack reads the
 # list server's library dependencies with.
 REEF_RELEASE_PACKAGES=(zip unzip dpkg-dev file)

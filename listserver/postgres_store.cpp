@@ -60,7 +60,6 @@ CREATE TABLE setting (
 
 // Advisory lock keys of this program (arbitrary, fixed for good).
 constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(7305526846281000001)";
-constexpr const char* kExpiryLock = "SELECT pg_try_advisory_xact_lock(7305526846281000002)";
 constexpr const char* kBatchLock = "SELECT pg_advisory_xact_lock(7305526846281000003)";
 
 constexpr Oid kBoolOid = 16;
@@ -657,7 +656,8 @@ void PostgresStore::inOneCommit(const std::function<void()>& writes) {
 std::int64_t PostgresStore::removeExpired(std::int64_t beforeUtc) {
     Lease connection(*this);
     Transaction transaction(*connection);
-    Result locked = connection->run(kExpiryLock);
+    Result locked =
+        connection->run("SELECT pg_try_advisory_xact_lock($1)", Params().add(kPostgresExpiryLock));
     if (!locked.integer(0, 0))
         return 0;
     Result removed =

@@ -13,6 +13,7 @@
 #include "listserver/store.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,9 @@
 #include <vector>
 
 namespace reef::listserver {
+
+// The advisory lock that the process removing expired entries holds.
+inline constexpr std::int64_t kPostgresExpiryLock = 7305526846281000002;
 
 // Whether a --db value names a PostgreSQL database rather than a file.
 bool isPostgresAddress(const std::string& db);

@@ -2,8 +2,6 @@
 
 #include "listserver/contract_fixture.h"
 
-#include <sqlite3.h>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -209,12 +207,10 @@ TEST_F(ContractTest, OtherPathsAndMethodsAreNotTheScript) {
 }
 
 TEST_F(ContractTest, DatabaseHeldByAnotherProcessGivesError2AndStoresNothing) {
-    sqlite3* blocker = nullptr;
-    ASSERT_EQ(sqlite3_open(db_.c_str(), &blocker), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(blocker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "Error2");
-    sqlite3_exec(blocker, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(blocker);
+    {
+        DatabaseBlocker blocker(*database_);
+        EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "Error2");
+    }
     EXPECT_TRUE(download("Reef_Frend").empty());
     EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready") << "usable again";
 }

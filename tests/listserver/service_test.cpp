@@ -3,6 +3,7 @@
 #include "listserver/list_service.h"
 #include "listserver/local_time.h"
 #include "listserver/sqlite_store.h"
+#include "listserver/test_database.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 
 using namespace reef::listserver;
+using reef::listserver::testing::TestDatabase;
 
 namespace {
 
@@ -59,6 +61,9 @@ class FaultyStore : public ListStore {
         return real_.changeEntry(a, k, key, p, w, t);
     }
     std::int64_t removeExpired(std::int64_t t) override { return real_.removeExpired(t); }
+    std::optional<std::int64_t> listVersion(AllianceId a, ListKind k) override {
+        return real_.listVersion(a, k);
+    }
     void inOneCommit(const std::function<void()>& writes) override { real_.inOneCommit(writes); }
     std::optional<std::string> keyCheck() override { return real_.keyCheck(); }
     void setKeyCheck(const std::string& c) override { real_.setKeyCheck(c); }
@@ -76,11 +81,11 @@ class FaultyStore : public ListStore {
 class ServiceTest : public ::testing::Test {
   protected:
     ServiceTest()
-        : store_((folder_.path / "lists.sqlite").string(), SqliteStore::Create::IfMissing),
+        : database_(folder_.path.string()), store_(database_.open()),
           key_(
               ServerKey::loadOrCreate((folder_.path / "lists.sqlite.key").string(), true, nullptr)),
-          faulty_(store_) {
-        store_.addAlliance("Korallen", key_.passwordHash("pw"));
+          faulty_(*store_) {
+        store_->addAlliance("Korallen", key_.passwordHash("pw"));
         options_.maxEntriesPerList = 3;
         options_.expirySeconds = 1000;
         service_ = std::make_unique<ListService>(faulty_, key_,
@@ -122,7 +127,8 @@ class ServiceTest : public ::testing::Test {
     }
 
     Folder folder_;
-    SqliteStore store_;
+    TestDatabase database_;
+    std::unique_ptr<ListStore> store_;
     ServerKey key_;
     FaultyStore faulty_;
     ServiceOptions options_;

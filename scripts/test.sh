@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: native tests with AddressSanitizer and UBSan, the
+# Builds everything and runs every test: native tests with AddressSanitizer and UBSan (the list
+# server's store and HTTP tests against SQLite and against a throwaway PostgreSQL cluster), the
 # optimised build of every target, a short fuzz run of the list server's request handling,
 # the threading tests again with ThreadSanitizer, and the Windows test executables under Wine in
 # a private Xvfb display with a private Wine prefix inside the build folder. Ends with one line
@@ -59,8 +60,15 @@ build() { # preset
 mkdir -p build
 if build native; then
     echo "== tests (native, ASan + UBSan)"
-    ctest --test-dir build/native -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
+    ctest --test-dir build/native -LE postgres -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/native-tests.log
+
+    # PostgreSQL: the store and HTTP tests once more against a throwaway cluster (stopped by
+    # its process id when the run ends), and the tests of several server processes on one
+    # database.
+    echo "== tests (native, PostgreSQL store)"
+    bash scripts/with-postgres.sh ctest --test-dir build/native -L postgres -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/postgres-tests.log | grep -E '\*\*\*|tests passed'
+    count_ctest build/postgres-tests.log
 fi
 
 # Every target of the optimised preset (benchmarks, the list server), so that it cannot break

@@ -12,6 +12,7 @@
 #include "listserver/sqlite_store.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -37,7 +38,7 @@ Usage:
   reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
                         [--expiry-hours HOURS] [--threads N] [--max-connections N]
                         [--connections-per-address N] [--writes-per-minute N]
-                        [--alliance-writes-per-minute N] [--demo]
+                        [--alliance-writes-per-minute N] [--trusted-proxy ADDRESS] [--demo]
   reef-listserver alliance add NAME [--db FILE] [--public-address HOST[:PORT]]
                                                        password from standard input
   reef-listserver alliance list [--db FILE]
@@ -74,6 +75,11 @@ Options:
                          burst and per minute; past that "Error10" (default 20)
   --alliance-writes-per-minute N
                          the same for all members of one alliance together (default 120)
+  --trusted-proxy ADDRESS
+                         a reverse proxy in front of this server (e.g. 127.0.0.1 for nginx
+                         on the same machine; the option may be repeated): its requests
+                         count for the client its X-Real-IP header names, for the password
+                         throttle and the write budgets
   --demo                 make sure an alliance "Demo" exists (for trying the desktop
                          program out); a new one gets a random password, shown at a
                          terminal, else written to FILE.demo-password for this user
@@ -115,6 +121,7 @@ struct Arguments {
     long allianceWritesPerMinute = 120;
     bool demo = false;
     bool help = false;
+    std::vector<std::string> trustedProxies;
 };
 
 [[noreturn]] void usageError(const std::string& text) {
@@ -132,6 +139,17 @@ long numberOption(const std::string& name, const std::string& value, long low, l
     }
     usageError(name + " expects a whole number from " + std::to_string(low) + " to " +
                std::to_string(high));
+}
+
+// A numeric IPv4 or IPv6 address in the form the server prints peers in.
+std::string numericAddress(const std::string& name, const std::string& text) {
+    unsigned char bytes[16];
+    char shown[INET6_ADDRSTRLEN];
+    for (int family : {AF_INET, AF_INET6})
+        if (inet_pton(family, text.c_str(), bytes) == 1 &&
+            inet_ntop(family, bytes, shown, sizeof shown))
+            return shown;
+    usageError(name + " expects a numeric IPv4 or IPv6 address");
 }
 
 Arguments parseArguments(int argc, char** argv) {
@@ -180,6 +198,8 @@ Arguments parseArguments(int argc, char** argv) {
             args.allianceWritesPerMinute = numberOption(word, value(), 1, 1000000000);
         else if (word == "--demo")
             args.demo = true;
+        else if (word == "--trusted-proxy")
+            args.trustedProxies.push_back(numericAddress(word, value()));
         else
             usageError("unknown option " + word);
     }
@@ -332,6 +352,7 @@ int serve(const Arguments& args) {
     httpOptions.threads = static_cast<unsigned>(args.threads);
     httpOptions.maxConnections = connectionLimit(args.maxConnections);
     httpOptions.connectionsPerAddress = static_cast<unsigned>(args.connectionsPerAddress);
+    httpOptions.trustedProxies = args.trustedProxies;
     HttpServer server(httpOptions, service);
 
     std::string host;

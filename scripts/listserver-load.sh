@@ -82,7 +82,7 @@ start_server() { # db log
     # wrk's connections all come through nginx, one address.
     "$BIN" serve --listen 127.0.0.1:0 --db "$1" --connections-per-address 100000 \
         --max-connections 1024 --writes-per-minute 1000000000 \
-        --alliance-writes-per-minute 1000000000 2>"$2" &
+        --alliance-writes-per-minute 1000000000 --trusted-proxy 127.0.0.1 2>"$2" &
     SERVER_PIDS+=($!)
     PORT=""
     for _ in $(seq 1 500); do
@@ -107,7 +107,8 @@ start_nginx() { # listen-port backend-ports...
         local port
         for port in "$@"; do echo "server 127.0.0.1:$port;"; done
         echo "}"
-        echo "server { listen 127.0.0.1:$listen; location / { proxy_pass http://listservers; } }"
+        echo "server { listen 127.0.0.1:$listen; location / { proxy_pass http://listservers;"
+        echo "    proxy_set_header X-Real-IP \$remote_addr; } }"
         echo "}"
     } >"$WORK/nginx.conf"
     nginx -c "$WORK/nginx.conf" -p "$WORK/nginx" &

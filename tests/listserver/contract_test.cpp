@@ -892,3 +892,20 @@ TEST(ListServerFiles, AKeyIsCreatedOnlyTogetherWithANewDatabase) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ContractTest, BehindATrustedProxyARequestCountsForTheAddressItNames) {
+    const std::string request = "GET " + target("Reef_Frend", "Update", "", "wrong-password") +
+                                " HTTP/1.0\r\nX-Real-IP: 198.51.100.7\r\n\r\n";
+    // Not trusted: the header is anybody's to write, and is ignored.
+    EXPECT_EQ(parseAnswer(exchange(port(), request)).body, "Error1");
+    EXPECT_EQ(server_->log().find("198.51.100.7"), std::string::npos) << server_->log();
+    server_->signal(SIGTERM);
+    ASSERT_EQ(server_->wait(), 0);
+    startServer({"--trusted-proxy", "127.0.0.1"});
+    EXPECT_EQ(parseAnswer(exchange(port(), request)).body, "Error1");
+    EXPECT_NE(server_->log().find(" 198.51.100.7 \"GET"), std::string::npos) << server_->log();
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <endian.h>
+#include <poll.h>
 #include <unordered_map>
 
 namespace reef::listserver {
@@ -445,15 +446,34 @@ Changed changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind
 
 } // namespace
 
+namespace {
+
+// An idle connection has nothing to read: a notice or the end of the stream means that the
+// database closed it while it waited in the pool (a restart, an administrator). It is dropped
+// before any request is lost on it.
+bool stillOpen(Connection& connection) {
+    if (PQstatus(connection.db) != CONNECTION_OK)
+        return false;
+    pollfd socket{PQsocket(connection.db), POLLIN, 0};
+    return socket.fd >= 0 && ::poll(&socket, 1, 0) == 0;
+}
+
+} // namespace
+
 class PostgresStore::Lease {
   public:
     explicit Lease(PostgresStore& store) : store_(store) {
-        {
-            std::lock_guard lock(store_.poolMutex_);
-            if (!store_.idle_.empty()) {
+        for (;;) {
+            {
+                std::lock_guard lock(store_.poolMutex_);
+                if (store_.idle_.empty())
+                    break;
                 connection_ = std::move(store_.idle_.back());
                 store_.idle_.pop_back();
             }
+            if (stillOpen(*connection_))
+                break;
+            connection_.reset();
         }
         if (!connection_)
             connection_ = store_.openConnection();

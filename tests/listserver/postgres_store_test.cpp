@@ -8,6 +8,7 @@
 #include <libpq-fe.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 using namespace reef::listserver;
@@ -224,6 +225,23 @@ TEST_F(PostgresServersTest, BothProcessesCheckPasswordsWithTheOneKey) {
                   "|>Update<|<>end|<>")
             << server;
     EXPECT_EQ(ask(1, "Reef_Frend", "Update"), "Error1");
+}
+
+TEST_F(PostgresServersTest, ConnectionsTheDatabaseEndedAreReplacedWithoutAFailedRequest) {
+    ASSERT_EQ(ask(0, "Reef_Enemy", "New", enemyEntry("Klaus")), "ready");
+    const std::string ended = runPostgres(
+        database_.address(), "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity "
+                             "WHERE datname = current_database() AND "
+                             "application_name = 'reef-listserver'");
+    EXPECT_NE(ended, "0");
+    // The ends reach the servers' sockets.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    for (int server : {0, 1}) {
+        EXPECT_EQ(ask(server, "Reef_Enemy", "New", enemyEntry("Paul")), "ready") << server;
+        EXPECT_EQ(parseListBody(ask(server, "Reef_Enemy", "Update")).size(),
+                  static_cast<std::size_t>(2 + server))
+            << server;
+    }
 }
 
 TEST_F(PostgresServersTest, TheLogNamesTheDatabaseButNeverThePasswordOfItsAddress) {

@@ -895,6 +895,25 @@ TEST(ListServerFiles, AKeyIsCreatedOnlyTogetherWithANewDatabase) {
 
 namespace {
 
+TEST_F(ContractTest, TwoServerProcessesOnOneDatabaseSeeEachOthersWritesAtOnce) {
+    ServerProcess second(db_, dir_.file("second.log"));
+    ASSERT_TRUE(second.started()) << second.log();
+    auto secondAnswer = [&](const std::string& operation, const std::string& rest = "") {
+        return get(second.port(), target("Reef_Enemy", operation, rest)).body;
+    };
+    // Both keep the list in memory after a download.
+    ASSERT_EQ(body(target("Reef_Enemy", "Update")), "|>Update<|<>end|<>");
+    ASSERT_EQ(secondAnswer("Update"), "|>Update<|<>end|<>");
+    ASSERT_EQ(submit("Reef_Enemy", "New", enemyEntry("Klaus")), "ready");
+    auto seen = parseListBody(secondAnswer("Update"));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0][Name], "Klaus");
+    ASSERT_EQ(secondAnswer("Change", enemyEntry("Klara") + "&IDW=5&BasisZeitW=49200"), "ready");
+    seen = download("Reef_Enemy");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0][Name], "Klara");
+}
+
 TEST_F(ContractTest, BehindATrustedProxyARequestCountsForTheAddressItNames) {
     const std::string request = "GET " + target("Reef_Frend", "Update", "", "wrong-password") +
                                 " HTTP/1.0\r\nX-Real-IP: 198.51.100.7\r\n\r\n";

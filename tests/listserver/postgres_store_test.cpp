@@ -194,22 +194,6 @@ class PostgresServersTest : public ::testing::Test {
     std::vector<std::unique_ptr<ServerProcess>> servers_;
 };
 
-TEST_F(PostgresServersTest, EachProcessSeesTheWritesOfTheOtherAtOnce) {
-    // Both keep the list in memory after a download.
-    ASSERT_EQ(ask(0, "Reef_Enemy", "Update"), "|>Update<|<>end|<>");
-    ASSERT_EQ(ask(1, "Reef_Enemy", "Update"), "|>Update<|<>end|<>");
-    ASSERT_EQ(ask(0, "Reef_Enemy", "New", enemyEntry("Klaus")), "ready");
-    auto seen = parseListBody(ask(1, "Reef_Enemy", "Update"));
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0][Name], "Klaus");
-    ASSERT_EQ(ask(1, "Reef_Enemy", "Change", enemyEntry("Klara") + "&IDW=5&BasisZeitW=49200"),
-              "ready");
-    seen = parseListBody(ask(0, "Reef_Enemy", "Update"));
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0][Name], "Klara");
-    EXPECT_EQ(ask(1, "Reef_Frend", "Update"), "|>Update<|<>end|<>") << "the other list";
-}
-
 TEST_F(PostgresServersTest, BothProcessesCheckPasswordsWithTheOneKey) {
     EXPECT_EQ(ask(0, "Reef_Frend", "Update"), "|>Update<|<>end|<>");
     EXPECT_EQ(ask(1, "Reef_Frend", "Update"), "|>Update<|<>end|<>");

@@ -324,11 +324,13 @@ TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChang
             AddResult::Stored);
     }
     {
-        // What the first schema kept: the local wall clock in seconds since 1970.
+        // What the first schema kept: the local wall clock in seconds since 1970, and no
+        // versions of the lists.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(db,
-                               "UPDATE entry SET update_zeit = 1700003600; PRAGMA user_version = 1",
+                               "UPDATE entry SET update_zeit = 1700003600; DROP TABLE list_state; "
+                               "PRAGMA user_version = 1",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
@@ -337,6 +339,9 @@ TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChang
     auto snapshot = migrated.entries(1, ListKind::Allied, 0);
     ASSERT_EQ(snapshot.entries.size(), 1u);
     EXPECT_EQ(snapshot.entries[0].UpdateZeit, 83600);
+    EXPECT_EQ(migrated.listVersion(1, ListKind::Allied), 0) << "versions count from here on";
+    migrated.addEntry(1, ListKind::Allied, FleetEntry{}, ChangeTime{0, 1'700'000'001}, 0, 10);
+    EXPECT_EQ(migrated.listVersion(1, ListKind::Allied), 1);
 }
 
 TEST(SecondsOfDay, WrapsIntoOneDayAlsoBefore1970) {

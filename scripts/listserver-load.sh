@@ -172,15 +172,17 @@ run_case() { # store processes
     stop_servers
     if [ "$store" = PostgreSQL ]; then
         name="reef_load_$processes"
-        psql -q "$REEF_TEST_POSTGRES" -c "DROP DATABASE IF EXISTS $name" -c "CREATE DATABASE $name"
+        PGOPTIONS='-c client_min_messages=warning' psql -q "$REEF_TEST_POSTGRES" \
+            -c "DROP DATABASE IF EXISTS $name" -c "CREATE DATABASE $name"
         db=$(pg_address "$name")
     else
         db="$WORK/load-$processes.sqlite"
         rm -f "$db" "$db".*
     fi
-    echo "$PASSWORD" | "$BIN" alliance add Load --db "$db" >/dev/null
+    echo "$PASSWORD" | "$BIN" alliance add Load --db "$db" >/dev/null 2>>"$WORK/admin.log" ||
+        { cat "$WORK/admin.log"; exit 1; }
     for i in $(seq 1 40); do
-        echo "$PASSWORD-$i" | "$BIN" alliance add "Load$i" --db "$db" >/dev/null
+        echo "$PASSWORD-$i" | "$BIN" alliance add "Load$i" --db "$db" >/dev/null 2>>"$WORK/admin.log"
     done
     local ports=() p
     for p in $(seq 1 "$processes"); do
@@ -223,3 +225,5 @@ for store in SQLite PostgreSQL; do
 done
 printf '%-10s %9s %12s %10s %12s %10s %8s %8s %5s\n' store processes "Update/s" "Update p99" "New/s" "New p99" ready stored lost
 printf '%s\n' "${ROWS[@]}"
+echo "ready: New answered \"ready\"; stored: their entries found in the lists afterwards (more than"
+echo "ready when writes were still in flight as wrk stopped); lost: ready answers without an entry."

@@ -502,9 +502,12 @@ int PostgresStore::schemaVersion() {
 
 std::unique_ptr<PostgresStore::Connection> PostgresStore::openConnection() {
     auto connection = std::make_unique<Connection>();
-    // Defaults first: what the address itself says wins.
-    const char* keywords[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* values[] = {"5", "reef-listserver", address_.c_str(), nullptr};
+    // Defaults first: what the address itself says wins. A database machine that vanishes
+    // mid-request fails the request within the desktop program's 10 s rather than holding a
+    // request thread for the kernel's minutes.
+    const char* keywords[] = {"connect_timeout", "tcp_user_timeout", "application_name", "dbname",
+                              nullptr};
+    const char* values[] = {"5", "8000", "reef-listserver", address_.c_str(), nullptr};
     connection->db = PQconnectdbParams(keywords, values, 1);
     if (!connection->db)
         throw StorageUnavailable("out of memory for a database connection");

@@ -1,14 +1,19 @@
 #include "listserver/postgres_store.h"
 
+#include "listserver/postgres_connection.h"
+
 #include <libpq-fe.h>
 
 #include <array>
 #include <cstring>
-#include <endian.h>
-#include <poll.h>
-#include <unordered_map>
 
 namespace reef::listserver {
+
+using postgres::Connection;
+using postgres::Params;
+using postgres::Result;
+using postgres::Savepoint;
+using postgres::Transaction;
 
 namespace {
 
@@ -63,32 +68,6 @@ CREATE TABLE setting (
 constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(7305526846281000001)";
 constexpr const char* kBatchLock = "SELECT pg_advisory_xact_lock(7305526846281000003)";
 
-constexpr Oid kBoolOid = 16;
-constexpr Oid kInt8Oid = 20;
-constexpr Oid kInt2Oid = 21;
-constexpr Oid kInt4Oid = 23;
-
-// SQLSTATE classes that mean the database cannot be reached or used now, rather than a fault
-// of the statement: connection (08), resources (53), operator intervention (57), system (58),
-// no such database (3D), authorisation (28), lock time-out (55P03), deadlock and
-// serialisation (40).
-bool isUnavailable(const char* state) {
-    if (!state)
-        return true;
-    std::string code(state);
-    for (const char* prefix : {"08", "53", "57", "58", "3D", "28", "40"})
-        if (code.rfind(prefix, 0) == 0)
-            return true;
-    return code == "55P03";
-}
-
-std::string trimmed(const char* message) {
-    std::string text = message ? message : "unknown failure";
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    return text;
-}
-
 const char kEntryColumns[] = "hilfe, name, allianz, basis, punkte, schiffe, modus, ziel_name, "
                              "ziel_allianz, ziel_basis, ziel_punkte, von, ziel_zeit, basis_zeit, "
                              "update_zeit";
@@ -124,211 +103,6 @@ std::string describePostgresAddress(const std::string& address) {
 }
 
 namespace {
-
-// A result of one statement, cleared when the scope ends.
-class Result {
-  public:
-    explicit Result(PGresult* result) : result_(result) {}
-    ~Result() { PQclear(result_); }
-    Result(Result&& other) noexcept : result_(other.result_) { other.result_ = nullptr; }
-    Result(const Result&) = delete;
-    Result& operator=(const Result&) = delete;
-
-    int rows() const { return PQntuples(result_); }
-    std::int64_t changes() const {
-        const char* count = PQcmdTuples(result_);
-        return count && *count ? std::stoll(count) : 0;
-    }
-    bool isNull(int row, int column) const { return PQgetisnull(result_, row, column) != 0; }
-    std::string bytes(int row, int column) const {
-        return std::string(PQgetvalue(result_, row, column),
-                           static_cast<std::size_t>(PQgetlength(result_, row, column)));
-    }
-    // Results come in binary form: integers in network byte order.
-    std::int64_t integer(int row, int column) const {
-        const char* value = PQgetvalue(result_, row, column);
-        switch (PQftype(result_, column)) {
-        case kBoolOid:
-            return value[0] != 0;
-        case kInt2Oid: {
-            std::uint16_t raw;
-            std::memcpy(&raw, value, sizeof raw);
-            return static_cast<std::int16_t>(be16toh(raw));
-        }
-        case kInt4Oid: {
-            std::uint32_t raw;
-            std::memcpy(&raw, value, sizeof raw);
-            return static_cast<std::int32_t>(be32toh(raw));
-        }
-        case kInt8Oid: {
-            std::uint64_t raw;
-            std::memcpy(&raw, value, sizeof raw);
-            return static_cast<std::int64_t>(be64toh(raw));
-        }
-        default:
-            throw std::runtime_error("unexpected column type " +
-                                     std::to_string(PQftype(result_, column)));
-        }
-    }
-
-  private:
-    PGresult* result_;
-};
-
-// The values of a statement's parameters: integers as text, bytes as they are (binary).
-class Params {
-  public:
-    Params& add(std::int64_t value) {
-        values_.push_back(std::to_string(value));
-        formats_.push_back(0);
-        nulls_.push_back(false);
-        return *this;
-    }
-    Params& add(const std::string& bytes) {
-        values_.push_back(bytes);
-        formats_.push_back(1);
-        nulls_.push_back(false);
-        return *this;
-    }
-    Params& null() {
-        values_.emplace_back();
-        formats_.push_back(0);
-        nulls_.push_back(true);
-        return *this;
-    }
-    int count() const { return static_cast<int>(values_.size()); }
-    std::vector<const char*> pointers() const {
-        std::vector<const char*> result;
-        for (std::size_t i = 0; i < values_.size(); ++i)
-            result.push_back(nulls_[i] ? nullptr : values_[i].data());
-        return result;
-    }
-    std::vector<int> lengths() const {
-        std::vector<int> result;
-        for (const std::string& value : values_)
-            result.push_back(static_cast<int>(value.size()));
-        return result;
-    }
-    const std::vector<int>& formats() const { return formats_; }
-
-  private:
-    std::vector<std::string> values_;
-    std::vector<int> formats_;
-    std::vector<bool> nulls_;
-};
-
-} // namespace
-
-struct PostgresStore::Connection {
-    PGconn* db = nullptr;
-    std::unordered_map<std::string, std::string> prepared; // statement text -> name
-
-    ~Connection() { PQfinish(db); }
-
-    [[noreturn]] void fail(PGresult* result, const std::string& what) {
-        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-        std::string text =
-            what + ": " + trimmed(result ? PQresultErrorMessage(result) : PQerrorMessage(db));
-        const bool unavailable = PQstatus(db) != CONNECTION_OK || isUnavailable(state);
-        PQclear(result);
-        if (unavailable)
-            throw StorageUnavailable(text);
-        throw std::runtime_error(text);
-    }
-
-    // Statements without parameters (transaction control, schema steps).
-    void exec(const char* sql) {
-        PGresult* result = PQexec(db, sql);
-        ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-            fail(result, "statement");
-        PQclear(result);
-    }
-
-    // A prepared statement; false in `*duplicate` (when given) instead of an exception for a
-    // broken unique constraint.
-    Result run(const std::string& sql, const Params& params = {}, bool* duplicate = nullptr) {
-        auto it = prepared.find(sql);
-        if (it == prepared.end()) {
-            std::string name = "s" + std::to_string(prepared.size());
-            PGresult* made = PQprepare(db, name.c_str(), sql.c_str(), params.count(), nullptr);
-            if (!made || PQresultStatus(made) != PGRES_COMMAND_OK)
-                fail(made, "prepare");
-            PQclear(made);
-            it = prepared.emplace(sql, name).first;
-        }
-        const auto values = params.pointers();
-        const auto lengths = params.lengths();
-        PGresult* result = PQexecPrepared(db, it->second.c_str(), params.count(), values.data(),
-                                          lengths.data(), params.formats().data(), 1);
-        ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
-            if (duplicate)
-                *duplicate = false;
-            return Result(result);
-        }
-        const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
-        if (duplicate && state && std::strcmp(state, "23505") == 0) {
-            *duplicate = true;
-            return Result(result);
-        }
-        fail(result, "query");
-    }
-
-    bool idle() const {
-        return PQstatus(db) == CONNECTION_OK && PQtransactionStatus(db) == PQTRANS_IDLE;
-    }
-};
-
-namespace {
-
-using Connection = PostgresStore::Connection;
-
-// BEGIN ... COMMIT, rolled back when left by an exception.
-class Transaction {
-  public:
-    explicit Transaction(Connection& connection) : connection_(connection) {
-        connection_.exec("BEGIN");
-    }
-    ~Transaction() {
-        if (!done_)
-            PQclear(PQexec(connection_.db, "ROLLBACK"));
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void commit() {
-        done_ = true;
-        connection_.exec("COMMIT");
-    }
-
-  private:
-    Connection& connection_;
-    bool done_ = false;
-};
-
-// One write inside a commit shared with others: undone alone when left by an exception.
-class Savepoint {
-  public:
-    explicit Savepoint(Connection& connection) : connection_(connection) {
-        connection_.exec("SAVEPOINT one_write");
-    }
-    ~Savepoint() {
-        if (!done_) {
-            PQclear(PQexec(connection_.db, "ROLLBACK TO SAVEPOINT one_write"));
-            PQclear(PQexec(connection_.db, "RELEASE SAVEPOINT one_write"));
-        }
-    }
-    Savepoint(const Savepoint&) = delete;
-    Savepoint& operator=(const Savepoint&) = delete;
-    void release() {
-        connection_.exec("RELEASE SAVEPOINT one_write");
-        done_ = true;
-    }
-
-  private:
-    Connection& connection_;
-    bool done_ = false;
-};
 
 FleetEntry readEntry(const Result& rows, int row, int first) {
     FleetEntry entry;
@@ -446,20 +220,6 @@ Changed changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind
 
 } // namespace
 
-namespace {
-
-// An idle connection has nothing to read: a notice or the end of the stream means that the
-// database closed it while it waited in the pool (a restart, an administrator). It is dropped
-// before any request is lost on it.
-bool stillOpen(Connection& connection) {
-    if (PQstatus(connection.db) != CONNECTION_OK)
-        return false;
-    pollfd socket{PQsocket(connection.db), POLLIN, 0};
-    return socket.fd >= 0 && ::poll(&socket, 1, 0) == 0;
-}
-
-} // namespace
-
 class PostgresStore::Lease {
   public:
     explicit Lease(PostgresStore& store) : store_(store) {
@@ -471,12 +231,12 @@ class PostgresStore::Lease {
                 connection_ = std::move(store_.idle_.back());
                 store_.idle_.pop_back();
             }
-            if (stillOpen(*connection_))
+            if (connection_->stillOpen())
                 break;
             connection_.reset();
         }
         if (!connection_)
-            connection_ = store_.openConnection();
+            connection_ = Connection::open(store_.address_);
     }
     ~Lease() {
         // A connection that broke, or was left inside a transaction, is not given out again:
@@ -500,31 +260,10 @@ int PostgresStore::schemaVersion() {
     return static_cast<int>(kMigrations.size());
 }
 
-std::unique_ptr<PostgresStore::Connection> PostgresStore::openConnection() {
-    auto connection = std::make_unique<Connection>();
-    // Defaults first: what the address itself says wins. A database machine that vanishes
-    // mid-request fails the request within the desktop program's 10 s rather than holding a
-    // request thread for the kernel's minutes.
-    const char* keywords[] = {"connect_timeout", "tcp_user_timeout", "application_name", "dbname",
-                              nullptr};
-    const char* values[] = {"5", "8000", "reef-listserver", address_.c_str(), nullptr};
-    connection->db = PQconnectdbParams(keywords, values, 1);
-    if (!connection->db)
-        throw StorageUnavailable("out of memory for a database connection");
-    if (PQstatus(connection->db) != CONNECTION_OK)
-        throw StorageUnavailable(trimmed(PQerrorMessage(connection->db)));
-    // "ready" is sent after the commit: it must be flushed by then, whatever the database's
-    // default. A lock held elsewhere for long is a database that cannot be used now.
-    connection->exec("SET synchronous_commit = on");
-    connection->exec("SET lock_timeout = '5s'");
-    connection->exec("SET client_min_messages = warning");
-    return connection;
-}
-
 PostgresStore::PostgresStore(const std::string& address) : address_(address) {
     std::unique_ptr<Connection> first;
     try {
-        first = openConnection();
+        first = Connection::open(address_);
         Transaction transaction(*first);
         // Processes that start together migrate one after the other.
         first->exec(kMigrationLock);
@@ -558,7 +297,7 @@ PostgresStore::~PostgresStore() = default;
 void PostgresStore::openConnections(std::size_t count) {
     std::lock_guard lock(poolMutex_);
     while (idle_.size() < count)
-        idle_.push_back(openConnection());
+        idle_.push_back(Connection::open(address_));
 }
 
 std::optional<Alliance> PostgresStore::findAlliance(const std::string& passwordHash) {

@@ -23,6 +23,10 @@
 
 namespace reef::listserver {
 
+namespace postgres {
+class Connection;
+}
+
 // The advisory lock that the process removing expired entries holds.
 inline constexpr std::int64_t kPostgresExpiryLock = 7305526846281000002;
 
@@ -67,18 +71,15 @@ class PostgresStore final : public ListStore {
     void setKeyCheck(const std::string& check) override;
     std::optional<std::string> keptKey(const std::string& freshKey) override;
 
-    struct Connection;
-
   private:
     class Lease;
-    std::unique_ptr<Connection> openConnection();
     template <typename Write> auto inWriteTransaction(Write write);
 
     std::string address_;
     std::mutex poolMutex_;
-    std::vector<std::unique_ptr<Connection>> idle_;
+    std::vector<std::unique_ptr<postgres::Connection>> idle_;
     std::atomic<std::thread::id> batchThread_{};
-    Connection* batch_ = nullptr;
+    postgres::Connection* batch_ = nullptr;
 };
 
 } // namespace reef::listserver

@@ -68,6 +68,7 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
 
     try {
         double now = clock_.monotonicSeconds();
+        shareWrongPasswords(clientAddress, now, false);
         PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
         if (decision.verdict == PasswordGuard::Verdict::Hold)
             return Hold{decision.until, std::nullopt};
@@ -83,6 +84,7 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
         }
         const double answerAt = guard_.settle(clientAddress, now, ticket, alliance.has_value());
         if (!alliance) {
+            shareWrongPasswords(clientAddress, now, true);
             if (answerAt > now)
                 return Hold{answerAt, word("Error1", "wrong password, answered late: too many "
                                                      "wrong passwords on the whole server")};
@@ -112,6 +114,21 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
         return word("Error2", std::string("database unavailable: ") + error.what());
     } catch (const std::exception& error) {
         return word("Error10", std::string("failure: ") + error.what());
+    }
+}
+
+void ListService::shareWrongPasswords(const std::string& clientAddress, double now,
+                                      bool wrongOneNow) {
+    for (const std::string& key : PasswordGuard::keysOf(clientAddress)) {
+        if (wrongOneNow) {
+            store_.recordWrongPassword(key, PasswordGuard::kFreeFailures,
+                                       PasswordGuard::kRefillSeconds);
+            continue;
+        }
+        auto left = store_.sharedTriesLeft(key, PasswordGuard::kFreeFailures,
+                                           PasswordGuard::kRefillSeconds);
+        if (left && *left < PasswordGuard::kFreeFailures)
+            guard_.adopt(key, *left, now);
     }
 }
 

@@ -13,6 +13,7 @@ constexpr Oid kBoolOid = 16;
 constexpr Oid kInt8Oid = 20;
 constexpr Oid kInt2Oid = 21;
 constexpr Oid kInt4Oid = 23;
+constexpr Oid kFloat8Oid = 701;
 
 // SQLSTATE classes that mean the database cannot be reached or used now, rather than a fault
 // of the statement: connection (08), resources (53), operator intervention (57), system (58),
@@ -61,6 +62,18 @@ std::int64_t Result::integer(int row, int column) const {
         throw std::runtime_error("unexpected column type " +
                                  std::to_string(PQftype(result_, column)));
     }
+}
+
+double Result::real(int row, int column) const {
+    if (PQftype(result_, column) != kFloat8Oid)
+        throw std::runtime_error("unexpected column type " +
+                                 std::to_string(PQftype(result_, column)));
+    std::uint64_t raw;
+    std::memcpy(&raw, PQgetvalue(result_, row, column), sizeof raw);
+    raw = be64toh(raw);
+    double value;
+    std::memcpy(&value, &raw, sizeof value);
+    return value;
 }
 
 std::unique_ptr<Connection> Connection::open(const std::string& address) {

@@ -37,6 +37,7 @@ class Result {
     }
     // Results come in binary form: integers in network byte order.
     std::int64_t integer(int row, int column) const;
+    double real(int row, int column) const;
 
   private:
     PGresult* result_;
@@ -47,6 +48,18 @@ class Params {
   public:
     Params& add(std::int64_t value) {
         values_.push_back(std::to_string(value));
+        formats_.push_back(0);
+        nulls_.push_back(false);
+        return *this;
+    }
+    Params& add(double value) {
+        values_.push_back(std::to_string(value));
+        formats_.push_back(0);
+        nulls_.push_back(false);
+        return *this;
+    }
+    Params& addText(const std::string& text) {
+        values_.push_back(text);
         formats_.push_back(0);
         nulls_.push_back(false);
         return *this;

@@ -62,6 +62,15 @@ CREATE TABLE setting (
     value bytea NOT NULL
 );
 )sql",
+    // Wrong passwords per client, so that every process holds a guesser back alike. Times
+    // are the database's clock in seconds, the one clock all processes share.
+    R"sql(
+CREATE TABLE wrong_password (
+    client  text PRIMARY KEY,
+    tries   double precision NOT NULL,
+    updated double precision NOT NULL
+);
+)sql",
 };
 
 // Advisory lock keys of this program (arbitrary, fixed for good).
@@ -424,8 +433,34 @@ std::int64_t PostgresStore::removeExpired(std::int64_t beforeUtc) {
         return 0;
     Result removed =
         connection->run("DELETE FROM entry WHERE updated_at < $1", Params().add(beforeUtc));
+    // A client's tries are all back within minutes: an hour-old count holds nothing.
+    connection->exec("DELETE FROM wrong_password WHERE updated < "
+                     "extract(epoch FROM clock_timestamp()) - 3600");
     transaction.commit();
     return removed.changes();
+}
+
+std::optional<double> PostgresStore::sharedTriesLeft(const std::string& client, double capacity,
+                                                     double refillSeconds) {
+    Lease connection(*this);
+    Result left = connection->run(
+        "SELECT LEAST($2::float8, tries + (extract(epoch FROM clock_timestamp()) - updated) / "
+        "$3::float8) FROM wrong_password WHERE client = $1",
+        Params().addText(client).add(capacity).add(refillSeconds));
+    if (left.rows() == 0)
+        return std::nullopt;
+    return left.real(0, 0);
+}
+
+void PostgresStore::recordWrongPassword(const std::string& client, double capacity,
+                                        double refillSeconds) {
+    Lease connection(*this);
+    connection->run(
+        "INSERT INTO wrong_password (client, tries, updated) VALUES ($1, $2::float8 - 1, "
+        "extract(epoch FROM clock_timestamp())) ON CONFLICT (client) DO UPDATE SET "
+        "tries = GREATEST(0, LEAST($2::float8, wrong_password.tries + (excluded.updated - "
+        "wrong_password.updated) / $3::float8) - 1), updated = excluded.updated",
+        Params().addText(client).add(capacity).add(refillSeconds));
 }
 
 std::optional<std::string> PostgresStore::keyCheck() {

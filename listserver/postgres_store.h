@@ -8,7 +8,9 @@
 // password hashes, and one version number per list that tells each process when the list it
 // keeps in memory was written by another. Writes of one list are serialised by that version
 // row; a commit of several writes holds one advisory lock, so that two of them never wait for
-// each other's rows. Expiry runs in one process at a time (a second advisory lock).
+// each other's rows. Expiry runs in one process at a time (a second advisory lock). Wrong
+// passwords are counted per client in the database too, so that the throttle holds a guesser
+// back whichever process the requests reach.
 
 #include "listserver/store.h"
 
@@ -70,6 +72,10 @@ class PostgresStore final : public ListStore {
     std::optional<std::string> keyCheck() override;
     void setKeyCheck(const std::string& check) override;
     std::optional<std::string> keptKey(const std::string& freshKey) override;
+    std::optional<double> sharedTriesLeft(const std::string& client, double capacity,
+                                          double refillSeconds) override;
+    void recordWrongPassword(const std::string& client, double capacity,
+                             double refillSeconds) override;
 
   private:
     class Lease;

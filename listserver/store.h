@@ -100,6 +100,16 @@ class ListStore {
     virtual std::optional<std::string> keptKey(const std::string& /*freshKey*/) {
         return std::nullopt;
     }
+    // The wrong-password tries a client (a key of PasswordGuard) has left in a bucket of
+    // `capacity` tries that refills one every `refillSeconds`, as all processes of a shared
+    // store counted them; nullopt where the store keeps no such count (then each process
+    // counts for itself). recordWrongPassword takes one try.
+    virtual std::optional<double> sharedTriesLeft(const std::string& /*client*/,
+                                                  double /*capacity*/, double /*refillSeconds*/) {
+        return std::nullopt;
+    }
+    virtual void recordWrongPassword(const std::string& /*client*/, double /*capacity*/,
+                                     double /*refillSeconds*/) {}
 };
 
 } // namespace reef::listserver

@@ -2,6 +2,7 @@
 // database (each store object here stands for one process, with connections of its own).
 
 #include "listserver/contract_fixture.h"
+#include "listserver/list_service.h"
 #include "listserver/postgres_store.h"
 #include "listserver/test_database.h"
 
@@ -55,6 +56,22 @@ TEST_F(PostgresStoreTest, ANewerSchemaIsRefusedAndAReopenKeepsTheData) {
     } catch (const StorageUnavailable& error) {
         EXPECT_NE(std::string(error.what()).find("newer"), std::string::npos) << error.what();
     }
+}
+
+TEST_F(PostgresStoreTest, AnOlderSchemaGetsTheMissingStepsAndKeepsItsData) {
+    {
+        PostgresStore store(database_.address());
+        ASSERT_TRUE(store.addAlliance("A", "hash-a"));
+    }
+    // What the first schema had: no count of wrong passwords.
+    runPostgres(database_.address(),
+                "DROP TABLE wrong_password; UPDATE reef_schema SET version = 1");
+    PostgresStore migrated(database_.address());
+    EXPECT_EQ(runPostgres(database_.address(), "SELECT version FROM reef_schema"),
+              std::to_string(PostgresStore::schemaVersion()));
+    EXPECT_EQ(migrated.findAlliance("hash-a")->name, "A");
+    migrated.recordWrongPassword("192.0.2.7", 10, 6);
+    EXPECT_TRUE(migrated.sharedTriesLeft("192.0.2.7", 10, 6));
 }
 
 TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheSchemaOnce) {
@@ -139,6 +156,50 @@ TEST_F(PostgresStoreTest, ExpiryRunsInOneProcessAtATime) {
     PQfinish(other);
     EXPECT_EQ(store.removeExpired(kNow + 1), 1);
     EXPECT_TRUE(store.entries(alliance, ListKind::Allied, 0).entries.empty());
+}
+
+TEST_F(PostgresStoreTest, WrongPasswordsOfAClientAreCountedForAllProcesses) {
+    PostgresStore one(database_.address());
+    PostgresStore two(database_.address());
+    EXPECT_FALSE(one.sharedTriesLeft("192.0.2.7", 10, 6)) << "no wrong password yet";
+    one.recordWrongPassword("192.0.2.7", 10, 6);
+    two.recordWrongPassword("192.0.2.7", 10, 6);
+    one.recordWrongPassword("192.0.2.7", 10, 6);
+    // A few milliseconds of refill at most.
+    EXPECT_NEAR(*two.sharedTriesLeft("192.0.2.7", 10, 6), 7, 0.05);
+    EXPECT_FALSE(two.sharedTriesLeft("192.0.2.8", 10, 6)) << "another client";
+    for (int i = 0; i < 20; ++i)
+        two.recordWrongPassword("192.0.2.7", 10, 6);
+    EXPECT_NEAR(*one.sharedTriesLeft("192.0.2.7", 10, 6), 0, 0.05) << "never below empty";
+}
+
+TEST_F(PostgresStoreTest, AGuesserHeldBackByOneProcessIsHeldBackByTheOtherToo) {
+    PostgresStore first(database_.address());
+    PostgresStore second(database_.address());
+    const ServerKey key = ServerKey::fromBytes(std::string(32, 'k'));
+    ASSERT_TRUE(first.addAlliance("A", key.passwordHash("right-password")));
+    // The monotonic clocks stand still: only the database's clock refills, by milliseconds.
+    const ServiceClock clock{[] { return kNow; }, [] { return kNow; }, [] { return 100.0; }};
+    ListService one(first, key, clock, ServiceOptions{});
+    ListService two(second, key, clock, ServiceOptions{});
+    auto ask = [](ListService& service, const std::string& password, const std::string& client) {
+        GuardTicket ticket;
+        Outcome outcome =
+            service.handle("/Reef-Update.php?Info1=" + password + "&Info2=Reef_Frend&Info3=Update",
+                           client, ticket);
+        service.abandon(client, ticket);
+        return outcome;
+    };
+    for (int i = 0; i < 10; ++i) {
+        Outcome wrong = ask(one, "guess-" + std::to_string(i), "192.0.2.7");
+        ASSERT_TRUE(std::holds_alternative<Answer>(wrong)) << i;
+        ASSERT_EQ(std::get<Answer>(wrong).text(), "Error1");
+    }
+    EXPECT_TRUE(std::holds_alternative<Hold>(ask(two, "right-password", "192.0.2.7")))
+        << "the other process holds the guesser's address back as well";
+    Outcome other = ask(two, "right-password", "192.0.2.8");
+    ASSERT_TRUE(std::holds_alternative<Answer>(other));
+    EXPECT_EQ(std::get<Answer>(other).text(), "|>Update<|<>end|<>") << "another client";
 }
 
 TEST_F(PostgresStoreTest, AFailureOfTheWholeCommitStoresNothing) {

@@ -478,6 +478,26 @@ std::uint16_t HttpServer::port() const {
     return state_->port;
 }
 
+namespace {
+
+// The connections just resumed are answered by libmicrohttpd's threads, and stopping the
+// daemon would drop an answer not yet sent: wait for them to close, a moment at most (a client
+// that never sends its request is not waited for).
+void waitForAnswersInFlight(HttpServer::State& state) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(2000);
+    while (steady_clock::now() < deadline) {
+        {
+            std::lock_guard lock(state.openMutex);
+            if (state.open.empty())
+                return;
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+}
+
+} // namespace
+
 void HttpServer::stop() {
     State& s = *state_;
     {
@@ -493,6 +513,7 @@ void HttpServer::stop() {
     }
     s.held.close();
     s.writes.close(); // the waiting writes are stored and answered
+    waitForAnswersInFlight(s);
     s.reaperWake.notify_all();
     if (s.reaper.joinable())
         s.reaper.join();

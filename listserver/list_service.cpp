@@ -68,7 +68,9 @@ Outcome ListService::handle(std::string_view target, const std::string& clientAd
 
     try {
         double now = clock_.monotonicSeconds();
-        shareWrongPasswords(clientAddress, now, false);
+        // Once per request: a held one asked again has the shared count in its buckets already.
+        if (ticket.arrived < 0)
+            shareWrongPasswords(clientAddress, now, false);
         PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
         if (decision.verdict == PasswordGuard::Verdict::Hold)
             return Hold{decision.until, std::nullopt};

@@ -596,7 +596,7 @@ TEST_F(ContractTest, AServerStoppedWhileARequestIsHeldAnswersItAndStopsCleanly) 
     server_->signal(SIGTERM);
     EXPECT_EQ(server_->wait(), 0) << server_->log();
     held.join();
-    EXPECT_EQ(answer, "Error10");
+    EXPECT_EQ(answer, "Error10") << server_->log();
 }
 
 TEST_F(ContractTest, LogHasOneLinePerRequestAndNeverThePassword) {

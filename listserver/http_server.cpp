@@ -11,6 +11,8 @@
 #include <microhttpd.h>
 
 #include <arpa/inet.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -71,6 +73,24 @@ std::string clientAddress(MHD_Connection* connection) {
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     return addressText(info ? info->client_addr : nullptr);
 }
+
+} // namespace
+
+std::string requestClient(const std::string& peer, const char* realIpHeader,
+                          const std::vector<std::string>& trustedProxies) {
+    if (!realIpHeader ||
+        std::find(trustedProxies.begin(), trustedProxies.end(), peer) == trustedProxies.end())
+        return peer;
+    unsigned char bytes[16];
+    char text[INET6_ADDRSTRLEN];
+    if (inet_pton(AF_INET, realIpHeader, bytes) == 1)
+        return inet_ntop(AF_INET, bytes, text, sizeof text) ? text : peer;
+    if (inet_pton(AF_INET6, realIpHeader, bytes) == 1)
+        return inet_ntop(AF_INET6, bytes, text, sizeof text) ? text : peer;
+    return peer;
+}
+
+namespace {
 
 std::string utcTimestamp() {
     std::time_t now = std::time(nullptr);
@@ -285,7 +305,10 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         return MHD_YES;
     }
     if (request->address.empty())
-        request->address = clientAddress(connection);
+        request->address =
+            requestClient(clientAddress(connection),
+                          MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Real-IP"),
+                          state->options.trustedProxies);
     const std::string& address = request->address;
     std::size_t requestBytes =
         std::strlen(method) + request->target.size() + std::strlen(version) + 4;
@@ -564,6 +587,26 @@ std::uint16_t HttpServer::port() const {
     return state_->port;
 }
 
+namespace {
+
+// The connections just resumed are answered by libmicrohttpd's threads, and stopping the
+// daemon would drop an answer not yet sent: wait for them to close, a moment at most (a client
+// that never sends its request is not waited for).
+void waitForAnswersInFlight(HttpServer::State& state) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + milliseconds(2000);
+    while (steady_clock::now() < deadline) {
+        {
+            std::lock_guard lock(state.openMutex);
+            if (state.open.empty())
+                return;
+        }
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+}
+
+} // namespace
+
 void HttpServer::stop() {
     State& s = *state_;
     {
@@ -579,6 +622,7 @@ void HttpServer::stop() {
     }
     s.held.close();
     s.writes.close(); // the waiting writes are stored and answered
+    waitForAnswersInFlight(s);
     s.reaperWake.notify_all();
     if (s.reaper.joinable())
         s.reaper.join();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace reef::listserver {
 
@@ -29,7 +30,17 @@ struct HttpOptions {
     // slow reader would keep a whole list there: this caps the bytes in flight per connection,
     // while the rest of an answer stays in the one shared body.
     int sendBufferBytes = 64 * 1024;
+    // Addresses of reverse proxies in front of this server (nginx before several processes):
+    // a request that comes from one of them is counted for the address its X-Real-IP header
+    // names, so that the wrong-password throttle and the write budgets still tell members
+    // apart. From every other peer the header is ignored.
+    std::vector<std::string> trustedProxies;
 };
+
+// The client a request counts for: the peer, or the X-Real-IP a trusted proxy sends when it
+// is a valid address.
+std::string requestClient(const std::string& peer, const char* realIpHeader,
+                          const std::vector<std::string>& trustedProxies);
 
 // "ADDRESS:PORT" with a numeric IPv4 address, or "[IPv6]:PORT"; false when malformed.
 bool splitListenAddress(const std::string& text, std::string& host, std::uint16_t& port);

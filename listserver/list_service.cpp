@@ -115,6 +115,9 @@ PasswordCheck ListService::checkPassword(std::string_view password,
     using Result = PasswordCheck::Result;
     PasswordCheck check;
     const double now = clock_.monotonicSeconds();
+    // Once per request: a held one asked again has the shared count in its buckets already.
+    if (ticket.arrived < 0)
+        shareWrongPasswords(clientAddress, now, false);
     PasswordGuard::Decision decision = guard_.admit(clientAddress, now, ticket);
     if (decision.verdict != PasswordGuard::Verdict::Check) {
         check.result =
@@ -130,6 +133,8 @@ PasswordCheck ListService::checkPassword(std::string_view password,
         throw;
     }
     const double answerAt = guard_.settle(clientAddress, now, ticket, check.alliance.has_value());
+    if (!check.alliance)
+        shareWrongPasswords(clientAddress, now, true);
     if (check.alliance) {
         check.result = Result::Right;
         check.passwordHash = std::move(hash);
@@ -148,6 +153,21 @@ std::optional<Alliance> ListService::allianceWithHash(const std::string& passwor
 
 std::vector<FleetEntry> ListService::currentEntries(AllianceId alliance, ListKind kind) {
     return store_.entries(alliance, kind, notBefore(clock_.utcSeconds())).entries;
+}
+
+void ListService::shareWrongPasswords(const std::string& clientAddress, double now,
+                                      bool wrongOneNow) {
+    for (const std::string& key : PasswordGuard::keysOf(clientAddress)) {
+        if (wrongOneNow) {
+            store_.recordWrongPassword(key, PasswordGuard::kFreeFailures,
+                                       PasswordGuard::kRefillSeconds);
+            continue;
+        }
+        auto left = store_.sharedTriesLeft(key, PasswordGuard::kFreeFailures,
+                                           PasswordGuard::kRefillSeconds);
+        if (left && *left < PasswordGuard::kFreeFailures)
+            guard_.adopt(key, *left, now);
+    }
 }
 
 std::vector<Answer> ListService::writeTogether(const std::vector<std::function<Answer()>>& writes) {
@@ -210,12 +230,15 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
     std::int64_t now = clock_.utcSeconds();
     auto slotKey = std::make_pair(alliance.id, static_cast<int>(kind));
     std::uint64_t generation = 0;
+    // Read before the entries: a write of another process that commits in between makes the
+    // body newer than this version, never older, so it is rebuilt rather than kept stale.
+    const std::optional<std::int64_t> storeVersion = store_.listVersion(alliance.id, kind);
     {
         std::shared_lock lock(cacheMutex_);
         auto it = cache_.find(slotKey);
         if (it != cache_.end()) {
             const CachedList& cached = it->second;
-            if (cached.body && now < cached.validUntilUtc)
+            if (cached.body && now < cached.validUntilUtc && cached.storeVersion == storeVersion)
                 return Answer{200, cached.body,
                               std::to_string(cached.count) + " entries (kept in memory)"};
             generation = cached.generation;
@@ -242,6 +265,7 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
         // snapshot; then the snapshot must not be kept. Nor while a write runs.
         if (cached.generation == generation && cached.writing == 0) {
             cached.body = body;
+            cached.storeVersion = storeVersion;
             cached.count = snapshot.entries.size();
             cached.validUntilUtc = snapshot.oldestChangeUtc
                                        ? *snapshot.oldestChangeUtc + options_.expirySeconds + 1

@@ -132,6 +132,9 @@ class ListService {
                 const std::string& clientAddress);
     Outcome change(const Alliance& alliance, ListKind kind, const QueryValues& query,
                    const std::string& clientAddress);
+    // Where the store keeps wrong passwords for all server processes: takes in what the
+    // others counted before a password is looked at, or adds this wrong one to the count.
+    void shareWrongPasswords(const std::string& clientAddress, double now, bool wrongOneNow);
     // Takes one write from the client's and the alliance's budget, or says why it cannot.
     std::optional<Answer> spendWrite(AllianceId alliance, const std::string& clientAddress);
     std::int64_t notBefore(std::int64_t nowUtc) const { return nowUtc - options_.expirySeconds; }
@@ -165,6 +168,9 @@ class ListService {
         std::shared_ptr<const std::string> body;
         std::int64_t validUntilUtc = 0;
         std::size_t count = 0;
+        // The store's version of the list the body was built from, where other processes
+        // write the list too.
+        std::optional<std::int64_t> storeVersion;
     };
     std::shared_mutex cacheMutex_;
     std::map<std::pair<AllianceId, int>, CachedList> cache_;

@@ -6,6 +6,7 @@
 #include "listserver/list_service.h"
 #include "listserver/local_time.h"
 #include "listserver/password_prompt.h"
+#include "listserver/postgres_store.h"
 #include "listserver/server_dat_lines.h"
 #include "listserver/server_key.h"
 #include "listserver/sqlite_store.h"
@@ -13,11 +14,13 @@
 #include "listserver/webhook_sender.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/resource.h>
@@ -37,7 +40,7 @@ Usage:
   reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
                         [--expiry-hours HOURS] [--threads N] [--max-connections N]
                         [--connections-per-address N] [--writes-per-minute N]
-                        [--alliance-writes-per-minute N] [--demo]
+                        [--alliance-writes-per-minute N] [--trusted-proxy ADDRESS] [--demo]
   reef-listserver alliance add NAME [--db FILE] [--public-address HOST[:PORT]]
                                                        password from standard input
   reef-listserver alliance list [--db FILE]
@@ -59,6 +62,11 @@ Options:
                          created at the first start. The key that protects the stored
                          passwords is created beside it as FILE.key, readable only by its
                          owner; back up both together.
+  --db postgresql://USER@HOST/DATABASE
+                         the lists in a PostgreSQL database instead (any libpq connection
+                         URI; put the password in ~/.pgpass rather than the URI), which
+                         several serve processes may share; the schema is created or
+                         migrated at start and the key is kept in the database itself
   --timezone ZONE        time zone of the times of change sent to the desktop program,
                          e.g. Europe/Berlin (default: the machine's)
   --expiry-hours HOURS   entries not updated for this long are removed (default 24)
@@ -72,6 +80,11 @@ Options:
                          burst and per minute; past that "Error10" (default 20)
   --alliance-writes-per-minute N
                          the same for all members of one alliance together (default 120)
+  --trusted-proxy ADDRESS
+                         a reverse proxy in front of this server (e.g. 127.0.0.1 for nginx
+                         on the same machine; the option may be repeated): its requests
+                         count for the client its X-Real-IP header names, for the password
+                         throttle and the write budgets
   --demo                 make sure an alliance "Demo" exists (for trying the desktop
                          program out); a new one gets a random password, shown at a
                          terminal, else written to FILE.demo-password for this user
@@ -129,6 +142,7 @@ struct Arguments {
     std::optional<std::string> format;
     std::optional<std::string> mention;
     bool remove = false;
+    std::vector<std::string> trustedProxies;
 };
 
 [[noreturn]] void usageError(const std::string& text) {
@@ -146,6 +160,17 @@ long numberOption(const std::string& name, const std::string& value, long low, l
     }
     usageError(name + " expects a whole number from " + std::to_string(low) + " to " +
                std::to_string(high));
+}
+
+// A numeric IPv4 or IPv6 address in the form the server prints peers in.
+std::string numericAddress(const std::string& name, const std::string& text) {
+    unsigned char bytes[16];
+    char shown[INET6_ADDRSTRLEN];
+    for (int family : {AF_INET, AF_INET6})
+        if (inet_pton(family, text.c_str(), bytes) == 1 &&
+            inet_ntop(family, bytes, shown, sizeof shown))
+            return shown;
+    usageError(name + " expects a numeric IPv4 or IPv6 address");
 }
 
 Arguments parseArguments(int argc, char** argv) {
@@ -200,6 +225,8 @@ Arguments parseArguments(int argc, char** argv) {
             args.mention = value();
         else if (word == "--remove")
             args.remove = true;
+        else if (word == "--trusted-proxy")
+            args.trustedProxies.push_back(numericAddress(word, value()));
         else
             usageError("unknown option " + word);
     }
@@ -215,11 +242,44 @@ std::string checkedAllianceName(const std::string& name) {
     return name;
 }
 
+// The key kept in a database that several processes share: the first process stores a fresh
+// one, every other takes that.
+ServerKey openKeptKey(ListStore& store, const std::string& kept) {
+    ServerKey key = ServerKey::fromBytes(kept);
+    auto check = store.keyCheck();
+    if (!check)
+        store.setKeyCheck(key.checkValue());
+    else if (*check != key.checkValue())
+        throw std::runtime_error("the key kept in the database does not match its check value; "
+                                 "restore the database from a backup");
+    return key;
+}
+
+// The store a --db value names: a PostgreSQL address, else a SQLite file.
+std::unique_ptr<ListStore> openStore(const std::string& db, bool mayCreate,
+                                     std::size_t connections = 1) {
+    if (isPostgresAddress(db)) {
+        auto store = std::make_unique<PostgresStore>(db);
+        store->openConnections(connections);
+        return store;
+    }
+    auto store = std::make_unique<SqliteStore>(db, mayCreate ? SqliteStore::Create::IfMissing
+                                                             : SqliteStore::Create::Never);
+    store->openConnections(connections);
+    return store;
+}
+
+std::string describeDatabase(const std::string& db) {
+    return isPostgresAddress(db) ? describePostgresAddress(db) : db;
+}
+
 // The key that belongs to the database: created with the database, refused when it is
 // missing or foreign, since then no stored password could ever match. A database without a
 // check value takes no key file that is already there: it may belong to another database, or
 // have been put there by someone else.
 ServerKey openKey(ListStore& store, const std::string& db) {
+    if (auto kept = store.keptKey(ServerKey::freshKeyBytes()))
+        return openKeptKey(store, *kept);
     std::string path = keyFileFor(db);
     auto check = store.keyCheck();
     if (!check && !store.alliances().empty())
@@ -290,7 +350,12 @@ int serve(const Arguments& args) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    SqliteStore store(args.db, SqliteStore::Create::IfMissing);
+    if (args.demo && isPostgresAddress(args.db))
+        usageError("--demo is for a database file, not a shared PostgreSQL database");
+    // Every request thread, the writer and the expiry find a database connection waiting.
+    std::unique_ptr<ListStore> opened =
+        openStore(args.db, true, static_cast<std::size_t>(args.threads) + 2);
+    ListStore& store = *opened;
     ServerKey key = openKey(store, args.db);
 
     if (args.demo)
@@ -312,14 +377,12 @@ int serve(const Arguments& args) {
     service.onEntryStored(
         [&](const StoredEntry& stored) { alertChat(store, webhooks, stored, announce); });
 
-    // Every request thread, the writer and the expiry find a database connection waiting.
-    store.openConnections(static_cast<std::size_t>(args.threads) + 2);
-
     HttpOptions httpOptions;
     httpOptions.listen = args.listen;
     httpOptions.threads = static_cast<unsigned>(args.threads);
     httpOptions.maxConnections = connectionLimit(args.maxConnections);
     httpOptions.connectionsPerAddress = static_cast<unsigned>(args.connectionsPerAddress);
+    httpOptions.trustedProxies = args.trustedProxies;
     HttpServer server(httpOptions, service);
 
     std::string host;
@@ -327,8 +390,9 @@ int serve(const Arguments& args) {
     splitListenAddress(args.listen, host, port);
     std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     announce("listening on " + shownHost + ":" + std::to_string(server.port()) + " (database " +
-             args.db + ", time zone " + (args.timezone ? *args.timezone : "of the machine") +
-             ", entries expire after " + std::to_string(args.expiryHours) + " h, at most " +
+             describeDatabase(args.db) + ", time zone " +
+             (args.timezone ? *args.timezone : "of the machine") + ", entries expire after " +
+             std::to_string(args.expiryHours) + " h, at most " +
              std::to_string(httpOptions.maxConnections) + " connections, " +
              std::to_string(httpOptions.connectionsPerAddress) + " per address)");
 
@@ -370,9 +434,9 @@ int allianceWebhook(const Arguments& args) {
     if (args.remove && (args.format || args.mention))
         usageError("--remove takes no --format or --mention");
     std::string name = checkedAllianceName(args.words[2]);
-    SqliteStore store(args.db, SqliteStore::Create::Never);
+    auto store = openStore(args.db, false);
     if (args.remove) {
-        if (!store.setWebhook(name, std::nullopt))
+        if (!store->setWebhook(name, std::nullopt))
             throw std::runtime_error("there is no alliance \"" + name + "\"");
         std::cout << "Alliance \"" << name << "\" has no webhook now.\n";
         return 0;
@@ -392,7 +456,7 @@ int allianceWebhook(const Arguments& args) {
     webhook.mention = args.mention.value_or("");
     if (!checkMention(webhook.mention, problem))
         usageError("--mention: " + problem);
-    if (!store.setWebhook(name, webhook))
+    if (!store->setWebhook(name, webhook))
         throw std::runtime_error("there is no alliance \"" + name + "\"");
     std::cout << "Alliance \"" << name << "\" sends its alerts to " << url->shown << " ("
               << webhookFormatName(webhook.format) << ").\n";
@@ -409,9 +473,9 @@ int alliance(const Arguments& args) {
     if (action == "list") {
         if (args.words.size() != 2)
             usageError("alliance list takes no name");
-        SqliteStore store(args.db, SqliteStore::Create::Never);
-        for (const Alliance& each : store.alliances())
-            std::cout << each.name << webhookNote(store.webhook(each.id)) << "\n";
+        auto store = openStore(args.db, false);
+        for (const Alliance& each : store->alliances())
+            std::cout << each.name << webhookNote(store->webhook(each.id)) << "\n";
         return 0;
     }
     if (action == "webhook")
@@ -422,8 +486,8 @@ int alliance(const Arguments& args) {
         usageError("alliance " + action + " needs exactly one NAME");
     std::string name = checkedAllianceName(args.words[2]);
     if (action == "remove") {
-        SqliteStore store(args.db, SqliteStore::Create::Never);
-        if (!store.removeAlliance(name))
+        auto store = openStore(args.db, false);
+        if (!store->removeAlliance(name))
             throw std::runtime_error("there is no alliance \"" + name + "\"");
         std::cout << "Removed alliance \"" << name << "\" with both its lists.\n";
         return 0;
@@ -434,8 +498,8 @@ int alliance(const Arguments& args) {
                                       addressProblem);
     if (!addressProblem.empty())
         usageError("--public-address: " + addressProblem);
-    SqliteStore store(args.db, action == "add" ? SqliteStore::Create::IfMissing
-                                               : SqliteStore::Create::Never);
+    std::unique_ptr<ListStore> opened = openStore(args.db, action == "add");
+    ListStore& store = *opened;
     ServerKey key = openKey(store, args.db);
     std::string password = readNewPassword(name);
     std::string hash = key.passwordHash(password);

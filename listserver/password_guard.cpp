@@ -164,6 +164,18 @@ void PasswordGuard::abandon(const std::string& address, GuardTicket& ticket) {
     release(keys, ticket);
 }
 
+void PasswordGuard::adopt(const std::string& key, double triesLeft, double nowSeconds) {
+    std::lock_guard lock(mutex_);
+    auto it = buckets_.find(key);
+    if (it == buckets_.end()) {
+        if (buckets_.size() >= kMaxClients)
+            prune(nowSeconds);
+        it = buckets_.try_emplace(key, Bucket{kFreeFailures, nowSeconds}).first;
+    }
+    refill(it->second, nowSeconds);
+    it->second.tokens = std::min(it->second.tokens, std::max(0.0, triesLeft));
+}
+
 std::size_t PasswordGuard::rememberedClients() {
     std::lock_guard lock(mutex_);
     return buckets_.size();

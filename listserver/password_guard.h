@@ -62,6 +62,9 @@ class PasswordGuard {
                   bool rightPassword);
     // The request ended without an answer (its connection went away, the server stops).
     void abandon(const std::string& address, GuardTicket& ticket);
+    // Tries of one bucket key as other server processes counted them: the bucket holds no
+    // more than that from now on.
+    void adopt(const std::string& key, double triesLeft, double nowSeconds);
 
     // The bucket key of an address: the address itself, or its /64 network for IPv6.
     static std::string clientOf(const std::string& address);

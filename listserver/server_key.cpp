@@ -121,6 +121,22 @@ ServerKey ServerKey::loadOrCreate(const std::string& path, bool mayCreate, bool*
     return result;
 }
 
+ServerKey ServerKey::fromBytes(std::string key) {
+    ensureSodium();
+    if (key.size() != crypto_generichash_KEYBYTES)
+        throw std::runtime_error("the stored server key is damaged (wrong size)");
+    ServerKey result;
+    result.key_ = std::move(key);
+    return result;
+}
+
+std::string ServerKey::freshKeyBytes() {
+    ensureSodium();
+    std::string key(crypto_generichash_KEYBYTES, '\0');
+    randombytes_buf(key.data(), key.size());
+    return key;
+}
+
 std::string ServerKey::passwordHash(std::string_view password) const {
     std::string hash(crypto_generichash_BYTES, '\0');
     crypto_generichash(reinterpret_cast<unsigned char*>(hash.data()), hash.size(),

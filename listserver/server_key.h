@@ -13,6 +13,10 @@ class ServerKey {
     // Reads the key file, or creates it with a fresh random key when it does not exist and
     // mayCreate is set. Throws std::runtime_error with a text for the admin.
     static ServerKey loadOrCreate(const std::string& path, bool mayCreate, bool* created);
+    // A key kept elsewhere (in a database that several server processes share), and the
+    // random bytes of a new one. Throws std::runtime_error for a key of the wrong size.
+    static ServerKey fromBytes(std::string key);
+    static std::string freshKeyBytes();
 
     // 32 bytes: keyed BLAKE2b of the password.
     std::string passwordHash(std::string_view password) const;

@@ -55,6 +55,16 @@ CREATE TABLE setting (
     R"sql(
 UPDATE entry SET update_zeit = ((update_zeit % 86400) + 86400) % 86400;
 )sql",
+    // A version per list that every write counts up, so that a server process notices the
+    // writes of another one on the same file.
+    R"sql(
+CREATE TABLE list_state (
+    alliance_id INTEGER NOT NULL REFERENCES alliance(id) ON DELETE CASCADE,
+    list        INTEGER NOT NULL,
+    version     INTEGER NOT NULL,
+    PRIMARY KEY (alliance_id, list)
+);
+)sql",
     // An alliance's chat webhook; its URL holds the chat's secret token.
     R"sql(
 CREATE TABLE IF NOT EXISTS webhook (
@@ -455,6 +465,14 @@ ListSnapshot SqliteStore::entries(AllianceId alliance, ListKind kind, std::int64
 
 namespace {
 
+void countListWrite(SqliteStore::Connection& connection, AllianceId alliance, ListKind kind) {
+    Statement count(connection, "INSERT INTO list_state (alliance_id, list, version) VALUES (?, ?, "
+                                "1) ON CONFLICT (alliance_id, list) DO UPDATE SET version = "
+                                "version + 1");
+    count.bind(1, alliance).bind(2, static_cast<std::int64_t>(kind));
+    count.step();
+}
+
 void removeExpiredOfList(SqliteStore::Connection& connection, AllianceId alliance, ListKind kind,
                          std::int64_t notBeforeUtc) {
     Statement remove(connection,
@@ -491,6 +509,7 @@ Added SqliteStore::addEntry(AllianceId alliance, ListKind kind, const FleetEntry
 Added SqliteStore::addEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
                               const FleetEntry& entry, const ChangeTime& when,
                               std::int64_t notBeforeUtc, std::size_t maxEntries) {
+    countListWrite(connection, alliance, kind);
     removeExpiredOfList(connection, alliance, kind, notBeforeUtc);
     {
         Statement count(connection,
@@ -524,6 +543,7 @@ Changed SqliteStore::changeEntry(AllianceId alliance, ListKind kind, const Chang
 Changed SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind,
                                    const ChangeKey& key, const EntryPatch& patch,
                                    const ChangeTime& when, std::int64_t notBeforeUtc) {
+    countListWrite(connection, alliance, kind);
     std::vector<std::int64_t> ids;
     std::vector<FleetEntry> candidates;
     {
@@ -629,6 +649,14 @@ bool SqliteStore::setWebhook(const std::string& allianceName,
     }
     transaction.commit();
     return true;
+}
+
+std::optional<std::int64_t> SqliteStore::listVersion(AllianceId alliance, ListKind kind) {
+    Lease connection(*this);
+    Statement read(*connection,
+                   "SELECT version FROM list_state WHERE alliance_id = ? AND list = ?");
+    read.bind(1, alliance).bind(2, static_cast<std::int64_t>(kind));
+    return read.step() ? read.integer(0) : 0;
 }
 
 std::optional<std::string> SqliteStore::keyCheck() {

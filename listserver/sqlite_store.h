@@ -48,6 +48,8 @@ class SqliteStore final : public ListStore {
                         std::int64_t notBeforeUtc) override;
     std::int64_t removeExpired(std::int64_t beforeUtc) override;
     void inOneCommit(const std::function<void()>& writes) override;
+    // Other processes may write the same file.
+    std::optional<std::int64_t> listVersion(AllianceId alliance, ListKind kind) override;
 
     std::optional<Webhook> webhook(AllianceId alliance) override;
     bool setWebhook(const std::string& allianceName,

@@ -102,6 +102,26 @@ class ListStore {
     // database is noticed at start.
     virtual std::optional<std::string> keyCheck() = 0;
     virtual void setKeyCheck(const std::string& check) = 0;
+
+    // For a store that several server processes share. listVersion: a number that changes
+    // with every commit that writes the list, whichever process made it, so that a list kept
+    // in memory is known to be stale; nullopt where only this process writes. keptKey: the key
+    // of the password hashes kept in the store, freshKey stored first when there is none, so
+    // that every process uses the same one; nullopt where the key lives in a file.
+    virtual std::optional<std::int64_t> listVersion(AllianceId, ListKind) { return std::nullopt; }
+    virtual std::optional<std::string> keptKey(const std::string& /*freshKey*/) {
+        return std::nullopt;
+    }
+    // The wrong-password tries a client (a key of PasswordGuard) has left in a bucket of
+    // `capacity` tries that refills one every `refillSeconds`, as all processes of a shared
+    // store counted them; nullopt where the store keeps no such count (then each process
+    // counts for itself). recordWrongPassword takes one try.
+    virtual std::optional<double> sharedTriesLeft(const std::string& /*client*/,
+                                                  double /*capacity*/, double /*refillSeconds*/) {
+        return std::nullopt;
+    }
+    virtual void recordWrongPassword(const std::string& /*client*/, double /*capacity*/,
+                                     double /*refillSeconds*/) {}
 };
 
 } // namespace reef::listserver

@@ -21,15 +21,15 @@ reef_install_packages() {
 REEF_BUILD_PACKAGES=(
     cmake make g++ pkg-config googletest libgtest-dev libgmock-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    libmicrohttpd-dev libsqlite3-dev libsodium-dev
-    libcurl4-openssl-dev nlohmann-json3-dev
+    libmicrohttpd-dev libsqlite3-dev libsodium-dev libpq-dev
+    libcurl4-openssl-dev
     clang libclang-rt-14-dev
     nlohmann-json3-dev
 )
 # What the desktop program needs to run on Linux.
 REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
-REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip)
+REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip postgresql)
 # The browser that shows the list server's web page to its tests (headless).
 REEF_BROWSER_PACKAGES=(chromium)
 # What scripts/release.sh needs beyond the build: the zip tool, and what CPack reads the

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: native tests with AddressSanitizer and UBSan, the
-# optimised build of every target, a short fuzz run of every reader of untrusted bytes,
+# Builds everything and runs every test: native tests with AddressSanitizer and UBSan (the list
+# server's store and HTTP tests against SQLite and against a throwaway PostgreSQL cluster, its
+# browser page in headless Chromium), the optimised build of every target, a short fuzz run of
+# every reader of untrusted bytes,
 # the threading tests again with ThreadSanitizer, and the Windows test executables under Wine in
 # a private Xvfb display with a private Wine prefix inside the build folder. Ends with one line
 # "N passed, N failed"; the exit status is non-zero on any failure.
@@ -63,7 +65,7 @@ build() { # preset [target...]
 mkdir -p build
 if build native; then
     echo "== tests (native, ASan + UBSan)"
-    ctest --test-dir build/native -j"$jobs" -LE browser --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
+    ctest --test-dir build/native -j"$jobs" -LE "browser|postgres" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/native-tests.log
 
     # The list server's browser page in headless Chromium, one browser at a time; it leaves
@@ -71,6 +73,13 @@ if build native; then
     echo "== browser page of the list server (headless Chromium)"
     ctest --test-dir build/native -L browser -j1 --output-on-failure --timeout 300 2>&1 | tee build/browser-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/browser-tests.log
+
+    # PostgreSQL: the store and HTTP tests once more against a throwaway cluster (stopped by
+    # its process id when the run ends), and the tests of several server processes on one
+    # database.
+    echo "== tests (native, PostgreSQL store)"
+    bash scripts/with-postgres.sh ctest --test-dir build/native -L postgres -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/postgres-tests.log | grep -E '\*\*\*|tests passed'
+    count_ctest build/postgres-tests.log
 fi
 
 # Every target of the optimised preset (benchmarks, the list server), so that it cannot break

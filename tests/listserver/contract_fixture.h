@@ -3,6 +3,7 @@
 // desktop program.
 
 #include "listserver/server_harness.h"
+#include "listserver/test_database.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +53,8 @@ inline std::string alliedEntry(const std::string& name = "Paul",
 class ListServerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        db_ = dir_.file("lists.sqlite");
+        database_ = std::make_unique<TestDatabase>(dir_.path());
+        db_ = database_->address();
         ASSERT_EQ(
             runListServer({"alliance", "add", "Korallen", "--db", db_}, kPassword + "\n").exitCode,
             0);
@@ -102,6 +104,7 @@ class ListServerTest : public ::testing::Test {
     }
 
     TempDir dir_;
+    std::unique_ptr<TestDatabase> database_;
     std::string db_;
     std::unique_ptr<ServerProcess> server_;
 };

@@ -2,8 +2,6 @@
 
 #include "listserver/contract_fixture.h"
 
-#include <sqlite3.h>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -209,12 +207,10 @@ TEST_F(ContractTest, OtherPathsAndMethodsAreNotTheScript) {
 }
 
 TEST_F(ContractTest, DatabaseHeldByAnotherProcessGivesError2AndStoresNothing) {
-    sqlite3* blocker = nullptr;
-    ASSERT_EQ(sqlite3_open(db_.c_str(), &blocker), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(blocker, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "Error2");
-    sqlite3_exec(blocker, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(blocker);
+    {
+        DatabaseBlocker blocker(*database_);
+        EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "Error2");
+    }
     EXPECT_TRUE(download("Reef_Frend").empty());
     EXPECT_EQ(submit("Reef_Frend", "New", alliedEntry()), "ready") << "usable again";
 }
@@ -600,7 +596,7 @@ TEST_F(ContractTest, AServerStoppedWhileARequestIsHeldAnswersItAndStopsCleanly) 
     server_->signal(SIGTERM);
     EXPECT_EQ(server_->wait(), 0) << server_->log();
     held.join();
-    EXPECT_EQ(answer, "Error10");
+    EXPECT_EQ(answer, "Error10") << server_->log();
 }
 
 TEST_F(ContractTest, LogHasOneLinePerRequestAndNeverThePassword) {
@@ -893,6 +889,42 @@ TEST(ListServerFiles, AKeyIsCreatedOnlyTogetherWithANewDatabase) {
     auto adopted = runListServer({"alliance", "add", "Korallen", "--db", db}, "first-password\n");
     EXPECT_NE(adopted.exitCode, 0);
     EXPECT_NE(adopted.output.find("already there"), std::string::npos) << adopted.output;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ContractTest, TwoServerProcessesOnOneDatabaseSeeEachOthersWritesAtOnce) {
+    ServerProcess second(db_, dir_.file("second.log"));
+    ASSERT_TRUE(second.started()) << second.log();
+    auto secondAnswer = [&](const std::string& operation, const std::string& rest = "") {
+        return get(second.port(), target("Reef_Enemy", operation, rest)).body;
+    };
+    // Both keep the list in memory after a download.
+    ASSERT_EQ(body(target("Reef_Enemy", "Update")), "|>Update<|<>end|<>");
+    ASSERT_EQ(secondAnswer("Update"), "|>Update<|<>end|<>");
+    ASSERT_EQ(submit("Reef_Enemy", "New", enemyEntry("Klaus")), "ready");
+    auto seen = parseListBody(secondAnswer("Update"));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0][Name], "Klaus");
+    ASSERT_EQ(secondAnswer("Change", enemyEntry("Klara") + "&IDW=5&BasisZeitW=49200"), "ready");
+    seen = download("Reef_Enemy");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0][Name], "Klara");
+}
+
+TEST_F(ContractTest, BehindATrustedProxyARequestCountsForTheAddressItNames) {
+    const std::string request = "GET " + target("Reef_Frend", "Update", "", "wrong-password") +
+                                " HTTP/1.0\r\nX-Real-IP: 198.51.100.7\r\n\r\n";
+    // Not trusted: the header is anybody's to write, and is ignored.
+    EXPECT_EQ(parseAnswer(exchange(port(), request)).body, "Error1");
+    EXPECT_EQ(server_->log().find("198.51.100.7"), std::string::npos) << server_->log();
+    server_->signal(SIGTERM);
+    ASSERT_EQ(server_->wait(), 0);
+    startServer({"--trusted-proxy", "127.0.0.1"});
+    EXPECT_EQ(parseAnswer(exchange(port(), request)).body, "Error1");
+    EXPECT_NE(server_->log().find(" 198.51.100.7 \"GET"), std::string::npos) << server_->log();
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "listserver/list_service.h"
 #include "listserver/local_time.h"
 #include "listserver/sqlite_store.h"
+#include "listserver/test_database.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 
 using namespace reef::listserver;
+using reef::listserver::testing::TestDatabase;
 
 namespace {
 
@@ -60,6 +62,9 @@ class FaultyStore : public ListStore {
         return real_.changeEntry(a, k, key, p, w, t);
     }
     std::int64_t removeExpired(std::int64_t t) override { return real_.removeExpired(t); }
+    std::optional<std::int64_t> listVersion(AllianceId a, ListKind k) override {
+        return real_.listVersion(a, k);
+    }
     void inOneCommit(const std::function<void()>& writes) override {
         real_.inOneCommit([&] {
             writes();
@@ -87,11 +92,11 @@ class FaultyStore : public ListStore {
 class ServiceTest : public ::testing::Test {
   protected:
     ServiceTest()
-        : store_((folder_.path / "lists.sqlite").string(), SqliteStore::Create::IfMissing),
+        : database_(folder_.path.string()), store_(database_.open()),
           key_(
               ServerKey::loadOrCreate((folder_.path / "lists.sqlite.key").string(), true, nullptr)),
-          faulty_(store_) {
-        store_.addAlliance("Korallen", key_.passwordHash("pw"));
+          faulty_(*store_) {
+        store_->addAlliance("Korallen", key_.passwordHash("pw"));
         options_.maxEntriesPerList = 3;
         options_.expirySeconds = 1000;
         service_ = std::make_unique<ListService>(faulty_, key_,
@@ -133,7 +138,8 @@ class ServiceTest : public ::testing::Test {
     }
 
     Folder folder_;
-    SqliteStore store_;
+    TestDatabase database_;
+    std::unique_ptr<ListStore> store_;
     ServerKey key_;
     FaultyStore faulty_;
     ServiceOptions options_;
@@ -329,11 +335,13 @@ TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChang
             AddResult::Stored);
     }
     {
-        // What the first schema kept: the local wall clock in seconds since 1970.
+        // What the first schema kept: the local wall clock in seconds since 1970, and no
+        // versions of the lists.
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(db,
-                               "UPDATE entry SET update_zeit = 1700003600; PRAGMA user_version = 1",
+                               "UPDATE entry SET update_zeit = 1700003600; DROP TABLE list_state; "
+                               "PRAGMA user_version = 1",
                                nullptr, nullptr, nullptr),
                   SQLITE_OK);
         sqlite3_close(db);
@@ -342,6 +350,9 @@ TEST(SqliteStoreSchema, EntriesOfAnOlderDatabaseKeepOnlyTheTimeOfDayOfTheirChang
     auto snapshot = migrated.entries(1, ListKind::Allied, 0);
     ASSERT_EQ(snapshot.entries.size(), 1u);
     EXPECT_EQ(snapshot.entries[0].UpdateZeit, 83600);
+    EXPECT_EQ(migrated.listVersion(1, ListKind::Allied), 0) << "versions count from here on";
+    migrated.addEntry(1, ListKind::Allied, FleetEntry{}, ChangeTime{0, 1'700'000'001}, 0, 10);
+    EXPECT_EQ(migrated.listVersion(1, ListKind::Allied), 1);
 }
 
 TEST(SecondsOfDay, WrapsIntoOneDayAlsoBefore1970) {

@@ -1,6 +1,8 @@
-// The webhook of an alliance in the SQLite store, and the schema step that brings it.
+// The webhook of an alliance in the store (SQLite, or PostgreSQL as the environment says), and
+// the SQLite schema step that brings it.
 
 #include "listserver/sqlite_store.h"
+#include "listserver/test_database.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -28,7 +30,10 @@ class WebhookStoreTest : public ::testing::Test {
 };
 
 TEST_F(WebhookStoreTest, SetReplacedAndRemovedWithItsAllianceOrAlone) {
-    SqliteStore store(path_, SqliteStore::Create::IfMissing);
+    const reef::listserver::testing::TestDatabase database(
+        std::filesystem::path(path_).parent_path().string());
+    const auto opened = database.open();
+    ListStore& store = *opened;
     ASSERT_TRUE(store.addAlliance("Korallen", "hash-k"));
     const AllianceId id = store.alliances().at(0).id;
     EXPECT_EQ(store.webhook(id), std::nullopt);

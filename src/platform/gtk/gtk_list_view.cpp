@@ -32,6 +32,14 @@ void listSelectionChanged(GtkTreeSelection* selection, gpointer data) {
     self(data)->onListSelectionChanged(GTK_WIDGET(gtk_tree_selection_get_tree_view(selection)));
 }
 
+void listFocusing(GtkWidget* tree, gpointer data) {
+    self(data)->onListFocusing(tree, false);
+}
+
+void listFocused(GtkWidget* tree, gpointer data) {
+    self(data)->onListFocusing(tree, true);
+}
+
 void cellData(GtkTreeViewColumn* column, GtkCellRenderer* renderer, GtkTreeModel* model,
               GtkTreeIter* iter, gpointer data) {
     self(data)->listCellData(column, renderer, model, iter);
@@ -67,6 +75,8 @@ ControlId GtkPlatform::createListView(WindowId window, Rect rect) {
                                 GTK_SELECTION_SINGLE);
     g_signal_connect(tree, "button-press-event", G_CALLBACK(listButton), this);
     g_signal_connect(tree, "key-press-event", G_CALLBACK(listKey), this);
+    g_signal_connect(tree, "grab-focus", G_CALLBACK(listFocusing), this);
+    g_signal_connect_after(tree, "grab-focus", G_CALLBACK(listFocused), this);
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(tree)), "changed",
                      G_CALLBACK(listSelectionChanged), this);
     gtk_container_add(GTK_CONTAINER(scroller), tree);
@@ -325,6 +335,24 @@ bool GtkPlatform::onListKey(GtkWidget* tree, GdkEventKey* key) {
     selectListRow(*record, target);
     pushControlEvent(controlIdOf(tree), ControlEventType::Activated);
     return true;
+}
+
+// Taking the focus, the tree view selects its first row when nothing is selected; the
+// Windows list view selects nothing until the user does.
+void GtkPlatform::onListFocusing(GtkWidget* tree, bool done) {
+    ControlRecord* record = findControl(controlIdOf(tree));
+    if (record == nullptr) {
+        return;
+    }
+    if (!done) {
+        ++suppressEvents_;
+        record->selectionBeforeFocus = currentListSelection(*record);
+        return;
+    }
+    if (currentListSelection(*record) != record->selectionBeforeFocus) {
+        selectListRow(*record, record->selectionBeforeFocus);
+    }
+    --suppressEvents_;
 }
 
 // The keys the tree view handles itself (Home, End, the page keys) move the selection too.

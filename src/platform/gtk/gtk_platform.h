@@ -150,6 +150,7 @@ class GtkPlatform final : public Platform {
     bool onListButton(GtkWidget* tree, GdkEventButton* button);
     bool onListKey(GtkWidget* tree, GdkEventKey* key);
     void onListSelectionChanged(GtkWidget* tree);
+    void onListFocusing(GtkWidget* tree, bool done);
     bool onWindowKey(GtkWidget* window, GdkEventKey* key);
     void onTrayButton(GdkEventButton* button);
     void onMenuItem(GtkWidget* item);
@@ -190,6 +191,7 @@ class GtkPlatform final : public Platform {
         std::vector<std::vector<ListCell>> rows;
         int reportedSelection = -1;
         int caretRow = -1;
+        int selectionBeforeFocus = -1;
         // Status bars: the texts as the program set them, tabs included.
         std::vector<GtkWidget*> fields;
         std::vector<std::string> fieldTexts;

@@ -3,8 +3,8 @@
 #include "platform/gtk/exact_layout.h"
 #include "platform/gtk/utf8_text.h"
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <unistd.h>
 
 namespace reef::platform::gtk {
@@ -227,6 +227,11 @@ void GtkUiDriver::typeText(ControlId edit, const std::string& text) {
         return;
     }
     focus(edit);
+    // Typing goes on at the end, where a click behind the text puts the caret (focusing a
+    // field selects its text).
+    if (GtkWidget* input = platform_.inputWidget(edit); GTK_IS_EDITABLE(input)) {
+        gtk_editable_set_position(GTK_EDITABLE(input), -1);
+    }
     GtkWidget* toplevel = GTK_WIDGET(platform_.windowWidget(platform_.windowOfControl(edit)));
     for (const char character : text) {
         guint keyval = GDK_KEY_BackSpace;
@@ -564,8 +569,22 @@ std::vector<ShownInputBox> GtkUiDriver::shownInputBoxes() {
     return inputs_;
 }
 
+// The bytes another program gets when it asks for the text (GTK's own text reading would
+// turn CR LF into LF).
 std::string GtkUiDriver::clipboardText() {
-    return takeCp1252(gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD)));
+    GtkSelectionData* data = gtk_clipboard_wait_for_contents(
+        gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), gdk_atom_intern_static_string("UTF8_STRING"));
+    if (data == nullptr) {
+        return {};
+    }
+    gint length = 0;
+    const guchar* bytes = gtk_selection_data_get_data_with_length(data, &length);
+    std::string text =
+        bytes != nullptr && length > 0
+            ? std::string(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length))
+            : std::string();
+    gtk_selection_data_free(data);
+    return reef::text::utf8ToCp1252(text);
 }
 
 std::vector<std::string> GtkUiDriver::filesOpenedInEditor() {
@@ -675,7 +694,8 @@ int GtkUiDriver::listColumnCount(ControlId list) {
     if (platform_.controlKind(list) != ControlKind::ListView) {
         return 0;
     }
-    return static_cast<int>(gtk_tree_view_get_n_columns(GTK_TREE_VIEW(platform_.inputWidget(list))));
+    return static_cast<int>(
+        gtk_tree_view_get_n_columns(GTK_TREE_VIEW(platform_.inputWidget(list))));
 }
 
 // The colour the cell's renderer is set up with when the row is drawn.

@@ -27,6 +27,9 @@ struct GtkOptions {
     // Whether SIGTERM and SIGHUP (the end of the desktop session, a closed terminal) become
     // the end of the session for the program.
     bool sessionSignals = true;
+    // Whether the process ends once the program has handled the end of the session, as the
+    // system ends it after the end of a Windows session; also when a modal box is open.
+    bool endProcessWithSession = false;
 };
 
 // Keys of the data the backend attaches to its dialogs, so that a driver can find them.

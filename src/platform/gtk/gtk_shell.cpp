@@ -9,6 +9,8 @@
 #include <glib-unix.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 namespace reef::platform::gtk {
 
@@ -247,7 +249,12 @@ void GtkPlatform::sessionEnds() {
     }
     Event event;
     event.kind = EventKind::SessionEnd;
+    const bool handledAtOnce = static_cast<bool>(urgentHandler_);
     raiseUrgentEvent(event);
+    if (handledAtOnce && options_.endProcessWithSession) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
 }
 
 } // namespace reef::platform::gtk

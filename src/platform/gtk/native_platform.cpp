@@ -4,7 +4,8 @@
 namespace reef::platform {
 
 std::unique_ptr<Platform> createNativePlatform() {
-    return gtk::GtkPlatform::create();
+    // The program has saved what it keeps once it has handled the end of the session.
+    return gtk::GtkPlatform::create(gtk::GtkOptions{.endProcessWithSession = true});
 }
 
 } // namespace reef::platform

@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <unistd.h>
 
@@ -76,6 +77,24 @@ TEST_F(GtkNative, HangupAndTerminationEndTheSessionOnce) {
     EXPECT_EQ(countMatching(events,
                             [](const Event& event) { return event.kind == EventKind::SessionEnd; }),
               1);
+}
+
+// As the system ends the process after the end of a Windows session: once the program has
+// handled it, also from inside a modal box that nobody answers.
+TEST(GtkSessionEnd, TheProcessEndsOnceTheProgramHasHandledTheEnd) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            auto ui = gtk::GtkPlatform::create(gtk::GtkOptions{.endProcessWithSession = true});
+            if (!ui) {
+                std::_Exit(3);
+            }
+            ui->setUrgentEventHandler([](const Event&) { std::fputs("saved\n", stderr); });
+            ui->postTask([] { kill(getpid(), SIGTERM); });
+            ui->messageBox("Reef - Tools", "Programm wirklich beenden?", MessageBoxKind::Question);
+            std::_Exit(4); // the box was answered: the end never came
+        },
+        ::testing::ExitedWithCode(0), "saved");
 }
 
 TEST_F(GtkNative, StatusFieldsAlignByTheirLeadingTabs) {

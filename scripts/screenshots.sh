@@ -62,7 +62,26 @@ click_at() { # id clientWidth clientHeight x y
 }
 
 shot() { # build name id
-    import -window "$3" "$out/$1-$2.png" && echo "$out/$1-$2.png"
+    [ -n "$3" ] && import -window "$3" "$out/$1-$2.png" && echo "$out/$1-$2.png"
+}
+
+# The title bar's close box; the tool windows open over the main window, so each one is
+# closed again once it has been taken. Wine's own frames take Alt+F4 instead.
+close_box() { # build id
+    [ -n "$2" ] || return 0
+    if [ "$1" = wine ]; then
+        press "$2" alt+F4
+    else
+        python3 scripts/close-window.py "$2"
+        sleep 0.7
+    fi
+}
+
+# A key typed into the window, which gets the keyboard focus first.
+press() { # id key
+    xdotool windowfocus --sync "$1" 2>/dev/null
+    xdotool key "$2"
+    sleep 0.7
 }
 
 run_build() { # build command...
@@ -75,16 +94,22 @@ run_build() { # build command...
     chmod +x "$work/$build/bin/xdg-open"
     (cd "$work/$build" && PATH="$work/$build/bin:$PATH" exec "$@") >"$work/$build.log" 2>&1 &
     program=$!
-    local main list box
+    local main list box tool
     main=$(find_window '^Reef - Tools$') || { echo "$build: no main window"; return 1; }
     sleep 0.5
     shot "$build" main "$main"
     click_at "$main" 200 210 100 17
-    shot "$build" eta-plan "$(find_window 'ETA-Plan$')"
+    tool=$(find_window 'ETA-Plan$')
+    shot "$build" eta-plan "$tool"
+    close_box "$build" "$tool"
     click_at "$main" 200 210 100 47
-    shot "$build" fleet-distribution "$(find_window 'Flottenverteilung$')"
+    tool=$(find_window 'Flottenverteilung$')
+    shot "$build" fleet-distribution "$tool"
+    close_box "$build" "$tool"
     click_at "$main" 200 210 100 77
-    shot "$build" attack-limit "$(find_window 'Attgrenze$')"
+    tool=$(find_window 'Attgrenze$')
+    shot "$build" attack-limit "$tool"
+    close_box "$build" "$tool"
     for kind in allied enemy; do
         if [ "$kind" = allied ]; then
             click_at "$main" 200 210 100 137
@@ -96,19 +121,19 @@ run_build() { # build command...
         # The allied list asks for the list password first.
         if box=$(find_window '^Reef - Tools$' "$main"); then
             shot "$build" "$kind-password" "$box"
-            xdotool key --window "$box" Escape
-            sleep 0.7
+            press "$box" Escape
         fi
         shot "$build" "$kind-list" "$list"
         click_at "$list" 640 230 80 190
         if box=$(find_window 'Eintrag$'); then
             shot "$build" "$kind-entry" "$box"
+            close_box "$build" "$box"
         fi
+        close_box "$build" "$list"
     done
     click_at "$main" 200 210 181 190 # "?": writes the help file
     cp "$work/$build/Readme.txt" "$out/$build-Readme.txt" 2>/dev/null
-    python3 scripts/close-window.py "$main" # the close box: the program asks first
-    sleep 0.7
+    close_box "$build" "$main" # the program asks first
     if box=$(find_window '^Reef - Tools$' "$main"); then
         shot "$build" quit-question "$box"
     fi

@@ -13,13 +13,9 @@ namespace {
 // The window of ours that was active when a box opened is active again when it closes.
 class ActiveWindowKeeper {
   public:
-    explicit ActiveWindowKeeper(std::vector<GtkWindow*> ours) {
-        for (GtkWindow* window : ours) {
-            if (gtk_window_is_active(window)) {
-                active_ = window;
-                g_object_add_weak_pointer(G_OBJECT(active_), reinterpret_cast<gpointer*>(&active_));
-                break;
-            }
+    explicit ActiveWindowKeeper(GtkWindow* active) : active_(active) {
+        if (active_ != nullptr) {
+            g_object_add_weak_pointer(G_OBJECT(active_), reinterpret_cast<gpointer*>(&active_));
         }
     }
     ~ActiveWindowKeeper() {
@@ -39,12 +35,14 @@ class ActiveWindowKeeper {
 
 } // namespace
 
-std::vector<GtkWindow*> GtkPlatform::openWindows() const {
-    std::vector<GtkWindow*> ours;
-    for (const auto& [id, window] : windows_) {
-        ours.push_back(GTK_WINDOW(window.window));
+// The activation of a window the program has just presented arrives from the X server a
+// moment later; until then the window that is about to be active counts.
+GtkWindow* GtkPlatform::lastActiveWindow() const {
+    const WindowRecord* record = findWindow(lastActive_);
+    if (record == nullptr || !gtk_widget_get_visible(record->window)) {
+        return nullptr;
     }
-    return ours;
+    return GTK_WINDOW(record->window);
 }
 
 MessageBoxAnswer GtkPlatform::messageBox(const std::string& caption, const std::string& text,
@@ -68,7 +66,7 @@ MessageBoxAnswer GtkPlatform::messageBox(const std::string& caption, const std::
                       GINT_TO_POINTER(static_cast<int>(kind) + 1));
     gint response = GTK_RESPONSE_NONE;
     {
-        const ActiveWindowKeeper keeper(openWindows());
+        const ActiveWindowKeeper keeper(lastActiveWindow());
         response = gtk_dialog_run(GTK_DIALOG(box));
         gtk_widget_destroy(box);
     }
@@ -100,7 +98,7 @@ std::string GtkPlatform::inputBox(const std::string& caption, const std::string&
     GtkWidget* entry = gtk_entry_new();
     gtk_entry_set_text(GTK_ENTRY(entry), utf8(defaultText).c_str());
     gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
-    gtk_widget_set_size_request(entry, 324, -1);
+    gtk_widget_set_size_request(entry, 324, 22);
     gtk_box_pack_start(GTK_BOX(content), label, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(content), entry, FALSE, FALSE, 0);
     g_object_set_data(G_OBJECT(box), kInputBoxPromptKey, label);
@@ -112,7 +110,7 @@ std::string GtkPlatform::inputBox(const std::string& caption, const std::string&
     gint response = GTK_RESPONSE_NONE;
     std::string result;
     {
-        const ActiveWindowKeeper keeper(openWindows());
+        const ActiveWindowKeeper keeper(lastActiveWindow());
         response = gtk_dialog_run(GTK_DIALOG(box));
         if (response == GTK_RESPONSE_OK) {
             // The field edits in UTF-8; what CP1252 cannot hold becomes "?".

@@ -270,6 +270,7 @@ WindowId GtkPlatform::openWindow(const std::string& title, int clientWidth, int 
     windowByWidget_[window] = id.value;
     gtk_widget_show_all(window);
     gtk_window_present(GTK_WINDOW(window));
+    lastActive_ = id;
     return id;
 }
 
@@ -337,6 +338,7 @@ void GtkPlatform::showWindow(WindowId window) {
         gtk_window_deiconify(GTK_WINDOW(record->window));
         gtk_widget_show(record->window);
         gtk_window_present(GTK_WINDOW(record->window));
+        lastActive_ = window;
     }
 }
 
@@ -389,7 +391,9 @@ void GtkPlatform::onActiveChanged(GtkWidget* window) {
     if (record == nullptr || destroying_ > 0) {
         return;
     }
-    if (!gtk_window_is_active(GTK_WINDOW(window)) && record->focus) {
+    if (gtk_window_is_active(GTK_WINDOW(window))) {
+        lastActive_ = windowIdOf(window);
+    } else if (record->focus) {
         pushControlEvent(record->focus, ControlEventType::LostFocus);
     }
 }
@@ -416,6 +420,7 @@ void GtkPlatform::setFocus(ControlId control) {
     gtk_widget_grab_focus(record->inner);
     if (!gtk_window_is_active(GTK_WINDOW(window))) {
         gtk_window_present(GTK_WINDOW(window));
+        lastActive_ = record->window;
     }
 }
 

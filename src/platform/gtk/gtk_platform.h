@@ -225,7 +225,9 @@ class GtkPlatform final : public Platform {
     void runOneTask();
     void scheduleTaskRun();
     void setProgramIcon();
-    std::vector<GtkWindow*> openWindows() const;
+    // The window of ours that is active, or about to be: the one last presented or
+    // activated; null when it is gone or hidden.
+    GtkWindow* lastActiveWindow() const;
     void watchSessionSignals();
 
     GtkOptions options_;
@@ -237,6 +239,7 @@ class GtkPlatform final : public Platform {
     std::unordered_map<GtkWidget*, std::uint64_t> windowByWidget_;
     std::unordered_map<GtkWidget*, std::uint64_t> controlByWidget_;
     std::map<std::uint64_t, MenuRecord> menus_;
+    WindowId lastActive_;
     std::deque<Event> events_;
     std::function<void(const Event&)> urgentHandler_;
     bool urgentEventHandled_ = false; // since the current waitEvent began

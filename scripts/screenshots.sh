@@ -3,7 +3,8 @@
 # (xdotool) on a private Xvfb display: the native build (build/linux/reef-tools) and the
 # Windows build under Wine (build/windows/ReefTools.exe), each window once per build and
 # both side by side (side-<window>.png). Also compares the help file both builds write.
-# Usage: bash scripts/screenshots.sh [OUTDIR]   (default build/screenshots)
+# Usage: bash scripts/screenshots.sh [OUTDIR]   (default build/screenshots; BUILDS="native"
+# or BUILDS="wine" takes only one build)
 # Needs both builds: cmake --build --preset linux --target reef-tools, and
 # cmake --build --preset windows --target ReefTools.
 set -uo pipefail
@@ -144,14 +145,19 @@ run_build() { # build command...
     return 0
 }
 
-run_build native "$native"
-if [ ! -d "$WINEPREFIX" ]; then
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+builds=${BUILDS:-native wine}
+if [[ " $builds " == *" native "* ]]; then
+    run_build native "$native"
 fi
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-wineserver -w
-run_build wine wine "$exe"
+if [[ " $builds " == *" wine "* ]]; then
+    if [ ! -d "$WINEPREFIX" ]; then
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+    fi
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
+    run_build wine wine "$exe"
+fi
 
 for file in "$out"/native-*.png; do
     name=${file##*/native-}

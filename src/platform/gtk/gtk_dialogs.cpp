@@ -54,6 +54,13 @@ MessageBoxAnswer GtkPlatform::messageBox(const std::string& caption, const std::
     gtk_window_set_title(GTK_WINDOW(box), utf8(caption).c_str());
     gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
+    // The question or error sign beside the text, as the Windows boxes show it.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    GtkWidget* sign = gtk_image_new_from_icon_name(question ? "dialog-question" : "dialog-error",
+                                                   GTK_ICON_SIZE_DIALOG);
+    gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box), sign);
+    gtk_widget_show(sign);
+    G_GNUC_END_IGNORE_DEPRECATIONS
     if (question) {
         gtk_dialog_add_buttons(GTK_DIALOG(box), "_Ja", GTK_RESPONSE_YES, "_Nein", GTK_RESPONSE_NO,
                                nullptr);

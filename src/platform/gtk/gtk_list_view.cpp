@@ -70,7 +70,8 @@ ControlId GtkPlatform::createListView(WindowId window, Rect rect) {
     GtkWidget* tree = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
     gtk_tree_view_set_grid_lines(GTK_TREE_VIEW(tree), GTK_TREE_VIEW_GRID_LINES_BOTH);
     gtk_tree_view_set_enable_search(GTK_TREE_VIEW(tree), FALSE);
-    gtk_tree_view_set_headers_clickable(GTK_TREE_VIEW(tree), FALSE);
+    // Clickable headers look like the Windows ones; a click on them sorts nothing.
+    gtk_tree_view_set_headers_clickable(GTK_TREE_VIEW(tree), TRUE);
     gtk_tree_selection_set_mode(gtk_tree_view_get_selection(GTK_TREE_VIEW(tree)),
                                 GTK_SELECTION_SINGLE);
     g_signal_connect(tree, "button-press-event", G_CALLBACK(listButton), this);

@@ -17,12 +17,12 @@ namespace {
 // The look of the Windows build at 96 dpi: its 8-point dialog font and controls no taller
 // than the layouts make them. Without this the theme pads every control beyond its place.
 constexpr const char* kStyle = R"(
-* { font-family: Sans; font-size: 8pt; }
+* { font-family: "Liberation Sans", "DejaVu Sans Condensed", Sans; font-size: 8pt; }
 button { padding: 0 4px; min-height: 0; min-width: 0; }
 entry { padding: 0 3px; min-height: 0; }
 combobox button { padding: 0 4px; min-height: 0; }
 combobox arrow { min-height: 0; min-width: 12px; }
-treeview.view header button { padding: 1px 4px; min-height: 0; }
+treeview.view header button { padding: 1px 4px; min-height: 0; font-weight: normal; }
 treeview.view { -GtkTreeView-vertical-separator: 0; }
 frame > border { border-radius: 0; }
 .reef-status-field { padding: 0 3px; }

@@ -327,9 +327,16 @@ void GtkPlatform::minimizeWindow(WindowId window) {
 }
 
 void GtkPlatform::hideWindow(WindowId window) {
-    if (WindowRecord* record = findWindow(window)) {
-        gtk_widget_hide(record->window);
+    WindowRecord* record = findWindow(window);
+    if (record == nullptr) {
+        return;
     }
+    // The program hides its minimised main window into the tray icon; where no tray shows
+    // the icon (a desktop without one), the window would be lost, so it stays minimised.
+    if (window == trayOwner_ && !trayIconShown()) {
+        return;
+    }
+    gtk_widget_hide(record->window);
 }
 
 void GtkPlatform::showWindow(WindowId window) {

@@ -132,6 +132,9 @@ class GtkPlatform final : public Platform {
     // The tray icon, null when there is none; its clicks become events of the owner.
     GtkStatusIcon* trayIcon() const { return tray_; }
     std::string trayTooltip() const { return trayTooltip_; }
+    // Whether a tray on the desktop shows the icon right now.
+    bool trayIconShown() const;
+    void onTrayEmbeddingChanged();
     // The popup menu shown right now, null when none.
     GtkMenu* shownPopupMenu() const;
     std::vector<MenuItem> popupMenuItems(GtkMenu* menu) const;

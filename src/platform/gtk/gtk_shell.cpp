@@ -35,6 +35,10 @@ void menuHidden(GtkWidget* menu, gpointer data) {
     self(data)->onMenuHidden(menu);
 }
 
+void trayEmbeddingChanged(GObject*, GParamSpec*, gpointer data) {
+    self(data)->onTrayEmbeddingChanged();
+}
+
 gboolean sessionSignal(gpointer data) {
     self(data)->sessionEnds();
     return G_SOURCE_CONTINUE;
@@ -96,6 +100,7 @@ bool GtkPlatform::addTrayIcon(WindowId owner, const std::string& tooltip) {
     gtk_status_icon_set_title(tray_, utf8(tooltip).c_str());
     g_signal_connect(tray_, "button-press-event", G_CALLBACK(trayButton), this);
     g_signal_connect(tray_, "button-release-event", G_CALLBACK(trayButton), this);
+    g_signal_connect(tray_, "notify::embedded", G_CALLBACK(trayEmbeddingChanged), this);
     gtk_status_icon_set_visible(tray_, TRUE);
     return true;
 }
@@ -112,7 +117,22 @@ void GtkPlatform::removeTrayIcon() {
     trayTooltip_.clear();
 }
 
+bool GtkPlatform::trayIconShown() const {
+    return tray_ != nullptr && gtk_status_icon_is_embedded(tray_);
+}
+
 G_GNUC_END_IGNORE_DEPRECATIONS
+
+// A tray that goes away (the panel ends) would leave a window hidden into it unreachable:
+// it comes back minimised.
+void GtkPlatform::onTrayEmbeddingChanged() {
+    WindowRecord* owner = findWindow(trayOwner_);
+    if (owner != nullptr && !trayIconShown() && !gtk_widget_get_visible(owner->window)) {
+        gtk_widget_show(owner->window);
+        gtk_window_iconify(GTK_WINDOW(owner->window));
+        owner->minimized = true;
+    }
+}
 
 // Single clicks count when the button comes up, double clicks at the second press, as the
 // Windows shell reports them.

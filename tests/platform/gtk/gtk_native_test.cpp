@@ -124,6 +124,42 @@ TEST_F(GtkNative, StatusFieldsAlignByTheirLeadingTabs) {
     EXPECT_EQ(places[2].x + places[2].width, 640);
 }
 
+TEST_F(GtkNative, WithoutATrayTheOwnerIsNotHiddenIntoIt) {
+    // Xvfb runs no panel, so no tray shows the icon.
+    const WindowId owner = openTestWindow("Reef - Tools");
+    const WindowId other = openTestWindow("Reef - Tools: Attgrenze");
+    ASSERT_TRUE(platform().addTrayIcon(owner, "Reef - Tools"));
+    ASSERT_FALSE(gtkPlatform().trayIconShown());
+    for (const WindowId window : {owner, other}) {
+        platform().minimizeWindow(window);
+        platform().hideWindow(window);
+    }
+    drainEvents();
+    EXPECT_TRUE(platform().isVisible(owner)) << "it could never come back";
+    EXPECT_TRUE(platform().isMinimized(owner));
+    EXPECT_FALSE(platform().isVisible(other));
+    // Without the tray icon it is hidden as asked.
+    platform().removeTrayIcon();
+    platform().hideWindow(owner);
+    EXPECT_FALSE(platform().isVisible(owner));
+}
+
+TEST_F(GtkNative, TasksRunWhileAModalBoxWaitsForTheUser) {
+    gtkDriver().holdDialogs(true);
+    bool ranWhileOpen = false;
+    bool boxReturned = false;
+    platform().postTask([&] {
+        platform().postTask([&] {
+            ranWhileOpen = gtkDriver().openDialogCount() == 1;
+            gtkDriver().holdDialogs(false); // now the user answers
+        });
+        platform().messageBox("Reef - Tools", "Weiter?", MessageBoxKind::Question);
+        boxReturned = true;
+    });
+    ASSERT_TRUE(pumpUntil([&] { return boxReturned; }));
+    EXPECT_TRUE(ranWhileOpen);
+}
+
 TEST_F(GtkNative, WindowsCarryTheProgramsIcon) {
     GList* icons = gtk_window_get_default_icon_list();
     ASSERT_NE(icons, nullptr);

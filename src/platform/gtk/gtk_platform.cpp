@@ -106,7 +106,17 @@ void editInserting(GtkEditable* edit, const gchar* text, gint length, gint* posi
 }
 
 std::unique_ptr<GtkPlatform> GtkPlatform::create(GtkOptions options) {
-    if (!gtk_init_check(nullptr, nullptr)) {
+    // A busy X server now and then resets a new connection at once; a few more tries cost
+    // a moment where there is no display at all.
+    constexpr int kAttempts = 5;
+    bool opened = false;
+    for (int attempt = 0; attempt < kAttempts && !opened; ++attempt) {
+        if (attempt > 0) {
+            g_usleep(50 * 1000);
+        }
+        opened = gtk_init_check(nullptr, nullptr);
+    }
+    if (!opened) {
         return nullptr;
     }
     return std::unique_ptr<GtkPlatform>(new GtkPlatform(std::move(options)));

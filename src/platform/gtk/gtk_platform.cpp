@@ -26,6 +26,8 @@ treeview.view header button { padding: 1px 4px; min-height: 0; font-weight: norm
 treeview.view { -GtkTreeView-vertical-separator: 0; }
 frame > border { border-radius: 0; }
 .reef-status-field { padding: 0 3px; }
+entry.reef-read-only { background-color: @theme_bg_color; }
+label.reef-label { background-color: @theme_bg_color; }
 )";
 
 // Height of the status bar along the bottom edge, as the Windows build draws it.
@@ -537,6 +539,8 @@ ControlId GtkPlatform::createLabel(WindowId window, Rect rect, const std::string
     GtkWidget* label = gtk_label_new(utf8(text).c_str());
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
     gtk_label_set_yalign(GTK_LABEL(label), 0.0F);
+    // Opaque, like a Windows label: one created later over another hides what it covers.
+    gtk_style_context_add_class(gtk_widget_get_style_context(label), "reef-label");
     switch (style.align) {
     case TextAlign::Left:
         gtk_label_set_xalign(GTK_LABEL(label), 0.0F);
@@ -583,6 +587,8 @@ ControlId GtkPlatform::createEdit(WindowId window, Rect rect, const std::string&
     }
     if (style.readOnly) {
         gtk_editable_set_editable(GTK_EDITABLE(entry), FALSE);
+        // Greyed like a read-only Windows field, so that it does not invite typing.
+        gtk_style_context_add_class(gtk_widget_get_style_context(entry), "reef-read-only");
     }
     if (style.masked) {
         gtk_entry_set_visibility(GTK_ENTRY(entry), FALSE);

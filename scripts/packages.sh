@@ -26,7 +26,7 @@ REEF_BUILD_PACKAGES=(
 )
 # What the desktop program needs to run on Linux: the native build's GTK 3 with its icons
 # and fonts, and Wine for the Windows build.
-REEF_RUN_PACKAGES=(libgtk-3-0 adwaita-icon-theme fonts-dejavu-core xdg-utils
+REEF_RUN_PACKAGES=(libgtk-3-0 adwaita-icon-theme fonts-liberation fonts-dejavu-core xdg-utils
     wine wine64 xvfb xauth x11-utils xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
 REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip)

@@ -75,12 +75,14 @@ endfunction()
 add_custom_target(reef_threads_tests)
 
 # reef_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...] [NO_MAIN]
-#               [WINDOWS_ONLY] [NATIVE_ONLY])
-# The label "threads" marks tests that the ThreadSanitizer build runs as well.
+#               [WINDOWS_ONLY] [NATIVE_ONLY] [RESOURCE_LOCK <resource>])
+# The label "threads" marks tests that the ThreadSanitizer build runs as well. Tests that
+# share a RESOURCE_LOCK (an X display) never run at the same time.
 # Natively every test case becomes a ctest test of its own; under Wine (cross build) the
 # executable is one ctest test, because starting Wine once per case is slow.
 function(reef_add_test name)
-  cmake_parse_arguments(T "NO_MAIN;WINDOWS_ONLY;NATIVE_ONLY" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "NO_MAIN;WINDOWS_ONLY;NATIVE_ONLY" "RESOURCE_LOCK" "SOURCES;LIBS;LABELS"
+                        ${ARGN})
   if(T_WINDOWS_ONLY AND NOT WIN32)
     return()
   endif()
@@ -99,8 +101,12 @@ function(reef_add_test name)
       set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     endif()
   else()
+    set(_properties LABELS "${T_LABELS}")
+    if(T_RESOURCE_LOCK)
+      list(APPEND _properties RESOURCE_LOCK ${T_RESOURCE_LOCK})
+    endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES LABELS "${T_LABELS}")
+                         PROPERTIES ${_properties})
   endif()
   if("threads" IN_LIST T_LABELS)
     add_dependencies(reef_threads_tests ${name})

@@ -16,18 +16,20 @@ reef_install_packages() {
     apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Everything the build needs: native (tests, list server), the fuzz build (Clang with
-# libFuzzer) and the Windows cross build.
+# Everything the build needs: native (tests, list server), the native desktop program on
+# GTK 3, the fuzz build (Clang with libFuzzer) and the Windows cross build.
 REEF_BUILD_PACKAGES=(
-    cmake make g++ pkg-config googletest libgtest-dev libgmock-dev
+    cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libgtk-3-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     libmicrohttpd-dev libsqlite3-dev libsodium-dev libpq-dev
     libcurl4-openssl-dev
     clang libclang-rt-14-dev
     nlohmann-json3-dev
 )
-# What the desktop program needs to run on Linux.
-REEF_RUN_PACKAGES=(wine wine64 xvfb xauth xdotool xclip imagemagick)
+# What the desktop program needs to run on Linux: the native build's GTK 3 with its icons
+# and fonts, and Wine for the Windows build.
+REEF_RUN_PACKAGES=(libgtk-3-0 adwaita-icon-theme fonts-liberation fonts-dejavu-core xdg-utils
+    wine wine64 xvfb xauth x11-utils xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
 REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip postgresql)
 # The browser that shows the list server's web page to its tests (headless).

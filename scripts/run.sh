@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Reef - Tools and a local list server, starts the server with a demo alliance (its
-# name and list password are printed) and the program under Wine on the current X display.
+# name and list password are printed) and the program on the current X display: the native
+# Linux build (reef-tools, GTK 3), or with REEF_RUN_WINE=1 the Windows build under Wine.
 # The program runs in build/run, beside a Server.dat that names the server; the server stops
 # when the program ends.
 set -euo pipefail
@@ -15,12 +16,16 @@ reef_install_packages "${REEF_BUILD_PACKAGES[@]}" "${REEF_RUN_PACKAGES[@]}"
 
 run_dir=build/run
 mkdir -p "$run_dir"
+wine_build=${REEF_RUN_WINE:-0}
 echo "Building the list server and the program (log: build/build-run.log)"
 {
     cmake --preset native-release &&
         cmake --build --preset native-release -j"$(nproc)" --target reef-listserver &&
-        cmake --preset windows &&
-        cmake --build --preset windows -j"$(nproc)" --target ReefTools
+        if [ "$wine_build" = 1 ]; then
+            cmake --preset windows && cmake --build --preset windows -j"$(nproc)" --target ReefTools
+        else
+            cmake --preset linux && cmake --build --preset linux -j"$(nproc)" --target reef-tools
+        fi
 } >build/build-run.log 2>&1 || {
     tail -n 40 build/build-run.log
     exit 1
@@ -68,7 +73,11 @@ echo "List server on 127.0.0.1:$port (log: $log)"
 echo "Demo alliance \"Demo\", list password: $password"
 echo "In the program: \"Verbündete Flotten\", enter the password, \"Neuer Eintrag\", then \"Liste Aktualisieren\"."
 
-export WINEPREFIX="${WINEPREFIX:-$root/build/run-wineprefix}" WINEDEBUG=-all
 # The program keeps its files in its working directory and reads Server.dat from there.
 cd "$run_dir"
-wine "$root/build/windows/ReefTools.exe" "$@"
+if [ "$wine_build" = 1 ]; then
+    export WINEPREFIX="${WINEPREFIX:-$root/build/run-wineprefix}" WINEDEBUG=-all
+    wine "$root/build/windows/ReefTools.exe" "$@"
+else
+    "$root/build/linux/reef-tools" "$@"
+fi

@@ -2,9 +2,10 @@
 # Builds everything and runs every test: native tests with AddressSanitizer and UBSan (the list
 # server's store and HTTP tests against SQLite and against a throwaway PostgreSQL cluster, its
 # browser page in headless Chromium), the optimised build of every target, a short fuzz run of
-# every reader of untrusted bytes,
-# the threading tests again with ThreadSanitizer, and the Windows test executables under Wine in
-# a private Xvfb display with a private Wine prefix inside the build folder. Ends with one line
+# every reader of untrusted bytes, the threading tests again with ThreadSanitizer, the native
+# desktop program on GTK with its tests in a private Xvfb display, and the Windows test
+# executables under Wine in a private Xvfb display with a private Wine prefix inside the build
+# folder. Ends with one line
 # "N passed, N failed"; the exit status is non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -18,16 +19,34 @@ jobs=$(nproc)
 passed=0
 failed=0
 xvfb_pid=""
+gtk_xvfb_pid=""
 wine_prefix="$root/build/windows/wineprefix"
 
 cleanup() {
     if [ -d "$wine_prefix" ]; then
         WINEPREFIX="$wine_prefix" wineserver -k 2>/dev/null
     fi
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null
-        wait "$xvfb_pid" 2>/dev/null
-    fi
+    for pid in "$xvfb_pid" "$gtk_xvfb_pid"; do
+        if [ -n "$pid" ]; then
+            kill "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        fi
+    done
+}
+
+# Starts Xvfb on the first free display from :99 on; sets $display and $started_xvfb_pid.
+start_xvfb() {
+    display=99
+    while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
+        display=$((display + 1))
+    done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    started_xvfb_pid=$!
+    for _ in $(seq 50); do
+        DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && break
+        [ -e "/tmp/.X11-unix/X${display}" ] && break
+        sleep 0.1
+    done
 }
 trap cleanup EXIT
 
@@ -112,20 +131,24 @@ if build native-tsan reef_threads_tests; then
     count_ctest build/tsan-tests.log
 fi
 
+# The native desktop program on GTK (reef-tools) and its tests, in a display of their own:
+# the GTK conformance suite, the GTK-only checks and the program's windows over GTK.
+if build linux; then
+    echo "== tests (native desktop program on GTK, Xvfb)"
+    start_xvfb
+    gtk_xvfb_pid=$started_xvfb_pid
+    DISPLAY=":$display" ctest --test-dir build/linux -L gtk --output-on-failure --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
+    count_ctest build/linux-tests.log
+    kill "$gtk_xvfb_pid" 2>/dev/null
+    wait "$gtk_xvfb_pid" 2>/dev/null
+    gtk_xvfb_pid=""
+fi
+
 if build windows; then
     echo "== tests (Windows, under Wine)"
-    display=99
-    while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
+    start_xvfb
+    xvfb_pid=$started_xvfb_pid
     export DISPLAY=":$display" WINEPREFIX="$wine_prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    for _ in $(seq 50); do
-        xdpyinfo >/dev/null 2>&1 && break
-        [ -e "/tmp/.X11-unix/X${display}" ] && break
-        sleep 0.1
-    done
     if [ ! -d "$wine_prefix" ]; then
         wineboot -i >/dev/null 2>&1
         wineserver -w

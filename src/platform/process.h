@@ -13,7 +13,8 @@ class Platform;
 // arguments are joined, with quotes around those that hold blanks.
 std::string processCommandLine(int argc, char** argv);
 
-// The real user interface of this system (Windows only).
+// The real user interface of this system: Win32, or GTK in the native Linux program; empty
+// when it cannot be opened (no display).
 std::unique_ptr<Platform> createNativePlatform();
 
 } // namespace reef::platform

@@ -1,4 +1,4 @@
-// Entry point of ReefTools.exe.
+// Entry point of ReefTools.exe and, over GTK, of reef-tools.
 
 #include "app/startup.h"
 #include "platform/platform.h"
@@ -9,6 +9,10 @@
 
 int main(int argc, char** argv) {
     std::unique_ptr<reef::platform::Platform> ui = reef::platform::createNativePlatform();
+    if (!ui) {
+        std::fputs("Reef - Tools: no display to open the windows on (is DISPLAY set?)\n", stderr);
+        return 1;
+    }
     const int exitCode = reef::app::runProgram(*ui, reef::platform::processCommandLine(argc, argv));
     ui.reset();
     // A worker may still wait on the network: it owns what it touches and is detached, and

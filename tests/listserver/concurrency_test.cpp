@@ -4,6 +4,7 @@
 #include "listserver/contract_fixture.h"
 
 #include <atomic>
+#include <cstdio>
 #include <set>
 #include <thread>
 
@@ -12,6 +13,12 @@ using namespace reef::listserver::testing;
 namespace {
 
 using ConcurrencyTest = ListServerTest;
+
+// Each client its own loopback address, as members are: the server's limit of connections
+// per address is not what these tests are about.
+std::string memberAddress(int client) {
+    return "127.0.0." + std::to_string(10 + client);
+}
 
 TEST_F(ConcurrencyTest, ParallelWritersAndReadersOfBothListsLoseNothing) {
     constexpr int kWriters = 4;
@@ -28,7 +35,8 @@ TEST_F(ConcurrencyTest, ParallelWritersAndReadersOfBothListsLoseNothing) {
                 bool enemy = (i % 2) == 1;
                 std::string keys = enemy ? enemyEntry(name) : alliedEntry(name);
                 HttpAnswer answer =
-                    get(port(), target(enemy ? "Reef_Enemy" : "Reef_Frend", "New", keys));
+                    get(port(), target(enemy ? "Reef_Enemy" : "Reef_Frend", "New", keys),
+                        memberAddress(w));
                 if (answer.body != "ready")
                     ++failures;
             }
@@ -40,15 +48,21 @@ TEST_F(ConcurrencyTest, ParallelWritersAndReadersOfBothListsLoseNothing) {
             std::size_t lastSeen = 0;
             while (writing) {
                 HttpAnswer answer =
-                    get(port(), target(r == 0 ? "Reef_Frend" : "Reef_Enemy", "Update"));
+                    get(port(), target(r == 0 ? "Reef_Frend" : "Reef_Enemy", "Update"),
+                        memberAddress(kWriters + r));
                 try {
                     std::size_t seen = parseListBody(answer.body).size();
                     // Entries only come, none go: a reader never sees the list shrink.
-                    if (seen < lastSeen)
+                    if (seen < lastSeen) {
                         ++tornLists;
+                        std::fprintf(stderr, "list shrank from %zu to %zu entries\n", lastSeen,
+                                     seen);
+                    }
                     lastSeen = seen;
                 } catch (const std::exception&) {
                     ++tornLists;
+                    std::fprintf(stderr, "not a list: %s %.200s\n", answer.statusLine.c_str(),
+                                 answer.body.c_str());
                 }
             }
         });

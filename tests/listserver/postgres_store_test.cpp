@@ -63,15 +63,18 @@ TEST_F(PostgresStoreTest, AnOlderSchemaGetsTheMissingStepsAndKeepsItsData) {
         PostgresStore store(database_.address());
         ASSERT_TRUE(store.addAlliance("A", "hash-a"));
     }
-    // What the first schema had: no count of wrong passwords.
-    runPostgres(database_.address(),
-                "DROP TABLE wrong_password; UPDATE reef_schema SET version = 1");
+    // What the first schema had: no count of wrong passwords, no chat webhooks.
+    runPostgres(
+        database_.address(),
+        "DROP TABLE wrong_password; DROP TABLE webhook; UPDATE reef_schema SET version = 1");
     PostgresStore migrated(database_.address());
     EXPECT_EQ(runPostgres(database_.address(), "SELECT version FROM reef_schema"),
               std::to_string(PostgresStore::schemaVersion()));
     EXPECT_EQ(migrated.findAlliance("hash-a")->name, "A");
     migrated.recordWrongPassword("192.0.2.7", 10, 6);
     EXPECT_TRUE(migrated.sharedTriesLeft("192.0.2.7", 10, 6));
+    EXPECT_TRUE(
+        migrated.setWebhook("A", Webhook{"https://chat.example/h", WebhookFormat::Json, ""}));
 }
 
 TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheSchemaOnce) {

@@ -61,7 +61,7 @@ TEST_F(WebhookStoreTest, ADatabaseOfThePreviousSchemaGainsTheWebhookTable) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
     EXPECT_EQ(
-        sqlite3_exec(db, "DROP TABLE webhook; PRAGMA user_version = 2", nullptr, nullptr, nullptr),
+        sqlite3_exec(db, "DROP TABLE webhook; PRAGMA user_version = 3", nullptr, nullptr, nullptr),
         SQLITE_OK);
     sqlite3_close(db);
     SqliteStore store(path_, SqliteStore::Create::Never);

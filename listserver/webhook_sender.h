@@ -76,7 +76,7 @@ class WebhookSender {
     std::condition_variable wake_;
     std::deque<Waiting> waiting_;
     std::map<std::string, double> nextPostAt_; // by URL
-    bool posting_ = false; // a message is under way, outside waiting_
+    bool posting_ = false;                     // a message is under way, outside waiting_
     std::atomic<bool> stopping_ = false;       // set under mutex_, read by a post under way
     std::thread thread_;
 };

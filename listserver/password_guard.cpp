@@ -33,6 +33,17 @@ void PasswordGuard::refill(Bucket& bucket, double now, double capacity, double r
     }
 }
 
+PasswordGuard::Bucket& PasswordGuard::refilledBucket(const std::string& key, double now) {
+    auto it = buckets_.find(key);
+    if (it == buckets_.end()) {
+        if (buckets_.size() >= kMaxClients)
+            prune(now);
+        it = buckets_.try_emplace(key, Bucket{kFreeFailures, now}).first;
+    }
+    refill(it->second, now);
+    return it->second;
+}
+
 namespace {
 
 // How soon a held request looks again while another request of its client holds the try:
@@ -137,14 +148,8 @@ double PasswordGuard::settle(const std::string& address, double nowSeconds, Guar
     if (rightPassword)
         return nowSeconds;
     for (const std::string& key : keys) {
-        auto it = buckets_.find(key);
-        if (it == buckets_.end()) {
-            if (buckets_.size() >= kMaxClients)
-                prune(nowSeconds);
-            it = buckets_.try_emplace(key, Bucket{kFreeFailures, nowSeconds}).first;
-        }
-        refill(it->second, nowSeconds);
-        it->second.tokens = std::max(0.0, it->second.tokens - 1);
+        Bucket& bucket = refilledBucket(key, nowSeconds);
+        bucket.tokens = std::max(0.0, bucket.tokens - 1);
     }
     // The whole server's wrong passwords: past their budget every wrong one is answered late,
     // whichever client sent it, so that many clients together guess slowly too.
@@ -166,14 +171,8 @@ void PasswordGuard::abandon(const std::string& address, GuardTicket& ticket) {
 
 void PasswordGuard::adopt(const std::string& key, double triesLeft, double nowSeconds) {
     std::lock_guard lock(mutex_);
-    auto it = buckets_.find(key);
-    if (it == buckets_.end()) {
-        if (buckets_.size() >= kMaxClients)
-            prune(nowSeconds);
-        it = buckets_.try_emplace(key, Bucket{kFreeFailures, nowSeconds}).first;
-    }
-    refill(it->second, nowSeconds);
-    it->second.tokens = std::min(it->second.tokens, std::max(0.0, triesLeft));
+    Bucket& bucket = refilledBucket(key, nowSeconds);
+    bucket.tokens = std::min(bucket.tokens, std::max(0.0, triesLeft));
 }
 
 std::size_t PasswordGuard::rememberedClients() {

@@ -82,6 +82,8 @@ class PasswordGuard {
     static void refill(Bucket& bucket, double now, double capacity = kFreeFailures,
                        double refillSeconds = kRefillSeconds);
     void prune(double now);
+    // The key's bucket, made full when the key is new, refilled to now. Caller holds mutex_.
+    Bucket& refilledBucket(const std::string& key, double now);
     void release(const std::vector<std::string>& keys, GuardTicket& ticket);
 
     std::mutex mutex_;

@@ -1,17 +1,17 @@
 // reef-listserver: the list server an alliance runs for the two fleet lists of the desktop
 // program, and the admin commands for its alliances.
 
-#include "listserver/demo_alliance.h"
-#include "listserver/http_server.h"
-#include "listserver/list_service.h"
-#include "listserver/local_time.h"
-#include "listserver/password_prompt.h"
-#include "listserver/postgres_store.h"
-#include "listserver/server_dat_lines.h"
-#include "listserver/server_key.h"
-#include "listserver/sqlite_store.h"
-#include "listserver/webhook_alerts.h"
-#include "listserver/webhook_sender.h"
+#include "listserver/admin/demo_alliance.h"
+#include "listserver/admin/password_prompt.h"
+#include "listserver/admin/server_dat_lines.h"
+#include "listserver/chat/webhook_alerts.h"
+#include "listserver/chat/webhook_sender.h"
+#include "listserver/core/list_service.h"
+#include "listserver/core/local_time.h"
+#include "listserver/core/server_key.h"
+#include "listserver/http/http_server.h"
+#include "listserver/store/postgres_store.h"
+#include "listserver/store/sqlite_store.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,4 +1,4 @@
-#include "listserver/demo_alliance.h"
+#include "listserver/admin/demo_alliance.h"
 
 #include <sodium.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The alliance "Demo" of "serve --demo", for trying the desktop program out.
 
-#include "listserver/server_key.h"
-#include "listserver/store.h"
+#include "listserver/core/server_key.h"
+#include "listserver/core/store.h"
 
 #include <string>
 

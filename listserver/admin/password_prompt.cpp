@@ -1,6 +1,6 @@
-#include "listserver/password_prompt.h"
+#include "listserver/admin/password_prompt.h"
 
-#include "listserver/server_key.h"
+#include "listserver/core/server_key.h"
 
 #include <cerrno>
 #include <csignal>

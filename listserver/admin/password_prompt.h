@@ -1,4 +1,8 @@
 #pragma once
+// listserver/admin: what the admin commands need beside the service: the password prompt,
+// the demo alliance and the lines of Server.dat. Uses listserver/core and listserver/http (the
+// listening address).
+//
 // The list password an admin gives to "alliance add" and "alliance password".
 
 #include <string>

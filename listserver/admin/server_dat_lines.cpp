@@ -1,6 +1,6 @@
-#include "listserver/server_dat_lines.h"
+#include "listserver/admin/server_dat_lines.h"
 
-#include "listserver/http_server.h"
+#include "listserver/http/http_server.h"
 
 namespace reef::listserver {
 

@@ -1,7 +1,7 @@
-#include "listserver/webhook_alerts.h"
+#include "listserver/chat/webhook_alerts.h"
 
-#include "listserver/log_text.h"
-#include "listserver/webhook_message.h"
+#include "listserver/chat/webhook_message.h"
+#include "listserver/core/log_text.h"
 
 namespace reef::listserver {
 

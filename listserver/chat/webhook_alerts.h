@@ -1,10 +1,13 @@
 #pragma once
+// listserver/chat: alerts in an alliance's chat over its webhook (which entries, the messages,
+// the desktop program's texts in UTF-8, the sending queue). Uses listserver/core only.
+//
 // From a stored entry to a message in the alliance's chat, when the entry is worth one and
 // the alliance has a webhook.
 
-#include "listserver/list_service.h"
-#include "listserver/store.h"
-#include "listserver/webhook_sender.h"
+#include "listserver/chat/webhook_sender.h"
+#include "listserver/core/list_service.h"
+#include "listserver/core/store.h"
 
 namespace reef::listserver {
 

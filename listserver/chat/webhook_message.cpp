@@ -1,6 +1,7 @@
-#include "listserver/webhook_message.h"
+#include "listserver/chat/webhook_message.h"
 
-#include "listserver/webhook_texts.h"
+#include "listserver/chat/webhook_texts.h"
+#include "text/cp1252.h"
 
 #include <nlohmann/json.hpp>
 
@@ -52,7 +53,7 @@ std::string timeField(const std::optional<std::int32_t>& time, std::int32_t now)
 }
 
 std::string orNotGiven(const std::string& cp1252) {
-    return cp1252.empty() ? kNotGiven : cp1252ToUtf8(cp1252);
+    return cp1252.empty() ? kNotGiven : text::cp1252ToUtf8(cp1252);
 }
 
 struct Field {
@@ -64,16 +65,16 @@ std::string title(const Alert& alert) {
     const FleetEntry& entry = alert.entry;
     switch (alert.kind) {
     case AlertKind::NewEnemy:
-        return "Neue gegnerische Flotte: " + cp1252ToUtf8(entry.Name) + " → " +
-               cp1252ToUtf8(entry.ZielName);
+        return "Neue gegnerische Flotte: " + text::cp1252ToUtf8(entry.Name) + " → " +
+               text::cp1252ToUtf8(entry.ZielName);
     case AlertKind::EnemyHelp:
         return std::string("Gegnerische Flotten: ") + helpText(ListKind::Enemy, entry.Hilfe).name +
-               " bei " + cp1252ToUtf8(entry.ZielName);
+               " bei " + text::cp1252ToUtf8(entry.ZielName);
     case AlertKind::AlliedHelp:
         break;
     }
     return std::string("Verbündete Flotten: ") + helpText(ListKind::Allied, entry.Hilfe).name +
-           " von " + cp1252ToUtf8(entry.Name);
+           " von " + text::cp1252ToUtf8(entry.Name);
 }
 
 // Named as the list windows name their columns.
@@ -181,23 +182,23 @@ json plainBody(const Alert& alert, const std::string& mention) {
         {"Hilfe", entry.Hilfe},
         {"HilfeName", helpText(list, entry.Hilfe).name},
         {"HilfeText", helpSentenceOf(list, entry)},
-        {"Name", cp1252ToUtf8(entry.Name)},
-        {"Allianz", cp1252ToUtf8(entry.Allianz)},
-        {"Basis", cp1252ToUtf8(entry.Basis)},
+        {"Name", text::cp1252ToUtf8(entry.Name)},
+        {"Allianz", text::cp1252ToUtf8(entry.Allianz)},
+        {"Basis", text::cp1252ToUtf8(entry.Basis)},
         {"Punkte", entry.Punkte},
         {"Schiffe", entry.Schiffe},
         {"Modus", entry.Modus},
         {"Auftrag", missionText(entry.Modus)},
-        {"ZielName", cp1252ToUtf8(entry.ZielName)},
-        {"ZielAllianz", cp1252ToUtf8(entry.ZielAllianz)},
-        {"ZielBasis", cp1252ToUtf8(entry.ZielBasis)},
+        {"ZielName", text::cp1252ToUtf8(entry.ZielName)},
+        {"ZielAllianz", text::cp1252ToUtf8(entry.ZielAllianz)},
+        {"ZielBasis", text::cp1252ToUtf8(entry.ZielBasis)},
         {"ZielPunkte", entry.ZielPunkte},
         {"ZielZeit", entry.ZielZeit ? json(*entry.ZielZeit) : json(nullptr)},
         {"ZielTicks", optionalTicks(entry.ZielZeit, alert.nowTimeOfDay)},
         {"BasisZeit", entry.BasisZeit},
         {"BasisTicks", ticksUntil(entry.BasisZeit, alert.nowTimeOfDay)},
         {"UpdateZeit", entry.UpdateZeit},
-        {"Von", cp1252ToUtf8(entry.Von)},
+        {"Von", text::cp1252ToUtf8(entry.Von)},
     };
     if (!mention.empty())
         body["Erwaehnung"] = mention;

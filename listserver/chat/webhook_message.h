@@ -1,8 +1,8 @@
 #pragma once
 // Which stored entries the alliance's chat hears of, and the message for each.
 
-#include "listserver/entry.h"
-#include "listserver/webhook.h"
+#include "listserver/core/entry.h"
+#include "listserver/core/webhook.h"
 
 #include <cstdint>
 #include <optional>

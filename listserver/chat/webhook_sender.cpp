@@ -1,4 +1,4 @@
-#include "listserver/webhook_sender.h"
+#include "listserver/chat/webhook_sender.h"
 
 #include <curl/curl.h>
 

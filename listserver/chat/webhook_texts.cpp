@@ -1,4 +1,6 @@
-#include "listserver/webhook_texts.h"
+#include "listserver/chat/webhook_texts.h"
+
+#include "text/cp1252.h"
 
 #include <array>
 
@@ -56,10 +58,10 @@ const char* missionText(int modus) {
 std::string helpSentenceOf(ListKind kind, const FleetEntry& entry) {
     const HelpText& help = helpText(kind, entry.Hilfe);
     if (kind == ListKind::Allied)
-        return cp1252ToUtf8(entry.Name) + help.sentence;
-    std::string text = cp1252ToUtf8(entry.ZielName) + help.sentence;
+        return text::cp1252ToUtf8(entry.Name) + help.sentence;
+    std::string text = text::cp1252ToUtf8(entry.ZielName) + help.sentence;
     if (entry.ZielName != entry.Von)
-        text += " (Eingetragen von " + cp1252ToUtf8(entry.Von) + ")";
+        text += " (Eingetragen von " + text::cp1252ToUtf8(entry.Von) + ")";
     return text;
 }
 

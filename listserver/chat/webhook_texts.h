@@ -4,8 +4,7 @@
 // server builds without the desktop program's modules, so they are kept here once more; a
 // test holds both copies equal.
 
-#include "listserver/cp1252_text.h"
-#include "listserver/entry.h"
+#include "listserver/core/entry.h"
 
 #include <cstdint>
 #include <string>

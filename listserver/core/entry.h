@@ -2,7 +2,7 @@
 // One fleet entry as the list server keeps it, the checks of the values a submission brings,
 // and the record form in which a download returns it.
 
-#include "listserver/query.h"
+#include "listserver/core/query.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "listserver/list_service.h"
+#include "listserver/core/list_service.h"
 
-#include "listserver/local_time.h"
-#include "listserver/query.h"
+#include "listserver/core/local_time.h"
+#include "listserver/core/query.h"
 
 #include <limits>
 #include <mutex>

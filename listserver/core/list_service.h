@@ -1,11 +1,17 @@
 #pragma once
+// listserver/core, the list server's core: fleet entries and the checks of what a submission
+// brings, the request target, the list service that answers a request apart from HTTP, the
+// store interface it speaks to, and its rules (password guard, write budgets, server key,
+// wall clock, log texts, an alliance's webhook). Uses only src/wire, libsodium and libcurl's
+// URL parser; every other folder of listserver/ builds on it.
+//
 // What the list server answers to one request, apart from HTTP itself.
 
-#include "listserver/entry.h"
-#include "listserver/password_guard.h"
-#include "listserver/server_key.h"
-#include "listserver/store.h"
-#include "listserver/write_budget.h"
+#include "listserver/core/entry.h"
+#include "listserver/core/password_guard.h"
+#include "listserver/core/server_key.h"
+#include "listserver/core/store.h"
+#include "listserver/core/write_budget.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "listserver/local_time.h"
+#include "listserver/core/local_time.h"
 
 #include <cstdlib>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "listserver/log_text.h"
+#include "listserver/core/log_text.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "listserver/server_key.h"
+#include "listserver/core/server_key.h"
 
 #include <sodium.h>
 

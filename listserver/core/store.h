@@ -2,8 +2,8 @@
 // Where the alliances and their lists live. The list server speaks only to this interface,
 // so that a server for many alliances can keep its lists in another database later.
 
-#include "listserver/entry.h"
-#include "listserver/webhook.h"
+#include "listserver/core/entry.h"
+#include "listserver/core/webhook.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "listserver/webhook.h"
+#include "listserver/core/webhook.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "listserver/write_budget.h"
+#include "listserver/core/write_budget.h"
 
 #include <algorithm>
 

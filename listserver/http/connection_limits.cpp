@@ -1,6 +1,6 @@
-#include "listserver/connection_limits.h"
+#include "listserver/http/connection_limits.h"
 
-#include "listserver/password_guard.h"
+#include "listserver/core/password_guard.h"
 
 namespace reef::listserver {
 

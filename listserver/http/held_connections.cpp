@@ -1,4 +1,4 @@
-#include "listserver/held_connections.h"
+#include "listserver/http/held_connections.h"
 
 #include <microhttpd.h>
 

@@ -1,12 +1,12 @@
-#include "listserver/http_server.h"
+#include "listserver/http/http_server.h"
 
-#include "listserver/connection_limits.h"
-#include "listserver/held_connections.h"
-#include "listserver/list_service.h"
-#include "listserver/log_text.h"
-#include "listserver/query.h"
-#include "listserver/web_site.h"
-#include "listserver/write_queue.h"
+#include "listserver/core/list_service.h"
+#include "listserver/core/log_text.h"
+#include "listserver/core/query.h"
+#include "listserver/http/connection_limits.h"
+#include "listserver/http/held_connections.h"
+#include "listserver/http/write_queue.h"
+#include "listserver/web/web_site.h"
 
 #include <microhttpd.h>
 

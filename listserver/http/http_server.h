@@ -1,4 +1,8 @@
 #pragma once
+// listserver/http: the HTTP server on libmicrohttpd and what it needs to stay up under load
+// (connection limits, held connections, the write queue). Uses listserver/core and
+// listserver/web (the page's requests).
+//
 // HTTP for the list service, on libmicrohttpd: GET requests of HTTP/1.0 clients, one answer
 // per connection, and a log line per request on standard error.
 

@@ -1,4 +1,4 @@
-#include "listserver/write_queue.h"
+#include "listserver/http/write_queue.h"
 
 #include <microhttpd.h>
 

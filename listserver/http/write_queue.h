@@ -3,7 +3,7 @@
 // meanwhile: a synced commit takes milliseconds, and the request threads stay free to answer
 // downloads. The writes that wait when the writer is free share one commit.
 
-#include "listserver/list_service.h"
+#include "listserver/core/list_service.h"
 
 #include <condition_variable>
 #include <deque>

@@ -1,4 +1,4 @@
-#include "listserver/postgres_connection.h"
+#include "listserver/store/postgres_connection.h"
 
 #include <cstring>
 #include <endian.h>

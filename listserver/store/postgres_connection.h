@@ -4,7 +4,7 @@
 // transactions and savepoints that roll back when left by an exception. Failures are thrown as
 // StorageUnavailable when the database cannot be used now, else as std::runtime_error.
 
-#include "listserver/store.h"
+#include "listserver/core/store.h"
 
 #include <libpq-fe.h>
 

@@ -1,6 +1,6 @@
-#include "listserver/postgres_store.h"
+#include "listserver/store/postgres_store.h"
 
-#include "listserver/postgres_connection.h"
+#include "listserver/store/postgres_connection.h"
 
 #include <libpq-fe.h>
 

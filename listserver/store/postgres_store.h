@@ -12,7 +12,7 @@
 // passwords are counted per client in the database too, so that the throttle holds a guesser
 // back whichever process the requests reach.
 
-#include "listserver/store.h"
+#include "listserver/core/store.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "listserver/sqlite_store.h"
+#include "listserver/store/sqlite_store.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,11 @@
 #pragma once
+// listserver/store: the two stores behind core's ListStore, a SQLite file (this header) and a
+// PostgreSQL database that several processes share. Uses listserver/core only.
+//
 // The lists in one SQLite file: WAL journal with full sync, so that every answer "ready" is
 // on disk before it is sent; a schema version with migrations.
 
-#include "listserver/store.h"
+#include "listserver/core/store.h"
 
 #include <atomic>
 #include <functional>

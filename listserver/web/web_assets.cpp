@@ -1,6 +1,6 @@
-#include "listserver/web_assets.h"
+#include "listserver/web/web_assets.h"
 
-#include "listserver/web_text.h"
+#include "listserver/web/web_text.h"
 
 namespace reef::listserver {
 

@@ -1,4 +1,4 @@
-#include "listserver/web_sessions.h"
+#include "listserver/web/web_sessions.h"
 
 #include <sodium.h>
 

@@ -4,7 +4,7 @@
 // memory nor the time a lookup takes tells a token. Sessions end 12 hours after the login;
 // their number is bounded, and when the table is full the oldest session makes room.
 
-#include "listserver/store.h"
+#include "listserver/core/store.h"
 
 #include <cstddef>
 #include <mutex>

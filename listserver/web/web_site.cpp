@@ -1,7 +1,8 @@
-#include "listserver/web_site.h"
+#include "listserver/web/web_site.h"
 
-#include "listserver/web_assets.h"
-#include "listserver/web_text.h"
+#include "listserver/web/web_assets.h"
+#include "listserver/web/web_text.h"
+#include "text/cp1252.h"
 #include "wire/list_format.h"
 
 #include <sodium.h>
@@ -74,10 +75,10 @@ std::string nameAsUtf8(const std::string& name) {
                              : (byte >> 3) == 0x1E ? 4
                                                    : 0;
         if (length == 0 || i + length > name.size())
-            return cp1252ToUtf8(name);
+            return text::cp1252ToUtf8(name);
         for (std::size_t k = 1; k < length; ++k)
             if ((static_cast<unsigned char>(name[i + k]) >> 6) != 0x2)
-                return cp1252ToUtf8(name);
+                return text::cp1252ToUtf8(name);
         i += length;
     }
     return name;
@@ -93,7 +94,7 @@ void appendField(std::string& out, wire::WireField field, const std::string& val
 
 std::string entryJson(const FleetEntry& e) {
     using wire::WireField;
-    auto text = [](const std::string& bytes) { return jsonString(cp1252ToUtf8(bytes)); };
+    auto text = [](const std::string& bytes) { return jsonString(text::cp1252ToUtf8(bytes)); };
     auto digits = [](std::int64_t value) { return jsonString(std::to_string(value)); };
     std::string out = "{";
     appendField(out, WireField::Hilfe, std::to_string(e.Hilfe));

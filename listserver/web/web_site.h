@@ -1,10 +1,13 @@
 #pragma once
+// listserver/web: the browser page of an alliance's lists, its sessions, texts and compiled-in
+// assets, above HTTP (http/ carries its requests). Uses listserver/core only.
+//
 // The read-only browser page of an alliance's lists: the password form, the session cookie
 // and the lists as JSON. The password goes through the same guard as the desktop program's
 // requests; the lists come from the same store.
 
-#include "listserver/list_service.h"
-#include "listserver/web_sessions.h"
+#include "listserver/core/list_service.h"
+#include "listserver/web/web_sessions.h"
 
 #include <functional>
 #include <optional>

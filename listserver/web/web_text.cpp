@@ -1,6 +1,6 @@
-#include "listserver/web_text.h"
+#include "listserver/web/web_text.h"
 
-#include "listserver/query.h"
+#include "listserver/core/query.h"
 
 #include <algorithm>
 

@@ -2,8 +2,6 @@
 // Texts of the browser page: the lists hold Windows-1252 bytes as the desktop program sent
 // them, a browser reads UTF-8, and every value from outside is escaped where it lands.
 
-#include "listserver/cp1252_text.h"
-
 #include <string>
 #include <string_view>
 

@@ -1,7 +1,7 @@
 #include "listserver/test_database.h"
 
-#include "listserver/postgres_store.h"
-#include "listserver/sqlite_store.h"
+#include "listserver/store/postgres_store.h"
+#include "listserver/store/sqlite_store.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>

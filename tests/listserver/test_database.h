@@ -4,7 +4,7 @@
 // (scripts/with-postgres.sh starts one), dropped when the test ends. The same tests thus run
 // against both stores.
 
-#include "listserver/store.h"
+#include "listserver/core/store.h"
 
 #include <memory>
 #include <string>

@@ -1,8 +1,8 @@
 // The admin commands print the lines of the members' "Server.dat", and the desktop program
 // reads exactly that server back from them.
 
+#include "listserver/server_harness.h"
 #include "server/server_config.h"
-#include "server_harness.h"
 
 #include <gtest/gtest.h>
 

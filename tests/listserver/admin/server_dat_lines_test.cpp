@@ -1,4 +1,4 @@
-#include "listserver/server_dat_lines.h"
+#include "listserver/admin/server_dat_lines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "listserver/chat_endpoint.h"
+#include "listserver/chat/chat_endpoint.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -2,7 +2,7 @@
 // server posts to a chat endpoint on loopback, and the desktop program's requests while that
 // chat never answers.
 
-#include "listserver/chat_endpoint.h"
+#include "listserver/chat/chat_endpoint.h"
 #include "listserver/contract_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Which writes become chat alerts, the message bodies of the three formats, and the checks
 // of what an admin gives.
 
-#include "listserver/webhook.h"
-#include "listserver/webhook_message.h"
+#include "listserver/chat/webhook_message.h"
+#include "listserver/core/webhook.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,8 +1,8 @@
 // The sending queue against a chat endpoint on loopback: what arrives, in which order and
 // pace, and what happens when the chat refuses, throttles or hangs.
 
-#include "listserver/chat_endpoint.h"
-#include "listserver/webhook_sender.h"
+#include "listserver/chat/chat_endpoint.h"
+#include "listserver/chat/webhook_sender.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-// The list server's copy of the desktop program's help texts, missions, tick countdown and
-// Windows-1252 conversion, held equal to the desktop program's own.
+// The list server's copy of the desktop program's help texts, missions and tick countdown,
+// held equal to the desktop program's own, and its names in UTF-8 as the program reads them.
 
-#include "listserver/webhook_texts.h"
+#include "listserver/chat/webhook_texts.h"
 
 #include "fleetlists/catalogue.h"
 #include "fleetlists/ticks.h"
@@ -39,9 +39,18 @@ TEST(WebhookTexts, TickCountdownAgreesWithTheDesktopProgramAtEveryMinute) {
 }
 
 TEST(WebhookTexts, Cp1252ToUtf8AgreesWithTheDesktopProgramForEveryByte) {
+    // A player's name in an alert reads back, by the desktop program's reader of UTF-8, as the
+    // very bytes the program sent.
+    const std::string sentence =
+        text::utf8ToCp1252(listserver::helpText(listserver::ListKind::Allied, 1).sentence);
     for (int byte = 0; byte < 256; ++byte) {
-        const std::string one(1, static_cast<char>(byte));
-        EXPECT_EQ(listserver::cp1252ToUtf8(one), text::cp1252ToUtf8(one)) << byte;
+        listserver::FleetEntry entry;
+        entry.Hilfe = 1;
+        entry.Name = std::string(1, static_cast<char>(byte)) + "x";
+        EXPECT_EQ(
+            text::utf8ToCp1252(listserver::helpSentenceOf(listserver::ListKind::Allied, entry)),
+            entry.Name + sentence)
+            << byte;
     }
 }
 

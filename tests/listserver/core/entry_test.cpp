@@ -1,4 +1,4 @@
-#include "listserver/entry.h"
+#include "listserver/core/entry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "listserver/password_guard.h"
+#include "listserver/core/password_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "listserver/query.h"
+#include "listserver/core/query.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The request handling above HTTP, with a real database and clocks set by the test.
 
-#include "listserver/list_service.h"
-#include "listserver/local_time.h"
-#include "listserver/sqlite_store.h"
+#include "listserver/core/list_service.h"
+#include "listserver/core/local_time.h"
+#include "listserver/store/sqlite_store.h"
 #include "listserver/test_database.h"
 
 #include <gtest/gtest.h>

@@ -3,10 +3,10 @@
 // of the alliance are downloaded and must read back, by the desktop program's rule, exactly
 // as they were sent.
 
-#include "listserver/list_service.h"
+#include "listserver/core/list_service.h"
+#include "listserver/core/server_key.h"
 #include "listserver/program_reading.h"
-#include "listserver/server_key.h"
-#include "listserver/sqlite_store.h"
+#include "listserver/store/sqlite_store.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "listserver/connection_limits.h"
+#include "listserver/http/connection_limits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Which client a request counts for when a reverse proxy forwards it.
 
-#include "listserver/http_server.h"
+#include "listserver/http/http_server.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Which --db values name a PostgreSQL database, and how the log shows them.
 
-#include "listserver/postgres_store.h"
+#include "listserver/store/postgres_store.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // database (each store object here stands for one process, with connections of its own).
 
 #include "listserver/contract_fixture.h"
-#include "listserver/list_service.h"
-#include "listserver/postgres_store.h"
+#include "listserver/core/list_service.h"
+#include "listserver/store/postgres_store.h"
 #include "listserver/test_database.h"
 
 #include <libpq-fe.h>

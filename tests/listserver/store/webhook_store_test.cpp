@@ -1,7 +1,7 @@
 // The webhook of an alliance in the store (SQLite, or PostgreSQL as the environment says), and
 // the SQLite schema step that brings it.
 
-#include "listserver/sqlite_store.h"
+#include "listserver/store/sqlite_store.h"
 #include "listserver/test_database.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "listserver/browser_session.h"
+#include "listserver/web/browser_session.h"
 
 #include <sodium.h>
 

@@ -2,8 +2,8 @@
 // colour and countdown compared with the desktop program's own list view built from the same
 // list at the same second, and screenshots at phone and desktop width.
 
-#include "listserver/browser_session.h"
 #include "listserver/contract_fixture.h"
+#include "listserver/web/browser_session.h"
 
 #include "fleetlists/catalogue.h"
 #include "fleetlists/help_description.h"

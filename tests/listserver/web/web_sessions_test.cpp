@@ -1,6 +1,6 @@
 // The sessions of the browser page: random tokens, 12 hours, a bounded table.
 
-#include "listserver/web_sessions.h"
+#include "listserver/web/web_sessions.h"
 
 #include <gtest/gtest.h>
 

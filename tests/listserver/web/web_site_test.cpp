@@ -1,8 +1,8 @@
 // The browser page's requests above HTTP, with a real database and clocks set by the test.
 
-#include "listserver/list_service.h"
-#include "listserver/sqlite_store.h"
-#include "listserver/web_site.h"
+#include "listserver/core/list_service.h"
+#include "listserver/store/sqlite_store.h"
+#include "listserver/web/web_site.h"
 #include "wire/list_format.h"
 
 #include <gtest/gtest.h>

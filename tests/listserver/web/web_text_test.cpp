@@ -1,23 +1,30 @@
-// The texts of the browser page: Windows-1252 to UTF-8, escaping, form and cookie values.
+// The texts of the browser page: Windows-1252 in UTF-8, escaping, form and cookie values.
 
-#include "listserver/web_text.h"
+#include "listserver/web/web_site.h"
+#include "listserver/web/web_text.h"
 #include "text/cp1252.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace reef::listserver;
 
 namespace {
 
 TEST(WebText, EveryWindows1252ByteBecomesTheSameCharacterAsInTheProgram) {
-    for (int byte = 1; byte < 256; ++byte) {
-        const std::string one(1, static_cast<char>(byte));
-        EXPECT_EQ(cp1252ToUtf8(one), reef::text::cp1252ToUtf8(one)) << "byte " << byte;
-    }
-    EXPECT_EQ(cp1252ToUtf8("\x80 Gr\xFC\xDF"
-                           "e"),
-              "\xE2\x82\xAC Gr\xC3\xBC\xC3\x9F"
-              "e");
+    // Through the page's own path, the lists as JSON: every byte a member can send reads back,
+    // by the desktop program's reader of UTF-8, as that very byte.
+    FleetEntry every;
+    for (int byte = 1; byte < 256; ++byte)
+        every.Name.push_back(static_cast<char>(byte));
+    FleetEntry sample;
+    sample.Name = "\x80 Gr\xFC\xDF"
+                  "e";
+    const nlohmann::json lists = nlohmann::json::parse(listsJson({every, sample}, {}));
+    const std::string shown = lists["lists"]["Reef_Frend"][0]["Name"];
+    EXPECT_EQ(reef::text::utf8ToCp1252(shown), every.Name);
+    EXPECT_EQ(lists["lists"]["Reef_Frend"][1]["Name"], "\xE2\x82\xAC Gr\xC3\xBC\xC3\x9F"
+                                                       "e");
 }
 
 TEST(WebText, HtmlEscapeLeavesNoMarkup) {

@@ -18,6 +18,8 @@
 #include "probe_support.h"
 #include "remote_controls.h"
 
+#include <commctrl.h>
+
 #include <atomic>
 #include <cstdint>
 #include <fstream>
@@ -196,8 +198,15 @@ int run(const std::string& exe, const std::string& dir) {
     if (!pid) {
         return 1;
     }
+    HWND main = waitForWindow(pid, "Reef - Tools");
+    // On a busy machine the first click can come before the new main window takes input;
+    // a player then clicks again. Opening it once more only brings the open window forward.
+    const std::string title = listWindowTitle(ListKind::Allied);
+    for (int click = 0; main && click < 3 && !findWindow(pid, title); ++click) {
+        clickControl(childWithText(main, "Verbündete Flotten"));
+        waitFor([&] { return findWindow(pid, title) != nullptr; }, 5000);
+    }
     const ListWindow allied = openListWindow(pid, ListKind::Allied, "");
-    HWND main = findWindow(pid, "Reef - Tools");
     if (!allied.window || !main) {
         fail("the allied list window opens");
         return failures();
@@ -215,6 +224,9 @@ int run(const std::string& exe, const std::string& dir) {
     check(listViewRowCount(allied.listView) == 5, "still five rows after the second download");
     check(answers(allied.window) && answers(main), "both windows still answer");
 
+    // The screenshot shows the countdown columns.
+    DWORD_PTR scrolled = 0;
+    SendMessageTimeoutW(allied.listView, LVM_SCROLL, 2000, 0, SMTO_BLOCK, 5000, &scrolled);
     std::ofstream(dir + "\\shown") << "shown\n";
     waitFor(
         [&] {

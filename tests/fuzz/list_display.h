@@ -145,6 +145,9 @@ class ListDisplay {
                   "a request line broken by a value");
         }
         fleetlists::closeEntryDialog(ui_, fleet_, kind);
+        // Nothing may pile up from one input to the next.
+        while (ui_.waitEvent(0)) {
+        }
     }
 
     platform::headless::HeadlessPlatform ui_{kDayStart, 0};

@@ -4,12 +4,14 @@
 #include "fleetlists/list_view_fill.h"
 #include "fleetlists/list_window.h"
 #include "platform/error_message.h"
+#include "server/exchange_texts.h"
 #include "server/fleet_record.h"
 #include "server/list_download.h"
 #include "server/list_exchange_sink.h"
 #include "server/list_submission.h"
 
 #include <memory>
+#include <system_error>
 #include <utility>
 
 namespace reef::app {
@@ -59,8 +61,8 @@ class ListWindowSink final : public server::ListExchangeSink {
                 list.rows = std::move(*shared);
                 server::sortByReturnTicks(list.rows, now);
                 fleetlists::fillListView(ui, list.listView, fleet.tables, kind, list.rows, now);
-            // The refilled view has no selected row, so no row's sentence may stay below it.
-            ui.setText(list.descriptionLine, fleetlists::kDescriptionPrompt);
+                // The refilled view has no selected row, so no row's sentence may stay below it.
+                ui.setText(list.descriptionLine, fleetlists::kDescriptionPrompt);
             });
     }
 
@@ -97,6 +99,22 @@ class ListWindowSink final : public server::ListExchangeSink {
     std::shared_ptr<platform::UiBridge> bridge_;
 };
 
+// The system would not start the worker: the list is free again at once, with the reason in
+// its status bar, and a due auto-update waits its interval before it asks again.
+void workerNotStarted(platform::Platform& ui, ListWindowState& list) {
+    list.workerBusy = false;
+    if (!list.window) {
+        return;
+    }
+    if (list.dialog) {
+        ui.setWindowEnabled(list.dialog, true);
+    } else {
+        fleetlists::giveButtonsBack(ui, list);
+    }
+    fleetlists::setStatusField(ui, list, server::kStatusExchangeField,
+                               std::string(server::kStatusWorkerNotStarted));
+}
+
 } // namespace
 
 void startListDownload(platform::Platform& ui, AppState& state, FleetListKind kind) {
@@ -112,14 +130,19 @@ void startListDownload(platform::Platform& ui, AppState& state, FleetListKind ki
     job.proxy = state.proxy;
     auto sink = std::make_shared<ListWindowSink>(ui, state.fleet, kind, state.bridge);
     platform::Clock& clock = ui.clock();
-    state.workers.start([job = std::move(job), sink, &clock] {
-        const server::DownloadOutcome outcome = server::runListDownload(job, *sink, clock);
-        sink->atEnd([outcome](platform::Platform& ui, ListWindowState& list, bool) {
-            if (outcome == server::DownloadOutcome::Finished) {
-                list.lastUpdateTick = ui.clock().tickCountMs();
-            }
+    try {
+        state.workers.start([job = std::move(job), sink, &clock] {
+            const server::DownloadOutcome outcome = server::runListDownload(job, *sink, clock);
+            sink->atEnd([outcome](platform::Platform& ui, ListWindowState& list, bool) {
+                if (outcome != server::DownloadOutcome::WindowClosed) {
+                    list.lastUpdateTick = ui.clock().tickCountMs();
+                }
+            });
         });
-    });
+    } catch (const std::system_error&) {
+        list.lastUpdateTick = ui.clock().tickCountMs();
+        workerNotStarted(ui, list);
+    }
 }
 
 void startEntrySubmission(platform::Platform& ui, AppState& state,
@@ -139,22 +162,27 @@ void startEntrySubmission(platform::Platform& ui, AppState& state,
     auto sink = std::make_shared<ListWindowSink>(ui, state.fleet, kind, state.bridge);
     const std::uint64_t dialogGeneration = list.dialogGeneration;
     platform::Clock& clock = ui.clock();
-    state.workers.start([job = std::move(job), sink, &clock, &fleet = state.fleet, kind,
-                         dialogGeneration] {
-        const server::SubmissionOutcome outcome = server::runSubmission(job, *sink, clock);
-        sink->atEnd([outcome, &fleet, kind, dialogGeneration](platform::Platform& ui,
-                                                              ListWindowState& list, bool own) {
-            const bool ownDialog = own && list.dialog && list.dialogGeneration == dialogGeneration;
-            if (!ownDialog) {
-                return;
-            }
-            if (outcome == server::SubmissionOutcome::Accepted) {
-                fleetlists::closeEntryDialog(ui, fleet, kind);
-            } else if (outcome == server::SubmissionOutcome::Failed) {
-                ui.setWindowEnabled(list.dialog, true);
-            }
+    try {
+        state.workers.start([job = std::move(job), sink, &clock, &fleet = state.fleet, kind,
+                             dialogGeneration] {
+            const server::SubmissionOutcome outcome = server::runSubmission(job, *sink, clock);
+            sink->atEnd([outcome, &fleet, kind, dialogGeneration](platform::Platform& ui,
+                                                                  ListWindowState& list, bool own) {
+                const bool ownDialog =
+                    own && list.dialog && list.dialogGeneration == dialogGeneration;
+                if (!ownDialog) {
+                    return;
+                }
+                if (outcome == server::SubmissionOutcome::Accepted) {
+                    fleetlists::closeEntryDialog(ui, fleet, kind);
+                } else if (outcome == server::SubmissionOutcome::Failed) {
+                    ui.setWindowEnabled(list.dialog, true);
+                }
+            });
         });
-    });
+    } catch (const std::system_error&) {
+        workerNotStarted(ui, list);
+    }
 }
 
 void releaseWorkers(AppState& state) {

@@ -14,7 +14,9 @@ constexpr std::int8_t kAlliedAbort = 4;
 } // namespace
 
 void applyArrival(FleetListKind kind, FleetEntry& entry, std::int64_t localNow) {
-    if (entry.ZielZeit == kNoTime) {
+    // Not given (kNoTime), or no time of the day: nothing says the fleet has arrived, so the
+    // code the server sent stays.
+    if (!isTimeOfDay(entry.ZielZeit)) {
         return;
     }
     if (ticksUntil(entry.ZielZeit, localNow) > 0) {

@@ -31,11 +31,13 @@ constexpr int kMissionAttack = 2;     // "Angreifen"
 using SlotTexts = std::array<std::string, kEntryDialogSlotCount>;
 
 // The column of the list row that prefills a field when a row is changed. The optional
-// fields show "n/a" in the list for a value not given, which is no text to send back.
+// fields show "n/a" in the list for a value not given, which is no text to send back; so do
+// both time columns for a time outside the day, which leaves "Rückkehr" empty for the player
+// to fill in rather than sending a time nobody chose.
 struct RowCell {
     EntrySlot slot;
     int column;
-    bool optional;
+    bool mayShowNotGiven;
 };
 
 constexpr std::array<RowCell, 11> kRowCells = {{
@@ -48,8 +50,8 @@ constexpr std::array<RowCell, 11> kRowCells = {{
     {EntrySlot::ZielAllianz, 8, true},
     {EntrySlot::ZielBasis, 9, false},
     {EntrySlot::ZielPunkte, 10, true},
-    {EntrySlot::ZielZeit, 12, true},   // "Impakt Time", "hh:mm:00"
-    {EntrySlot::BasisZeit, 14, false}, // "Uhrzeit Rückkehr"
+    {EntrySlot::ZielZeit, 12, true},  // "Impakt Time", "hh:mm:00"
+    {EntrySlot::BasisZeit, 14, true}, // "Uhrzeit Rückkehr"
 }};
 
 // What the dialog shows when it opens.
@@ -88,7 +90,7 @@ Prefill prefillFromRow(Platform& ui, const FleetLists& fleet, FleetListKind kind
     Prefill prefill;
     for (const RowCell& cell : kRowCells) {
         std::string text = ui.listCell(view, row, cell.column);
-        if (cell.optional && text == kNotGivenText) {
+        if (cell.mayShowNotGiven && text == kNotGivenText) {
             text.clear();
         }
         textOf(prefill.texts, cell.slot) = std::move(text);
@@ -204,10 +206,13 @@ bool createControls(Platform& ui, FleetLists& fleet, FleetListKind kind, platfor
     ui.setTooltip(slotOf(fields, EntrySlot::BasisZeit), kTimeFieldTooltip);
     ui.setTooltip(slotOf(fields, EntrySlot::HelpButton), helpButtonTooltip(kind));
     // A new allied entry waits for its fields; a change starts from a complete row. The enemy
-    // dialog goes by who makes the entry alone until the first check.
-    const bool submitEnabled = kind == FleetListKind::Enemy
-                                   ? !textOf(prefill.texts, EntrySlot::Von).empty()
-                                   : list.dialogMode == DialogMode::Change;
+    // dialog goes by who makes the entry alone until the first check. A row whose return time
+    // lay outside the day opens with "Rückkehr" empty, and waits for it in either list.
+    const bool submitEnabled =
+        (kind == FleetListKind::Enemy ? !textOf(prefill.texts, EntrySlot::Von).empty()
+                                      : list.dialogMode == DialogMode::Change) &&
+        (list.dialogMode == DialogMode::New ||
+         !textOf(prefill.texts, EntrySlot::BasisZeit).empty());
     ui.setEnabled(list.dialogSubmitButton, submitEnabled);
     return true;
 }

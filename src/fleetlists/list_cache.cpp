@@ -71,9 +71,11 @@ void decodeListCache(FleetListKind kind, std::string_view bytes, ListCacheData& 
     }
     for (int column = 0; column < columnCount(kind); ++column) {
         const auto index = static_cast<std::size_t>(column);
+        // No list view has a negative width; the backends would read one as a request to
+        // size the column by its content, or refuse it.
         const std::optional<std::int64_t> width = reader.readInteger(2);
         state.widths[index] =
-            width ? static_cast<std::int16_t>(*width) : kDefaultColumnWidths[index];
+            width && *width >= 0 ? static_cast<std::int16_t>(*width) : kDefaultColumnWidths[index];
     }
     if (!state.rows.empty()) {
         return;

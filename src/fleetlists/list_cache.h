@@ -26,8 +26,9 @@ struct ListCacheData {
 
 // Applies the file's bytes to `state`: the interval always, the password only when `state`
 // has none, the kind's widths (a header cut short keeps the defaults for the widths it lacks,
-// rather than hiding columns at width 0), the records only when `state` has no rows. A
-// record cut off by the end of the file stays, its missing fields zero or empty.
+// rather than hiding columns at width 0, and a negative width gives the column's default),
+// the records only when `state` has no rows. A record cut off by the end of the file stays,
+// its missing fields zero or empty.
 void decodeListCache(FleetListKind kind, std::string_view bytes, ListCacheData& state);
 
 // The file's bytes: the kind's 16 or 17 widths, and every row with Von in both kinds.

@@ -24,6 +24,9 @@ std::int32_t secondOfDay(std::int64_t localNow) {
 }
 
 int ticksUntil(std::int32_t t, std::int64_t localNow) {
+    if (!isTimeOfDay(t)) {
+        return -1;
+    }
     const std::int64_t now = secondOfDay(localNow);
     const std::int64_t time = t;
     // Both comparisons strict: exactly one tick or exactly 14 hours back is not yet past.
@@ -37,6 +40,10 @@ int ticksUntil(std::int32_t t, std::int64_t localNow) {
         ticks += kTicksPerDay;
     }
     return static_cast<int>(ticks);
+}
+
+int returnOrderKey(std::int32_t t, std::int64_t localNow) {
+    return isTimeOfDay(t) ? ticksUntil(t, localNow) + 1 : kReturnOrderKeys - 1;
 }
 
 std::int32_t snapToTick(std::int32_t t) {

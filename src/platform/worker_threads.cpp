@@ -1,11 +1,17 @@
 #include "platform/worker_threads.h"
 
+#include <system_error>
 #include <utility>
 
 namespace reef::platform {
 
 void WorkerThreads::start(std::function<void()> work) {
     reap();
+    if (refusals_ > 0) {
+        refusals_ -= 1;
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                "thread refused");
+    }
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::thread thread([done, work = std::move(work)] {
         work();

@@ -20,12 +20,17 @@ class WorkerThreads {
     WorkerThreads& operator=(WorkerThreads&& other) noexcept {
         detachAll();
         workers_ = std::move(other.workers_);
+        refusals_ = other.refusals_;
         return *this;
     }
     // A thread still registered here is detached, never destroyed joinable.
     ~WorkerThreads() { detachAll(); }
 
+    // Throws std::system_error, as std::thread does, when the system starts no thread; the
+    // work is then dropped and nothing runs.
     void start(std::function<void()> work);
+    // For tests: the next `count` starts fail as a system without a thread to give makes them.
+    void refuseNextStarts(int count) { refusals_ = count; }
     // The number of started threads that have not yet ended.
     int running() const;
     void detachAll();
@@ -40,6 +45,7 @@ class WorkerThreads {
     void reap();
 
     std::list<Worker> workers_;
+    int refusals_ = 0;
 };
 
 } // namespace reef::platform

@@ -25,6 +25,9 @@ inline constexpr std::string_view kStatusNoScript = "Status: Fehler (Script nich
 inline constexpr std::string_view kStatusTimeout = "Status: Fehler (Timeout)";
 inline constexpr std::string_view kStatusBadInput = "Status: Fehler (falsche Eingabe)";
 inline constexpr std::string_view kStatusWrongPassword = "Status: Fehler (falsches Passwort)";
+// The system would not start the worker thread (too many threads, too little memory).
+inline constexpr std::string_view kStatusWorkerNotStarted =
+    "Status: Fehler (Vorgang konnte nicht gestartet werden)";
 
 // "Status: Daten empfangen: " n " Byte".
 std::string receivedStatus(std::size_t byteCount);

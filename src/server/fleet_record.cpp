@@ -27,9 +27,6 @@ std::string oneLine(std::string_view value) {
     return text;
 }
 
-// ticksUntil gives -1..71.
-constexpr int kTickKeyCount = 73;
-
 } // namespace
 
 std::string_view parseFleetRecord(fleetlists::FleetListKind kind, std::vector<FleetEntry>& list,
@@ -70,9 +67,9 @@ void sortByReturnTicks(std::vector<FleetEntry>& list, std::int64_t localNow) {
     std::vector<int> keys(list.size());
     using Positions =
         std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<std::size_t>>;
-    std::vector<Positions> buckets(kTickKeyCount);
+    std::vector<Positions> buckets(fleetlists::kReturnOrderKeys);
     for (std::size_t j = 0; j < list.size(); ++j) {
-        keys[j] = fleetlists::ticksUntil(list[j].BasisZeit, localNow) + 1;
+        keys[j] = fleetlists::returnOrderKey(list[j].BasisZeit, localNow);
         buckets[static_cast<std::size_t>(keys[j])].push(j);
     }
     std::size_t smallest = 0;

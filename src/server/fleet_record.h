@@ -22,7 +22,8 @@ std::string_view parseFleetRecord(fleetlists::FleetListKind kind,
 
 // Ascending by ticksUntil(BasisZeit), in exactly the order a selection sort gives that takes,
 // for each position in turn, the first entry with the fewest ticks from there on and swaps it
-// in; ties therefore do not keep their order. O(n log n).
+// in; ties therefore do not keep their order. A BasisZeit that is no time of the day sorts
+// after every other (returnOrderKey). O(n log n).
 void sortByReturnTicks(std::vector<fleetlists::FleetEntry>& list, std::int64_t localNow);
 
 } // namespace reef::server

@@ -40,10 +40,11 @@ DownloadOutcome runListDownload(const DownloadJob& job, ListExchangeSink& sink,
     };
     for (int attempt = 1; attempt <= kDownloadAttempts; ++attempt) {
         sink.setStatus(kStatusOperationField, downloadOperation(attempt, kDownloadAttempts));
-        platform::Connection connection =
-            connectToListServer(job.proxy, connectionStatus, job.server, clock);
+        platform::Connection connection = connectToListServer(
+            job.proxy, connectionStatus, job.server, clock, [&sink] { return sink.windowOpen(); });
         if (!connection.isOpen()) {
-            return DownloadOutcome::NoConnection;
+            return sink.windowOpen() ? DownloadOutcome::NoConnection
+                                     : DownloadOutcome::WindowClosed;
         }
         switch (exchangeOnce(job, password, connection, sink, clock)) {
         case Verdict::Succeeded:

@@ -28,8 +28,9 @@ enum class DownloadOutcome {
     // A list was handed over, or the third attempt failed: the last update tick becomes now
     // and the buttons are given back.
     Finished,
-    // No connection could be opened: the buttons are given back, the last update tick stays,
-    // so that a due auto-update tries again at its next check.
+    // No connection could be opened: no further attempt; the buttons are given back and the
+    // last update tick becomes now as well, so that an auto-update waits its interval before
+    // it tries an unreachable server again rather than trying at every pass of the loop.
     NoConnection,
     // The list window was closed: nothing more is touched.
     WindowClosed,

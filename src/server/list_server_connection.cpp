@@ -7,13 +7,17 @@ namespace reef::server {
 
 platform::Connection connectToListServer(const ProxySettings& proxy,
                                          const ConnectionStatusSink& status,
-                                         const ListServerAddress& server, platform::Clock& clock) {
+                                         const ListServerAddress& server, platform::Clock& clock,
+                                         const ConnectionWantedCheck& stillWanted) {
     const auto show = [&status](const std::string& text) {
         if (status) {
             status(text);
         }
     };
     for (int attempt = 1; attempt <= kConnectionAttempts; ++attempt) {
+        if (attempt > 1 && stillWanted && !stillWanted()) {
+            return platform::Connection();
+        }
         show(attempt == 1 ? std::string("Status: Verbindungsaufbau")
                           : "Status: Verbindungsaufbau (" + text::decimalText(attempt) + "/" +
                                 text::decimalText(kConnectionAttempts) + ")");

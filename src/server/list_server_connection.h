@@ -21,14 +21,22 @@ inline constexpr std::int32_t kProxyTimeoutSeconds = 10;
 // it once the window has been closed. Called on the worker's thread.
 using ConnectionStatusSink = std::function<void(const std::string& text)>;
 
+// The window check between two attempts: false once the list window that asked has been
+// closed. Called on the worker's thread.
+using ConnectionWantedCheck = std::function<bool()>;
+
 // Up to ten attempts without a pause: directly when the proxy host is empty, otherwise
 // through the proxy (10 seconds per proxy answer). Shows "Status: Verbindungsaufbau" for the
 // first attempt, "Status: Verbindungsaufbau (n/10)" for attempt n from 2 on, and
 // "Status: Fehler (Server nicht gefunden)" when the tenth has failed; the connection returned
-// is then not open. The caller owns the connection and closes it.
+// is then not open. Before each attempt from the second on, `stillWanted` (when given) is
+// asked: false ends the attempts at once with no open connection and no further text, so
+// that a closed window does not keep an unreachable server's attempts going for minutes.
+// The caller owns the connection and closes it.
 platform::Connection connectToListServer(const ProxySettings& proxy,
                                          const ConnectionStatusSink& status,
                                          const ListServerAddress& server = configuredListServer(),
-                                         platform::Clock& clock = platform::systemClock());
+                                         platform::Clock& clock = platform::systemClock(),
+                                         const ConnectionWantedCheck& stillWanted = {});
 
 } // namespace reef::server

@@ -17,9 +17,9 @@ SubmissionOutcome runSubmission(const SubmissionJob& job, ListExchangeSink& sink
                                    : kOperationNewEntry));
     platform::Connection connection = connectToListServer(
         job.proxy, [&sink](const std::string& text) { sink.setStatus(kStatusExchangeField, text); },
-        job.server, clock);
+        job.server, clock, [&sink] { return sink.windowOpen(); });
     if (!connection.isOpen()) {
-        return SubmissionOutcome::Failed;
+        return sink.windowOpen() ? SubmissionOutcome::Failed : SubmissionOutcome::WindowClosed;
     }
     connection.send(buildSubmissionRequest(job.entry, job.server));
     if (!sink.windowOpen()) {

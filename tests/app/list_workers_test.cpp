@@ -1,6 +1,7 @@
 // The list windows with their real workers: a download or a submission against a scripted
 // list server on loopback, and the ends that come in between (window closed, program ended).
 
+#include "app/event_loop.h"
 #include "app/exit_program.h"
 #include "app/list_workers.h"
 #include "app_fixture.h"
@@ -11,6 +12,9 @@
 #include "wire/list_format.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 
 REEF_START_SOCKETS_FOR_TESTS;
 
@@ -82,6 +86,34 @@ class ListWorkersTest : public AppTest {
     }
 
     std::string status(int field) { return ui.statusText(allied().statusBar, field); }
+
+    // "Neuer Eintrag" with every required field typed in; returns the dialog's "Übernehmen".
+    platform::ControlId newEntryReadyToSubmit() {
+        click(allied().newButton);
+        EXPECT_TRUE(allied().dialog);
+        for (const auto& [slot, text] :
+             std::vector<std::pair<EntrySlot, std::string>>{{EntrySlot::Name, "Anna"},
+                                                            {EntrySlot::Basis, "1:2:3"},
+                                                            {EntrySlot::Schiffe, "12"},
+                                                            {EntrySlot::ZielName, "Otto"},
+                                                            {EntrySlot::ZielBasis, "4:5:6"},
+                                                            {EntrySlot::BasisZeit, "10:25"}}) {
+            user.typeText(fleetlists::slotOf(allied().dialogFields, slot), text);
+            handleEvents();
+        }
+        user.moveFocusAway();
+        handleEvents();
+        const auto submit = ui.findControl(allied().dialog, "Übernehmen");
+        EXPECT_TRUE(ui.isEnabled(submit));
+        return submit;
+    }
+
+    // Runs passes of the event loop as the idle program does (each waits 30 s on the clock).
+    void idlePasses(int count) {
+        for (int pass = 0; pass < count; ++pass) {
+            runEventLoopOnce(ui, state);
+        }
+    }
 };
 
 TEST_F(ListWorkersTest, ADownloadReplacesTheRowsSortedAndGivesTheButtonsBack) {
@@ -210,6 +242,247 @@ TEST_F(ListWorkersTest, ASubmissionClosesTheDialogOnReadyAndGivesItBackOnFalse) 
               std::string::npos)
         << requests[1];
     EXPECT_NE(requests[1].find("&BasisZeit=37200"), std::string::npos);
+}
+
+std::string hostileRecord(const std::string& name, const std::string& hilfe,
+                          const std::string& modus, const std::string& basisZeit) {
+    std::string text;
+    wire::appendRecord(text, {hilfe, name, "", "1:2:3", "0", "5000000000", modus, "Otto", "",
+                              "4:5:6", "0", "", "200000", basisZeit, "1700000000"});
+    return text;
+}
+
+// Numbers that no list server of this program sends: every row is shown and kept, a return
+// time outside the day sorts last with "n/a" in both its cells, codes outside the tables show
+// their numbers, and a change of such a row starts with an empty "Rückkehr".
+TEST_F(ListWorkersTest, ARowWithNumbersOutOfRangeIsShownKeptAndChangeable) {
+    const std::string list =
+        "|>Update<|" + hostileRecord("Tag", "99", "7", "200000") +
+        hostileRecord("Minus", "0", "2", "-10000") + hostileRecord("Max", "1", "1", "2147483647") +
+        hostileRecord("Min", "2", "0", "-2147483648") + record("Normal", "43200") + "<>end|<>";
+    ScriptedListServer server({okAnswer(list)});
+    useServer(server);
+    openAllied();
+    click(allied().refreshButton);
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(status(2), "\t\tStatus: Fertig!");
+    ASSERT_EQ(allied().rows.size(), 5u);
+    ASSERT_EQ(ui.listRowCount(allied().listView), 5);
+    EXPECT_EQ(ui.listCell(allied().listView, 0, 1), "Normal");
+    EXPECT_EQ(ui.listCell(allied().listView, 0, 13), "6");
+    std::vector<std::string> names;
+    for (int row = 1; row < 5; ++row) {
+        names.push_back(ui.listCell(allied().listView, row, 1));
+        for (const int column : {11, 12, 13, 14}) {
+            EXPECT_EQ(ui.listCell(allied().listView, row, column), "n/a") << row << " " << column;
+        }
+        EXPECT_EQ(ui.listCell(allied().listView, row, 5), "705032704") << "wrapped at 32 bits";
+        EXPECT_EQ(ui.listCell(allied().listView, row, 15), "22:13:20");
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Max", "Min", "Minus", "Tag"}));
+    const int tag =
+        static_cast<int>(std::find_if(allied().rows.begin(), allied().rows.end(),
+                                      [](const FleetEntry& entry) { return entry.Name == "Tag"; }) -
+                         allied().rows.begin());
+    EXPECT_EQ(ui.listCell(allied().listView, tag, 0), "99");
+    EXPECT_EQ(ui.listCell(allied().listView, tag, 6), "7");
+
+    // A change of the row: nothing is chosen that the row did not say, and "Rückkehr" waits.
+    user.clickListRow(allied().listView, tag);
+    handleEvents();
+    click(allied().changeButton);
+    ASSERT_TRUE(allied().dialog);
+    const auto field = [&](EntrySlot slot) {
+        return fleetlists::slotOf(allied().dialogFields, slot);
+    };
+    EXPECT_EQ(ui.text(field(EntrySlot::BasisZeit)), "");
+    EXPECT_EQ(ui.text(field(EntrySlot::ZielZeit)), "");
+    EXPECT_EQ(ui.text(field(EntrySlot::Schiffe)), "705032704");
+    EXPECT_EQ(ui.dropDownSelection(field(EntrySlot::Hilfe)), -1);
+    EXPECT_EQ(ui.dropDownSelection(field(EntrySlot::Modus)), -1);
+    const auto submit = ui.findControl(allied().dialog, "Übernehmen");
+    EXPECT_FALSE(ui.isEnabled(submit));
+    EXPECT_EQ(allied().editCopy.BasisZeit, 200000) << "the server finds the row by it";
+    user.typeText(field(EntrySlot::BasisZeit), "11:00");
+    handleEvents();
+    EXPECT_TRUE(ui.isEnabled(submit));
+
+    std::filesystem::remove("tblFrend.dat");
+    click(state.main.exitButton);
+    EXPECT_EQ(state.exitCode, 0);
+    fleetlists::ListCacheData written;
+    ASSERT_TRUE(fleetlists::loadListCache(kAllied, "tblFrend.dat", written));
+    EXPECT_EQ(written.rows, allied().rows);
+}
+
+// After "Error1" the real requester asks; its answer is the password of both lists from then
+// on, in the next attempt and in the other list's download.
+TEST_F(ListWorkersTest, AWrongPasswordAsksOnceAndTheAnswerServesBothLists) {
+    const std::string list = "|>Update<|" + record("Neu", "43200") + "<>end|<>";
+    ScriptedListServer server({okAnswer("Error1"), okAnswer(list), okAnswer(list)});
+    useServer(server);
+    openAllied();
+    const std::size_t boxesBefore = user.shownInputBoxes().size();
+    user.queueInputBoxAnswer("neu es");
+    click(allied().refreshButton);
+    ASSERT_TRUE(waitUntilIdle());
+    const auto boxes = user.shownInputBoxes();
+    ASSERT_EQ(boxes.size(), boxesBefore + 1);
+    EXPECT_EQ(boxes.back().caption, "Reef - Tools");
+    EXPECT_EQ(boxes.back().prompt, "Bitte neues Passwort angeben:");
+    EXPECT_EQ(boxes.back().defaultText, "");
+    EXPECT_EQ(state.fleet.password, "neu es");
+    EXPECT_EQ(status(1), "\tListe aktualisieren (Versuch: 2/3)");
+    EXPECT_EQ(status(2), "\t\tStatus: Fertig!");
+
+    auto& enemy = state.list(FleetListKind::Enemy);
+    click(state.main.enemyListButton);
+    ASSERT_TRUE(enemy.window);
+    EXPECT_EQ(user.shownInputBoxes().size(), boxesBefore + 1) << "the password is known";
+    click(enemy.refreshButton);
+    ASSERT_TRUE(ui.runTasksUntil([&] { return !enemy.workerBusy; }));
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_NE(requests[0].find("Info1=geheim&Info2=Reef_Frend"), std::string::npos);
+    EXPECT_NE(requests[1].find("Info1=neu%20es&Info2=Reef_Frend"), std::string::npos)
+        << requests[1];
+    EXPECT_NE(requests[2].find("Info1=neu%20es&Info2=Reef_Enemy"), std::string::npos)
+        << requests[2];
+    click(state.main.exitButton);
+    for (const FleetListKind kind : {kAllied, FleetListKind::Enemy}) {
+        fleetlists::ListCacheData written;
+        ASSERT_TRUE(fleetlists::loadListCache(kind, fleetlists::listCacheFileName(kind), written));
+        EXPECT_EQ(written.password, "neu es");
+    }
+}
+
+// A cycle that ended in failure, after three attempts or without any connection, counts as
+// an update: the auto-update waits its interval instead of starting at every pass.
+TEST_F(ListWorkersTest, AFailedCycleRestartsTheAutoUpdateIntervalWhateverTheFailure) {
+    ScriptedListServer failing({okAnswer("Error2"), okAnswer("Error2"), okAnswer("Error2")});
+    reef::testing::PeerListener refusing(false);
+    useServer(failing);
+    openAllied();
+    const auto cycleEndedAndRests = [&](const std::string& failure) {
+        ASSERT_TRUE(allied().workerBusy) << failure;
+        ASSERT_TRUE(waitUntilIdle());
+        EXPECT_EQ(status(2), "\t\t" + failure);
+        EXPECT_EQ(allied().lastUpdateTick, ui.clock().tickCountMs()) << failure;
+        idlePasses(2); // one minute on the clock: not yet past the interval
+        EXPECT_FALSE(allied().workerBusy) << failure;
+        EXPECT_TRUE(ui.isEnabled(allied().refreshButton));
+    };
+    user.typeText(allied().intervalField, "\b1");
+    handleEvents(); // the loop's timers run after the event: the auto-update is due at once
+    cycleEndedAndRests("Status: Fehler (DatenBank nicht gefunden)");
+    EXPECT_EQ(failing.requests().size(), 3u);
+
+    state.serverConfig.listServer = {"127.0.0.1", refusing.port()};
+    idlePasses(1); // past the interval now
+    cycleEndedAndRests("Status: Fehler (Server nicht gefunden)");
+    EXPECT_EQ(status(1), "\tListe aktualisieren") << "no further attempt without a connection";
+}
+
+// The end of the program while an entry dialog is open, and while its submission waits: the
+// cache files of the open lists are written, the code is 0, nothing waits on the network.
+class EndWithEntryDialog : public ListWorkersTest {
+  protected:
+    void endProgram() {
+        std::filesystem::remove("tblFrend.dat");
+        std::filesystem::remove("tblEnemy.dat");
+        click(state.main.exitButton);
+        EXPECT_TRUE(state.exiting);
+        EXPECT_EQ(state.exitCode, 0);
+        EXPECT_FALSE(allied().dialog);
+        fleetlists::ListCacheData written;
+        ASSERT_TRUE(fleetlists::loadListCache(kAllied, "tblFrend.dat", written));
+        ASSERT_EQ(written.rows.size(), 1u);
+        EXPECT_EQ(written.rows[0].Name, "Alt");
+        EXPECT_EQ(written.password, "geheim");
+        EXPECT_TRUE(std::filesystem::exists("tblEnemy.dat"));
+    }
+
+    void openBothLists() {
+        openAllied();
+        click(state.main.enemyListButton);
+        ASSERT_TRUE(state.list(FleetListKind::Enemy).window);
+    }
+};
+
+TEST_F(EndWithEntryDialog, OpenDialog) {
+    openBothLists();
+    newEntryReadyToSubmit();
+    endProgram();
+}
+
+TEST_F(EndWithEntryDialog, SubmissionWaiting) {
+    ScriptedListServer server({ScriptedAnswer{.pieces = {}, .holdOpen = true}});
+    useServer(server);
+    openBothLists();
+    click(newEntryReadyToSubmit());
+    ASSERT_TRUE(ui.runTasksUntil([&] { return status(2) == "\t\tStatus: warte auf Antwort"; }));
+    endProgram();
+    // The worker finds its window gone at its next check and ends by itself.
+    state.workers.joinAll();
+    EXPECT_TRUE(server.clientClosedAll());
+}
+
+// Closing the list window while its submission waits closes the dialog and saves the list;
+// the worker ends silently, and the window opened again gets its buttons back then.
+TEST_F(ListWorkersTest, ClosingTheListDuringASubmissionEndsItSilently) {
+    ScriptedListServer server({ScriptedAnswer{.pieces = {}, .holdOpen = true}});
+    useServer(server);
+    openAllied();
+    click(newEntryReadyToSubmit());
+    ASSERT_TRUE(ui.runTasksUntil([&] { return status(2) == "\t\tStatus: warte auf Antwort"; }));
+    std::filesystem::remove("tblFrend.dat");
+    user.requestClose(allied().window);
+    handleEvents();
+    EXPECT_FALSE(allied().window);
+    EXPECT_FALSE(allied().dialog);
+    EXPECT_TRUE(std::filesystem::exists("tblFrend.dat"));
+    openAllied();
+    EXPECT_FALSE(ui.isEnabled(allied().newButton)) << "busy until the old worker has ended";
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_TRUE(server.clientClosedAll());
+    EXPECT_TRUE(ui.isEnabled(allied().newButton));
+    EXPECT_TRUE(ui.isEnabled(allied().refreshButton));
+    EXPECT_EQ(status(1), "\tgespeicherte Daten laden");
+    EXPECT_EQ(status(2), "\t\tStatus: Fertig!");
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+// The system refuses a thread: the program goes on, the list (or the dialog) is given back
+// with the reason, and the next try runs.
+TEST_F(ListWorkersTest, AWorkerThatCannotBeStartedGivesTheListBack) {
+    const std::string list = "|>Update<|" + record("Neu", "43200") + "<>end|<>";
+    ScriptedListServer server({okAnswer(list), okAnswer("ready")});
+    useServer(server);
+    openAllied();
+    const std::string refused = "\t\tStatus: Fehler (Vorgang konnte nicht gestartet werden)";
+
+    state.workers.refuseNextStarts(1);
+    click(allied().refreshButton);
+    EXPECT_FALSE(allied().workerBusy);
+    EXPECT_EQ(status(2), refused);
+    EXPECT_TRUE(ui.isEnabled(allied().refreshButton));
+    EXPECT_TRUE(ui.isEnabled(allied().newButton));
+    click(allied().refreshButton);
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_EQ(allied().rows.at(0).Name, "Neu");
+
+    const auto submit = newEntryReadyToSubmit();
+    state.workers.refuseNextStarts(1);
+    click(submit);
+    EXPECT_FALSE(allied().workerBusy);
+    ASSERT_TRUE(allied().dialog);
+    EXPECT_TRUE(ui.isWindowEnabled(allied().dialog));
+    EXPECT_EQ(status(2), refused);
+    click(submit);
+    ASSERT_TRUE(waitUntilIdle());
+    EXPECT_FALSE(allied().dialog);
+    EXPECT_EQ(server.requests().size(), 2u);
 }
 
 } // namespace

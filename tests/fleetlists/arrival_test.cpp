@@ -54,11 +54,14 @@ TEST(ApplyArrival, NothingChangesBeforeArrival) {
     }
 }
 
-TEST(ApplyArrival, UnknownTargetTimeChangesNothing) {
-    // -1 would otherwise count as a past time of the day.
+TEST(ApplyArrival, UnknownOrOutOfDayTargetTimeChangesNothing) {
+    // -1 would otherwise count as a past time of the day; a value outside the day says
+    // nothing about an arrival, so the code the server sent stays.
     for (const auto kind : {FleetListKind::Allied, FleetListKind::Enemy}) {
-        for (int code = 0; code < 6; ++code) {
-            EXPECT_EQ(arrivedCode(kind, code, kNoTime), code);
+        for (const std::int32_t zielZeit : {kNoTime, -10000, 86400, 200000, 2147483647}) {
+            for (int code = 0; code < 6; ++code) {
+                EXPECT_EQ(arrivedCode(kind, code, zielZeit), code) << zielZeit;
+            }
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "fleetlists/catalogue.h"
 #include "fleetlists/countdown_cells.h"
+#include "fleetlists/countdown_text.h"
 
 #include "platform/headless/headless_platform.h"
 
@@ -160,4 +161,55 @@ TEST_F(CountdownCells, OtherColumnsAreUntouched) {
     write(at(10, 5));
     EXPECT_EQ(cell(0, 10), "keep");
     EXPECT_EQ(cell(0, 15), "keep");
+}
+
+// A time that is no time of the day shows "n/a" in both of its cells, dark red, like a
+// target time not given; the row and its other countdown stay as they are.
+TEST_F(CountdownCells, TimesOutsideTheDayShowNotGivenInBothCells) {
+    const std::int32_t outside[] = {86400, 200000, -10000, 2147483647, -2147483647 - 1};
+    for (const std::int32_t time : outside) {
+        show({entry(time, at(11, 0)), entry(at(10, 20), time)});
+        write(at(16, 40));
+        write(at(10, 5));
+        for (const auto& [row, column] : {std::pair{0, 11}, {0, 12}, {1, 13}, {1, 14}}) {
+            EXPECT_EQ(cell(row, column), "n/a") << time << " " << row << " " << column;
+            EXPECT_EQ(textColor(row, column), rgb(103, 2, 0)) << time;
+            EXPECT_EQ(background(row, column), std::nullopt) << time;
+        }
+        EXPECT_EQ(cell(0, 13), "3");
+        EXPECT_EQ(cell(0, 14), "11:00:00");
+        EXPECT_EQ(cell(1, 11), "1");
+        EXPECT_EQ(cell(1, 12), "10:20:00");
+    }
+}
+
+TEST(CountdownText, EveryKindOfValue) {
+    struct Case {
+        std::int32_t time;
+        const char* ticks;
+        const char* shown;
+        std::optional<Color> background;
+        std::optional<Color> textColor;
+    };
+    const Color red = rgb(103, 2, 0);
+    const Case cases[] = {
+        {at(10, 20), "1", "10:20:00", kWarningBackground, std::nullopt},
+        {at(10, 0), "0", "10:00:00", kWarningBackground, std::nullopt},
+        {at(10, 40), "2", "10:40:00", std::nullopt, std::nullopt},
+        {at(9, 0), "abgelaufen", "09:00:00", kWhite, std::nullopt},
+        {at(23, 59, 59), "abgelaufen", "23:59:00", kWhite, std::nullopt},
+        {0, "abgelaufen", "00:00:00", kWhite, std::nullopt},
+        {kNoTime, "n/a", "n/a", std::nullopt, red},
+        {86400, "n/a", "n/a", std::nullopt, red},
+        {-10000, "n/a", "n/a", std::nullopt, red},
+        {-2147483647 - 1, "n/a", "n/a", std::nullopt, red},
+        {2147483647, "n/a", "n/a", std::nullopt, red},
+    };
+    for (const Case& c : cases) {
+        const CountdownText shown = countdownText(c.time, kMidnight + at(10, 5));
+        EXPECT_EQ(shown.ticks, c.ticks) << c.time;
+        EXPECT_EQ(shown.time, c.shown) << c.time;
+        EXPECT_EQ(shown.ticksBackground, c.background) << c.time;
+        EXPECT_EQ(shown.textColor, c.textColor) << c.time;
+    }
 }

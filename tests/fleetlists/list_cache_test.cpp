@@ -266,11 +266,21 @@ TEST(ListCacheRead, EmptyFile) {
     EXPECT_TRUE(state.rows.empty());
 }
 
-TEST(ListCacheRead, WidthsAreSigned16Bit) {
+TEST(ListCacheRead, WidthsAreSigned16BitAndANegativeOneTakesTheDefault) {
+    // No list view has a negative width; the backends would size such a column by its
+    // content or refuse it.
     ListCacheData state;
-    decodeListCache(FleetListKind::Allied,
-                    littleEndian(0, 4) + "\r\n" + littleEndian(-2, 2) + widthBytes(15), state);
-    EXPECT_EQ(state.widths[0], -2);
+    decodeListCache(FleetListKind::Enemy,
+                    littleEndian(0, 4) + "\r\n" + littleEndian(-2, 2) + littleEndian(-1, 2) +
+                        littleEndian(-32768, 2) + littleEndian(32767, 2) + littleEndian(0, 2) +
+                        widthBytes(11) + littleEndian(-5, 2),
+                    state);
+    EXPECT_EQ(state.widths[0], kDefaultColumnWidths[0]);
+    EXPECT_EQ(state.widths[1], kDefaultColumnWidths[1]);
+    EXPECT_EQ(state.widths[2], kDefaultColumnWidths[2]);
+    EXPECT_EQ(state.widths[3], 32767);
+    EXPECT_EQ(state.widths[4], 0) << "a column the player made zero wide stays so";
+    EXPECT_EQ(state.widths[16], kDefaultColumnWidths[16]);
 }
 
 class ListCacheFile : public ::testing::Test {

@@ -94,3 +94,24 @@ TEST(SnapToTick, TruncatesTowardZero) {
     EXPECT_EQ(snapToTick(-1), 0);
     EXPECT_EQ(snapToTick(-1201), -1200);
 }
+
+// Values a list server or a cache file may hold that are no time of the day: they have no
+// countdown, count as past for whoever asks ticksUntil, and order after every time of the day.
+TEST(TicksUntil, ValuesOutsideTheDayArePastAndOrderLast) {
+    const std::int32_t outside[] = {86400, 200000, -1, -10000, 2147483647, -2147483647 - 1};
+    for (const std::int64_t now :
+         {std::int64_t{0}, std::int64_t{at(10, 5)}, std::int64_t{at(16, 40)},
+          std::int64_t{at(23, 59, 59)}, std::int64_t{1'700'000'000}}) {
+        for (const std::int32_t t : outside) {
+            EXPECT_FALSE(isTimeOfDay(t)) << t;
+            EXPECT_EQ(ticksUntil(t, now), -1) << now << " " << t;
+            EXPECT_EQ(returnOrderKey(t, now), kReturnOrderKeys - 1) << now << " " << t;
+        }
+        for (std::int32_t t = 0; t < 86400; t += 599) {
+            ASSERT_TRUE(isTimeOfDay(t));
+            ASSERT_EQ(returnOrderKey(t, now), ticksUntil(t, now) + 1) << now << " " << t;
+            ASSERT_LT(returnOrderKey(t, now), kReturnOrderKeys - 1);
+        }
+        EXPECT_TRUE(isTimeOfDay(86399));
+    }
+}

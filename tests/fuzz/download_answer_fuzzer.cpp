@@ -1,9 +1,12 @@
 // Fuzz target of the download's answer: the response reader and the download's body rules
 // with the record parser behind them, fed in blocks of random size with pauses between them
 // and a list window that may close at any window check. A list handed over must be exactly
-// what the whole body parsed in one piece gives, and nothing may touch a closed window.
+// what the whole body parsed in one piece gives, and nothing may touch a closed window. Then
+// the user-interface thread's part: the rows sorted, shown, their countdowns rewritten, one of
+// them changed in the entry dialog (ListDisplay), at a time of the day the input chooses.
 
 #include "fuzz/fuzz_stream.h"
+#include "fuzz/list_display.h"
 #include "platform/clock.h"
 #include "server/download_body.h"
 #include "server/list_body_parser.h"
@@ -18,12 +21,10 @@ using namespace reef;
 
 namespace {
 
-constexpr std::int64_t kLocalNow = 1'700'000'000;
-
 // The rows of the list text after its marker, parsed in one piece up to its end marker.
 std::vector<fleetlists::FleetEntry> parsedWhole(fleetlists::FleetListKind kind,
-                                                std::string_view list) {
-    server::ListBodyParser parser(kind, kLocalNow);
+                                                std::string_view list, std::int64_t localNow) {
+    server::ListBodyParser parser(kind, localNow);
     parser.append(list);
     fuzz::check(parser.takeEndMarker(), "a list handed over without its end marker");
     parser.parseWholeRecords();
@@ -43,10 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // fuzz the header as well.
     const std::string header = (choice & 6) != 0 ? "HTTP/1.1 200 OK\r\n\r\n" : "";
     const std::string answer = header + std::string(input.rest());
+    // The time of the download and a later one of the countdown rewrite, from the seed, so
+    // that the seeds' layout stays as it was.
+    const std::int64_t localNow = fuzz::kDayStart + seed % 86400;
+    const std::int64_t later = localNow + seed / 86400 % 86400;
 
     fuzz::BlockStream stream(answer, seed);
     fuzz::ClosingSink sink(closeAt % 32);
-    platform::ManualClock clock(kLocalNow, 0);
+    platform::ManualClock clock(localNow, 0);
     server::DownloadBody body(kind, sink, clock, stream);
     const server::ResponseResult result = server::readResponse(stream, clock, 0, body);
     const bool open = server::reportReaderFailure(result, sink);
@@ -70,8 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string_view list = whole.substr(bodyStart + wire::kListMarker.size());
         fuzz::check(whole.substr(bodyStart).starts_with(wire::kListMarker),
                     "a list without its marker");
-        fuzz::check(sink.lists.front() == parsedWhole(kind, list),
+        fuzz::check(sink.lists.front() == parsedWhole(kind, list, localNow),
                     "rows that differ from the body parsed in one piece");
+        fuzz::ListDisplay::instance().show(kind, std::move(sink.lists.front()), true, localNow,
+                                           later);
     }
     return 0;
 }

@@ -1,8 +1,11 @@
 // Fuzz target of the cache-file reader: any bytes as a list's cache file. What was read is
-// written again and must read back as the same list, interval, password and widths.
+// written again and must read back as the same list, interval, password and widths. Then the
+// rows go where the list window takes them: shown in file order, their countdowns rewritten,
+// one of them changed in the entry dialog (ListDisplay).
 
 #include "fleetlists/list_cache.h"
 #include "fuzz/fuzz_stream.h"
+#include "fuzz/list_display.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +24,11 @@ bool sameData(const fleetlists::ListCacheData& a, const fleetlists::ListCacheDat
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::InputBytes input(data, size);
-    const auto kind = (input.byte() & 1) != 0 ? fleetlists::FleetListKind::Enemy
-                                              : fleetlists::FleetListKind::Allied;
+    // The kind, and in the other seven bits the time of the day the window opens at.
+    const std::uint8_t choice = input.byte();
+    const auto kind =
+        (choice & 1) != 0 ? fleetlists::FleetListKind::Enemy : fleetlists::FleetListKind::Allied;
+    const std::int64_t localNow = fuzz::kDayStart + (choice >> 1) * 677;
     const std::string_view bytes = input.rest();
 
     fleetlists::ListCacheData read;
@@ -46,5 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::check(held.password == "held" && held.rows.size() == 1 &&
                     held.rows.front().Name == "held",
                 "a cache file that replaced what the program held");
+
+    for (const std::int16_t width : read.widths) {
+        fuzz::check(width >= 0, "a negative column width");
+    }
+    fuzz::ListDisplay::instance().show(kind, std::move(read.rows), false, localNow,
+                                       localNow + 1200);
     return 0;
 }

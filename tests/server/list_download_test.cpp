@@ -187,4 +187,14 @@ TEST_F(ListDownload, RefusedConnectionGivesNoRetry) {
     EXPECT_EQ(sink.lastStatus(2), "Status: Fehler (Server nicht gefunden)");
 }
 
+TEST_F(ListDownload, AWindowClosedWhileConnectingEndsTheAttemptsSilently) {
+    PeerListener boundOnly(false);
+    sink.closeWindowAtStatus("Status: Verbindungsaufbau (2/10)");
+    EXPECT_EQ(runListDownload({FleetListKind::Enemy, "pw", {"127.0.0.1", boundOnly.port()}, {}},
+                              sink, clock),
+              DownloadOutcome::WindowClosed);
+    EXPECT_EQ(sink.calls().back(), "2: Status: Verbindungsaufbau (2/10)");
+    EXPECT_EQ(sink.calls("1: ").size(), 1u) << "no further download attempt";
+}
+
 } // namespace

@@ -88,6 +88,35 @@ TEST(ConnectToListServer, UnreachableServerGivesTenAttemptsAndTheErrorText) {
     EXPECT_EQ(status.texts, kTenFailures);
 }
 
+TEST(ConnectToListServer, AClosedWindowEndsTheAttemptsBeforeTheNextOne) {
+    // The window check runs between attempts: a window closed during attempt n leaves n
+    // attempts made, no error text, and no connection.
+    PeerListener boundOnly(false);
+    for (const int closedDuring : {1, 3, 9}) {
+        StatusRecorder status;
+        int checks = 0;
+        Connection connection = connectToListServer(
+            ProxySettings{}, status.sink(), ListServerAddress{"127.0.0.1", boundOnly.port()},
+            reef::platform::systemClock(), [&] { return ++checks < closedDuring; });
+        EXPECT_FALSE(connection.isOpen());
+        EXPECT_EQ(checks, closedDuring);
+        EXPECT_EQ(status.texts, std::vector<std::string>(kTenFailures.begin(),
+                                                         kTenFailures.begin() + closedDuring));
+    }
+    StatusRecorder status;
+    int checks = 0;
+    EXPECT_FALSE(connectToListServer(ProxySettings{}, status.sink(),
+                                     ListServerAddress{"127.0.0.1", boundOnly.port()},
+                                     reef::platform::systemClock(),
+                                     [&] {
+                                         ++checks;
+                                         return true;
+                                     })
+                     .isOpen());
+    EXPECT_EQ(checks, 9) << "asked before attempts 2 to 10";
+    EXPECT_EQ(status.texts, kTenFailures);
+}
+
 TEST(ConnectToListServer, ProxyWithoutPortFailsEveryAttempt) {
     // What a "Proxy.dat" with an "IP" line but no "Port" line gives.
     PeerListener server;

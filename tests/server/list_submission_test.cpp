@@ -108,4 +108,14 @@ TEST(Submission, NoConnectionFailsWithoutRetry) {
     EXPECT_EQ(sink.lastStatus(2), "Status: Fehler (Server nicht gefunden)");
 }
 
+TEST(Submission, AWindowClosedWhileConnectingEndsTheAttemptsSilently) {
+    PeerListener boundOnly(false);
+    SteppedClock clock;
+    FakeListExchangeSink sink;
+    sink.closeWindowAtStatus("Status: Verbindungsaufbau (4/10)");
+    EXPECT_EQ(runSubmission(jobFor({"127.0.0.1", boundOnly.port()}), sink, clock),
+              SubmissionOutcome::WindowClosed);
+    EXPECT_EQ(sink.calls().back(), "2: Status: Verbindungsaufbau (4/10)");
+}
+
 } // namespace

@@ -12,42 +12,51 @@ namespace reef::fleetlists {
 
 namespace {
 
-void writeCountdown(platform::Platform& ui, platform::ControlId listView, int row, int ticksColumn,
-                    int timeColumn, std::int32_t time, std::int64_t localNow) {
+using platform::ListCellChange;
+
+void addCountdown(std::vector<ListCellChange>& changes, int row, int ticksColumn, int timeColumn,
+                  std::int32_t time, std::int64_t localNow) {
     const int ticks = ticksUntil(time, localNow);
     if (ticks < 0) {
-        ui.setListCell(listView, row, ticksColumn, "abgelaufen");
-        ui.setListCellColors(listView, row, ticksColumn, kWhite, std::nullopt);
+        changes.push_back({row, ticksColumn, "abgelaufen", true, kWhite, std::nullopt});
+    } else if (ticks <= 1) {
+        changes.push_back(
+            {row, ticksColumn, text::decimalText(ticks), true, kWarningBackground, std::nullopt});
     } else {
-        ui.setListCell(listView, row, ticksColumn, text::decimalText(ticks));
-        if (ticks <= 1) {
-            ui.setListCellColors(listView, row, ticksColumn, kWarningBackground, std::nullopt);
-        }
+        changes.push_back({row, ticksColumn, text::decimalText(ticks)});
     }
-    ui.setListCell(listView, row, timeColumn, text::formatDate("%hh:%ii:00", time));
+    changes.push_back({row, timeColumn, text::formatDate("%hh:%ii:00", time)});
 }
 
 } // namespace
+
+std::vector<ListCellChange> countdownCellChanges(const std::vector<FleetEntry>& entries, int rows,
+                                                 std::int64_t localNow) {
+    const int count = std::clamp(rows, 0, static_cast<int>(entries.size()));
+    std::vector<ListCellChange> changes;
+    changes.reserve(static_cast<std::size_t>(count) * 4);
+    for (int row = 0; row < count; ++row) {
+        const FleetEntry& entry = entries[static_cast<std::size_t>(row)];
+        if (entry.ZielZeit == kNoTime) {
+            for (const int column : {kImpactTicksColumn, kImpactTimeColumn}) {
+                changes.push_back({row, column, "n/a", true, std::nullopt, kNotGivenTextColor});
+            }
+        } else {
+            addCountdown(changes, row, kImpactTicksColumn, kImpactTimeColumn, entry.ZielZeit,
+                         localNow);
+        }
+        addCountdown(changes, row, kReturnTicksColumn, kReturnTimeColumn, entry.BasisZeit,
+                     localNow);
+    }
+    return changes;
+}
 
 void writeCountdownCells(platform::Platform& ui, platform::ControlId listView,
                          const std::vector<FleetEntry>& entries, std::int64_t localNow) {
     // Only rows that exist: a list and its view can differ in length while a download
     // replaces the list.
-    const int rows = std::min(ui.listRowCount(listView), static_cast<int>(entries.size()));
-    for (int row = 0; row < rows; ++row) {
-        const FleetEntry& entry = entries[static_cast<std::size_t>(row)];
-        if (entry.ZielZeit == kNoTime) {
-            for (const int column : {kImpactTicksColumn, kImpactTimeColumn}) {
-                ui.setListCell(listView, row, column, "n/a");
-                ui.setListCellColors(listView, row, column, std::nullopt, kNotGivenTextColor);
-            }
-        } else {
-            writeCountdown(ui, listView, row, kImpactTicksColumn, kImpactTimeColumn, entry.ZielZeit,
-                           localNow);
-        }
-        writeCountdown(ui, listView, row, kReturnTicksColumn, kReturnTimeColumn, entry.BasisZeit,
-                       localNow);
-    }
+    ui.changeListCells(listView,
+                       countdownCellChanges(entries, ui.listRowCount(listView), localNow));
 }
 
 } // namespace reef::fleetlists

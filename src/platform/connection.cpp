@@ -1,5 +1,7 @@
 #include "platform/connection.h"
 
+#include <algorithm>
+
 #include "platform/socket_calls.h"
 
 // Only the declarations of the socket API, which both systems share; the calls that differ
@@ -116,6 +118,15 @@ bool Connection::dataAvailable() const {
         ready = sockets::checkReadable(socket_);
     } while (ready.interrupted);
     return ready.count > 0;
+}
+
+bool Connection::waitForData(int timeoutMs) {
+    if (!isOpen()) {
+        return false;
+    }
+    // A signal cuts the wait short; it is not made again, the caller's loop comes back.
+    sockets::CallResult ready = sockets::checkReadable(socket_, std::max(timeoutMs, 0));
+    return !ready.interrupted && ready.count > 0;
 }
 
 long Connection::receive(void* buffer, std::size_t capacity) {

@@ -38,6 +38,8 @@ class Connection final : public ByteStream {
     // the connection (receive() then gives 0 or a negative count). Never blocks. False on a
     // closed object.
     bool dataAvailable() const override;
+    // As dataAvailable, waiting at most timeoutMs for the socket to become readable.
+    bool waitForData(int timeoutMs) override;
     // Reads what is there, at most capacity bytes; blocks until data or end of stream. The
     // byte count, 0 at end of stream or for capacity 0, negative on error or on a closed
     // object. A read interrupted by a signal is made again.

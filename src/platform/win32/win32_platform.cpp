@@ -848,8 +848,10 @@ void Win32Platform::addListColumn(ControlId list, const std::string& header, int
     column.pszText = converted.data();
     const int index = columnCount(record->hwnd);
     column.iSubItem = index;
-    SendMessageW(record->hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&column));
+    if (SendMessageW(record->hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&column)) >= 0) {
+        record->listColumns = index + 1;
+    }
 }
 
 void Win32Platform::setListColumnWidth(ControlId list, int column, int width) {
@@ -910,7 +912,7 @@ int Win32Platform::listRowCount(ControlId list) {
 }
 
 Win32Platform::ListCell* Win32Platform::listCellAt(ControlRecord& list, int row, int column) {
-    if (row < 0 || row >= rowCount(list.rows) || column < 0 || column >= columnCount(list.hwnd)) {
+    if (row < 0 || row >= rowCount(list.rows) || column < 0 || column >= list.listColumns) {
         return nullptr;
     }
     auto& cells = list.rows[static_cast<std::size_t>(row)];
@@ -926,7 +928,7 @@ void Win32Platform::setListCell(ControlId list, int row, int column, const std::
         return;
     }
     if (ListCell* cell = listCellAt(*record, row, column)) {
-        cell->text = wide(text);
+        cell->text = text;
         SendMessageW(record->hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
     }
 }
@@ -934,14 +936,14 @@ void Win32Platform::setListCell(ControlId list, int row, int column, const std::
 std::string Win32Platform::listCell(ControlId list, int row, int column) {
     const ControlRecord* record = findControl(list);
     if (record == nullptr || record->kind != ControlKind::ListView || row < 0 ||
-        row >= rowCount(record->rows) || column < 0 || column >= columnCount(record->hwnd)) {
+        row >= rowCount(record->rows) || column < 0 || column >= record->listColumns) {
         return {};
     }
     const auto& cells = record->rows[static_cast<std::size_t>(row)];
     if (static_cast<std::size_t>(column) >= cells.size()) {
         return {};
     }
-    return narrow(cells[static_cast<std::size_t>(column)].text);
+    return cells[static_cast<std::size_t>(column)].text;
 }
 
 void Win32Platform::setListCellColors(ControlId list, int row, int column,
@@ -972,15 +974,14 @@ void Win32Platform::setListRows(ControlId list, std::vector<ListRowContent> rows
         return;
     }
     std::vector<std::vector<ListCell>> converted(rows.size());
-    const std::size_t columns = static_cast<std::size_t>(std::max(columnCount(record->hwnd), 1));
+    const std::size_t columns = static_cast<std::size_t>(std::max(record->listColumns, 1));
     for (std::size_t row = 0; row < rows.size(); ++row) {
         const ListRowContent& cells = rows[row];
         auto& target = converted[row];
         target.reserve(std::min(cells.size(), columns));
         for (std::size_t column = 0; column < cells.size() && column < columns; ++column) {
             const ListCellContent& cell = cells[column];
-            target.push_back(
-                ListCell{wide(cell.text), CellColors{cell.background, cell.textColor}});
+            target.push_back(ListCell{cell.text, CellColors{cell.background, cell.textColor}});
         }
     }
     // Without rows first, so that the selection goes with the old rows, as in clearListRows;
@@ -998,7 +999,7 @@ void Win32Platform::changeListCells(ControlId list, const std::vector<ListCellCh
     bool changed = false;
     for (const ListCellChange& change : changes) {
         if (ListCell* cell = listCellAt(*record, change.row, change.column)) {
-            cell->text = wide(change.text);
+            cell->text = change.text;
             if (change.setColors) {
                 cell->colors = CellColors{change.background, change.textColor};
             }
@@ -1017,17 +1018,17 @@ void Win32Platform::listCellText(const ControlRecord& list, NMLVDISPINFOW* info)
     }
     const int row = info->item.iItem;
     const int column = info->item.iSubItem;
-    const std::wstring* text = nullptr;
+    std::wstring text;
     if (row >= 0 && row < rowCount(list.rows) && column >= 0) {
         const auto& cells = list.rows[static_cast<std::size_t>(row)];
         if (static_cast<std::size_t>(column) < cells.size()) {
-            text = &cells[static_cast<std::size_t>(column)].text;
+            text = wide(cells[static_cast<std::size_t>(column)].text);
         }
     }
     const std::size_t room = static_cast<std::size_t>(info->item.cchTextMax) - 1;
-    const std::size_t length = text ? std::min(text->size(), room) : 0;
+    const std::size_t length = std::min(text.size(), room);
     if (length > 0) {
-        std::wmemcpy(info->item.pszText, text->data(), length);
+        std::wmemcpy(info->item.pszText, text.data(), length);
     }
     info->item.pszText[length] = L'\0';
 }
@@ -1046,7 +1047,7 @@ LRESULT Win32Platform::findListRow(const ControlRecord& list, const NMLVFINDITEM
     for (int step = 0; step < steps; ++step) {
         const int row = (start + step) % count;
         const auto& cells = list.rows[static_cast<std::size_t>(row)];
-        const std::wstring first = cells.empty() ? std::wstring() : cells[0].text;
+        const std::wstring first = cells.empty() ? std::wstring() : wide(cells[0].text);
         const bool found = partial
                                ? first.size() >= wanted.size() &&
                                      _wcsnicmp(first.c_str(), wanted.c_str(), wanted.size()) == 0

@@ -160,7 +160,7 @@ class Win32Platform final : public Platform {
         std::optional<Color> text;
     };
     struct ListCell {
-        std::wstring text;
+        std::string text; // as the program gave it; converted only when the cell is drawn
         CellColors colors;
     };
     struct WindowRecord {
@@ -178,6 +178,9 @@ class Win32Platform final : public Platform {
         // cells they draw, and the colours come from here too. [row][column]; a row may hold
         // fewer cells than there are columns, the others being empty.
         std::vector<std::vector<ListCell>> rows;
+        // Its columns, counted here: a message to the list view for every cell of a long list
+        // costs more than the cell itself.
+        int listColumns = 0;
         // List views: one user action changes the selected state of several rows in turn
         // (the old row loses it, the new one gains it), so the change is judged once the
         // action is over, against the selection last reported to the program.

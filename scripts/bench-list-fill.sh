@@ -11,7 +11,8 @@
 #
 # Usage: scripts/bench-list-fill.sh        (builds what it needs: the windows and linux presets'
 #                                           bench_list_fill, the linux preset's reef-listserver)
-# Settings: SIZES (default "200 2000"), SKIP_WINE=1, SKIP_GTK=1, NO_BUILD=1 (runs what is built).
+# Settings: SIZES (default "200 2000"), SKIP_WINE=1, SKIP_GTK=1, NO_BUILD=1 (runs what is built),
+#           KEEP=DIR (keeps the working folders).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +43,8 @@ XVFB_PID=
 WINEPREFIX=$WINDOWS_BUILD/wineprefix
 export WINEPREFIX WINEDEBUG=-all
 cleanup() {
+    # KEEP=DIR keeps the working folders (Server.dat, the cache files the runs wrote) there.
+    [ -n "${KEEP:-}" ] && mkdir -p "$KEEP" && cp -r "$WORK"/wine-* "$WORK"/gtk-* "$KEEP"/ 2>/dev/null
     [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null && wait "$SERVER_PID" 2>/dev/null
     if [ "${SKIP_WINE:-0}" != 1 ] && [ -d "$WINEPREFIX" ]; then
         wineserver -k 2>/dev/null || true

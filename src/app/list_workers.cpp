@@ -11,6 +11,7 @@
 #include "server/list_submission.h"
 
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -35,17 +36,40 @@ class ListWindowSink final : public server::ListExchangeSink {
 
     bool windowOpen() override { return openGeneration_->load() == generation_; }
 
+    // A text that follows one of the same field which is still waiting for its turn takes
+    // that one's place: a fast download's byte counts then cost the user-interface thread
+    // one redraw per turn, not one per block, and what stands in the field at every turn
+    // is the same.
     void setStatus(int field, const std::string& text) override {
-        onWindow([field, text](platform::Platform& ui, ListWindowState& list) {
-            fleetlists::setStatusField(ui, list, field, text);
+        if (const std::shared_ptr<PendingStatus> pending = lastStatus_) {
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            if (!pending->shown && pending->field == field) {
+                pending->text = text;
+                return;
+            }
+        }
+        auto pending = std::make_shared<PendingStatus>();
+        pending->field = field;
+        pending->text = text;
+        onWindow([pending](platform::Platform& ui, ListWindowState& list) {
+            std::string shown;
+            {
+                std::lock_guard<std::mutex> lock(pending->mutex);
+                pending->shown = true;
+                shown = pending->text;
+            }
+            fleetlists::setStatusField(ui, list, pending->field, shown);
         });
+        lastStatus_ = std::move(pending);
     }
 
     void showError(const std::string& text) override {
+        lastStatus_.reset();
         bridge_->call([&ui = ui_, text] { platform::showError(ui, text); });
     }
 
     std::string askNewPassword() override {
+        lastStatus_.reset();
         const std::optional<std::string> answer = bridge_->call([&ui = ui_, &fleet = fleet_] {
             fleet.password = ui.inputBox("Reef - Tools", "Bitte neues Passwort angeben:", "");
             return fleet.password;
@@ -68,6 +92,7 @@ class ListWindowSink final : public server::ListExchangeSink {
 
     // The task runs on the user-interface thread only while the worker's window is open.
     template <typename Task> void onWindow(Task task) {
+        lastStatus_.reset();
         bridge_->post([&ui = ui_, &fleet = fleet_, kind = kind_, generation = generation_,
                        task = std::move(task)]() mutable {
             ListWindowState& list = fleet.list(kind);
@@ -79,6 +104,7 @@ class ListWindowSink final : public server::ListExchangeSink {
 
     // The worker's last word: the list is free again whatever happened to its window.
     template <typename Task> void atEnd(Task task) {
+        lastStatus_.reset();
         bridge_->post([&ui = ui_, &fleet = fleet_, kind = kind_, generation = generation_,
                        task = std::move(task)]() mutable {
             ListWindowState& list = fleet.list(kind);
@@ -91,12 +117,21 @@ class ListWindowSink final : public server::ListExchangeSink {
     }
 
   private:
+    struct PendingStatus {
+        std::mutex mutex;
+        int field = 0;
+        std::string text;
+        bool shown = false;
+    };
+
     platform::Platform& ui_;
     FleetLists& fleet_;
     FleetListKind kind_;
     std::uint64_t generation_;
     std::shared_ptr<std::atomic<std::uint64_t>> openGeneration_;
     std::shared_ptr<platform::UiBridge> bridge_;
+    // The last task this sink posted when it was a status text; touched by the worker only.
+    std::shared_ptr<PendingStatus> lastStatus_;
 };
 
 // The system would not start the worker: the list is free again at once, with the reason in

@@ -6,62 +6,60 @@
 #include "text/integer_text.h"
 
 #include <optional>
+#include <utility>
 
 namespace reef::fleetlists {
 
 namespace {
 
 using platform::ControlId;
+using platform::ListCellContent;
+using platform::ListRowContent;
 using platform::Platform;
 
 // A text cell that shows "n/a" in dark red when its value was not given.
-void writeOptionalCell(Platform& ui, ControlId listView, int row, int column,
-                       const std::string& text) {
+ListCellContent optionalCell(std::string text) {
     if (text == kNotGivenText) {
-        ui.setListCell(listView, row, column, text);
-        ui.setListCellColors(listView, row, column, std::nullopt, kNotGivenTextColor);
-    } else {
-        ui.setListCell(listView, row, column, text);
+        return {std::move(text), std::nullopt, kNotGivenTextColor};
     }
+    return {std::move(text)};
 }
 
 std::string textOrNotGiven(const std::string& text) {
     return text.empty() ? std::string(kNotGivenText) : text;
 }
 
-void writeRow(Platform& ui, ControlId listView, const FleetListTables& tables, FleetListKind kind,
-              int row, const FleetEntry& entry) {
+ListRowContent rowOf(const FleetListTables& tables, FleetListKind kind, const FleetEntry& entry) {
+    ListRowContent row(kind == FleetListKind::Enemy ? kVonColumn + 1 : kVonColumn);
     // A code outside the tables (which the list server should never send) shows as its
     // number on the default colours, so that the row is still there to be seen and changed.
     if (const HelpStatus* help = tables.help.find(kind, entry.Hilfe)) {
-        ui.setListCell(listView, row, kHelpColumn, help->name);
-        ui.setListCellColors(listView, row, kHelpColumn, help->background, std::nullopt);
+        row[kHelpColumn] = {help->name, help->background, std::nullopt};
     } else {
-        ui.setListCell(listView, row, kHelpColumn, text::decimalText(entry.Hilfe));
+        row[kHelpColumn] = {text::decimalText(entry.Hilfe)};
     }
-    ui.setListCell(listView, row, kNameColumn, entry.Name);
-    writeOptionalCell(ui, listView, row, 2, textOrNotGiven(entry.Allianz));
-    ui.setListCell(listView, row, 3, entry.Basis);
-    writeOptionalCell(ui, listView, row, 4, pointsCellText(entry.Punkte));
-    ui.setListCell(listView, row, 5, text::decimalText(entry.Schiffe));
+    row[kNameColumn] = {entry.Name};
+    row[2] = optionalCell(textOrNotGiven(entry.Allianz));
+    row[3] = {entry.Basis};
+    row[4] = optionalCell(pointsCellText(entry.Punkte));
+    row[5] = {text::decimalText(entry.Schiffe)};
     if (const Mission* mission = tables.missions.find(entry.Modus)) {
-        ui.setListCell(listView, row, kMissionColumn, mission->text);
-        ui.setListCellColors(listView, row, kMissionColumn, mission->background, std::nullopt);
+        row[kMissionColumn] = {mission->text, mission->background, std::nullopt};
     } else {
-        ui.setListCell(listView, row, kMissionColumn, text::decimalText(entry.Modus));
+        row[kMissionColumn] = {text::decimalText(entry.Modus)};
     }
-    ui.setListCell(listView, row, kTargetNameColumn, entry.ZielName);
-    writeOptionalCell(ui, listView, row, 8, textOrNotGiven(entry.ZielAllianz));
-    ui.setListCell(listView, row, 9, entry.ZielBasis);
-    writeOptionalCell(ui, listView, row, 10, pointsCellText(entry.ZielPunkte));
-    ui.setListCell(listView, row, kUpdateTimeColumn,
-                   text::formatDate("%hh:%ii:%ss", entry.UpdateZeit));
+    row[kTargetNameColumn] = {entry.ZielName};
+    row[8] = optionalCell(textOrNotGiven(entry.ZielAllianz));
+    row[9] = {entry.ZielBasis};
+    row[10] = optionalCell(pointsCellText(entry.ZielPunkte));
+    row[kUpdateTimeColumn] = {text::formatDate("%hh:%ii:%ss", entry.UpdateZeit)};
     if (kind == FleetListKind::Enemy) {
-        ui.setListCell(listView, row, kVonColumn, entry.Von);
+        row[kVonColumn] = {entry.Von};
         if (latin1Lower(entry.Von) != latin1Lower(entry.ZielName)) {
-            ui.setListCellColors(listView, row, kVonColumn, kWarningBackground, std::nullopt);
+            row[kVonColumn].background = kWarningBackground;
         }
     }
+    return row;
 }
 
 } // namespace
@@ -84,12 +82,24 @@ std::string latin1Lower(std::string_view text) {
 void fillListView(Platform& ui, ControlId listView, const FleetListTables& tables,
                   FleetListKind kind, const std::vector<FleetEntry>& entries,
                   std::int64_t localNow) {
-    ui.clearListRows(listView);
+    std::vector<ListRowContent> rows;
+    rows.reserve(entries.size());
     for (const FleetEntry& entry : entries) {
-        const int row = ui.addListRow(listView);
-        writeRow(ui, listView, tables, kind, row, entry);
+        rows.push_back(rowOf(tables, kind, entry));
     }
-    writeCountdownCells(ui, listView, entries, localNow);
+    // The countdown cells go into the new rows before they are shown, as a rewrite of rows
+    // with default colours would leave them.
+    for (const platform::ListCellChange& change :
+         countdownCellChanges(entries, static_cast<int>(rows.size()), localNow)) {
+        ListCellContent& cell =
+            rows[static_cast<std::size_t>(change.row)][static_cast<std::size_t>(change.column)];
+        cell.text = change.text;
+        if (change.setColors) {
+            cell.background = change.background;
+            cell.textColor = change.textColor;
+        }
+    }
+    ui.setListRows(listView, std::move(rows));
 }
 
 } // namespace reef::fleetlists

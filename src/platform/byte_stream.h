@@ -16,6 +16,12 @@ class ByteStream {
     bool send(const std::string& bytes) { return send(bytes.data(), bytes.size()); }
     // True when receive() would return at once. Never blocks.
     virtual bool dataAvailable() const = 0;
+    // Waits at most timeoutMs for bytes (or the end of the stream); true as soon as
+    // receive() would return at once. A stream that cannot wait answers at once.
+    virtual bool waitForData(int timeoutMs) {
+        static_cast<void>(timeoutMs);
+        return dataAvailable();
+    }
     // At most capacity bytes; 0 at the end of the stream, negative on error.
     virtual long receive(void* buffer, std::size_t capacity) = 0;
 };

@@ -1,5 +1,9 @@
 #include "platform/connection.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 #include "platform/socket_calls.h"
 
 // Only the declarations of the socket API, which both systems share; the calls that differ
@@ -53,15 +57,23 @@ Connection::~Connection() {
     close();
 }
 
-Connection::Connection(Connection&& other) noexcept : socket_(other.socket_) {
+Connection::Connection(Connection&& other) noexcept
+    : socket_(other.socket_), readAhead_(std::move(other.readAhead_)),
+      readAheadAt_(other.readAheadAt_) {
     other.socket_ = kNoSocket;
+    other.readAhead_.clear();
+    other.readAheadAt_ = 0;
 }
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         socket_ = other.socket_;
+        readAhead_ = std::move(other.readAhead_);
+        readAheadAt_ = other.readAheadAt_;
         other.socket_ = kNoSocket;
+        other.readAhead_.clear();
+        other.readAheadAt_ = 0;
     }
     return *this;
 }
@@ -111,11 +123,26 @@ bool Connection::dataAvailable() const {
     if (!isOpen()) {
         return false;
     }
+    if (readAheadAt_ < readAhead_.size()) {
+        return true;
+    }
     sockets::CallResult ready;
     do {
         ready = sockets::checkReadable(socket_);
     } while (ready.interrupted);
     return ready.count > 0;
+}
+
+bool Connection::waitForData(int timeoutMs) {
+    if (!isOpen()) {
+        return false;
+    }
+    if (readAheadAt_ < readAhead_.size()) {
+        return true;
+    }
+    // A signal cuts the wait short; it is not made again, the caller's loop comes back.
+    sockets::CallResult ready = sockets::checkReadable(socket_, std::max(timeoutMs, 0));
+    return !ready.interrupted && ready.count > 0;
 }
 
 long Connection::receive(void* buffer, std::size_t capacity) {
@@ -125,11 +152,25 @@ long Connection::receive(void* buffer, std::size_t capacity) {
     if (capacity == 0) {
         return 0; // nothing asked for: not a read that could block or see the end
     }
-    sockets::CallResult got;
-    do {
-        got = sockets::receiveSome(socket_, buffer, capacity);
-    } while (got.interrupted);
-    return got.count < 0 ? -1 : got.count;
+    if (readAheadAt_ >= readAhead_.size()) {
+        // What has arrived is taken in one call, however small the reader's blocks: under
+        // Wine every socket call is a round trip to the server, and a list of 300 KB read
+        // 1 KB at a time took seconds.
+        readAhead_.resize(kReadAheadBytes);
+        readAheadAt_ = 0;
+        sockets::CallResult got;
+        do {
+            got = sockets::receiveSome(socket_, readAhead_.data(), readAhead_.size());
+        } while (got.interrupted);
+        readAhead_.resize(got.count > 0 ? static_cast<std::size_t>(got.count) : 0);
+        if (got.count <= 0) {
+            return got.count < 0 ? -1 : 0;
+        }
+    }
+    const std::size_t count = std::min(capacity, readAhead_.size() - readAheadAt_);
+    std::memcpy(buffer, readAhead_.data() + readAheadAt_, count);
+    readAheadAt_ += count;
+    return static_cast<long>(count);
 }
 
 void Connection::close() {
@@ -137,6 +178,8 @@ void Connection::close() {
         sockets::closeStream(socket_);
         socket_ = kNoSocket;
     }
+    readAhead_.clear();
+    readAheadAt_ = 0;
 }
 
 } // namespace reef::platform

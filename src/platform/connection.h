@@ -38,7 +38,10 @@ class Connection final : public ByteStream {
     // the connection (receive() then gives 0 or a negative count). Never blocks. False on a
     // closed object.
     bool dataAvailable() const override;
-    // Reads what is there, at most capacity bytes; blocks until data or end of stream. The
+    // As dataAvailable, waiting at most timeoutMs for the socket to become readable.
+    bool waitForData(int timeoutMs) override;
+    // Reads what is there, at most capacity bytes; blocks until data or end of stream. What
+    // has arrived beyond capacity is kept for the next calls. The
     // byte count, 0 at end of stream or for capacity 0, negative on error or on a closed
     // object. A read interrupted by a signal is made again.
     long receive(void* buffer, std::size_t capacity) override;
@@ -49,6 +52,10 @@ class Connection final : public ByteStream {
     // INVALID_SOCKET on Windows and -1 elsewhere are the same value here.
     static constexpr std::intptr_t kNoSocket = -1;
     std::intptr_t socket_;
+    // Received and not yet handed out: readAhead_ from readAheadAt_ on.
+    static constexpr std::size_t kReadAheadBytes = 64 * 1024;
+    std::string readAhead_;
+    std::size_t readAheadAt_ = 0;
 };
 
 } // namespace reef::platform

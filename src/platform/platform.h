@@ -43,6 +43,25 @@ enum class MessageBoxKind {
 
 enum class MessageBoxAnswer { Ok, Yes, No };
 
+// A cell of a list view with its colours; an empty colour is the list view's default.
+struct ListCellContent {
+    std::string text;
+    std::optional<Color> background = std::nullopt;
+    std::optional<Color> textColor = std::nullopt;
+};
+using ListRowContent = std::vector<ListCellContent>;
+
+// A new text for a cell of a row the list view holds; its colours are replaced only when
+// setColors is true, otherwise they stay as they are.
+struct ListCellChange {
+    int row = 0;
+    int column = 0;
+    std::string text;
+    bool setColors = false;
+    std::optional<Color> background = std::nullopt;
+    std::optional<Color> textColor = std::nullopt;
+};
+
 // An entry of a popup menu: item number and text, or a separator.
 struct MenuItem {
     int item = -1;
@@ -122,6 +141,14 @@ class Platform {
                                    std::optional<Color> background,
                                    std::optional<Color> textColor) = 0;
     virtual int selectedListRow(ControlId list) = 0; // -1: none
+    // The whole list at once, however long, drawn once: replaces every row by the given
+    // rows, each with its cells from column 0 on (cells beyond the columns are dropped,
+    // missing ones are empty with default colours). No row is selected afterwards, and the
+    // program's own change raises no event.
+    virtual void setListRows(ControlId list, std::vector<ListRowContent> rows) = 0;
+    // Many cells of existing rows at once, drawn once; changes outside the rows or the
+    // columns are ignored.
+    virtual void changeListCells(ControlId list, const std::vector<ListCellChange>& changes) = 0;
 
     // --- status bars. Texts use the convention: one leading tab centres, two right-align.
     virtual void setStatusText(ControlId statusBar, int field, const std::string& text) = 0;

@@ -27,8 +27,9 @@ bool connectStream(SocketHandle socket, std::uint32_t address, std::uint16_t por
 CallResult sendSome(SocketHandle socket, const char* data, std::size_t size);
 // At most `capacity` (> 0) bytes; 0 at end of stream.
 CallResult receiveSome(SocketHandle socket, void* buffer, std::size_t capacity);
-// Never blocks: count 1 when data waits or the peer closed or reset the connection.
-CallResult checkReadable(SocketHandle socket);
+// Count 1 when data waits or the peer closed or reset the connection; waits at most
+// timeoutMs for that (0: never blocks).
+CallResult checkReadable(SocketHandle socket, int timeoutMs = 0);
 void closeStream(SocketHandle socket);
 
 } // namespace reef::platform::sockets

@@ -2,6 +2,7 @@
 
 #include "server/exchange_texts.h"
 
+#include <algorithm>
 #include <array>
 
 namespace reef::server {
@@ -25,7 +26,18 @@ ResponseResult readResponse(platform::ByteStream& connection, platform::Clock& c
     std::size_t bodyBytes = 0;
     for (;;) {
         if (!connection.dataAvailable()) {
-            clock.sleepMs(kIdlePollMs);
+            // Bytes that come within the window are read as soon as they are there, so that
+            // an answer in many small pieces is read as fast as it arrives; the window itself
+            // keeps the window check and the time limit as frequent as before.
+            const std::int64_t waitStart = clock.tickCountMs();
+            if (connection.waitForData(static_cast<int>(kIdlePollMs))) {
+                continue;
+            }
+            // A stream that cannot wait, or a wait cut short: the rest of the window.
+            const std::int64_t waited = clock.tickCountMs() - waitStart;
+            if (waited < kIdlePollMs) {
+                clock.sleepMs(kIdlePollMs - std::max<std::int64_t>(waited, 0));
+            }
             if (clock.tickCountMs() >= startMs + kAnswerTimeLimitMs) {
                 return {ResponseEnd::Timeout, {}};
             }

@@ -52,8 +52,9 @@ struct ResponseResult {
     std::string received;
 };
 
-// Reads blocks of at most 1024 bytes while bytes are waiting; otherwise sleeps 10 ms on the
-// clock, fails at startMs + 10000 and asks the rules' idle check. A header that never ends
+// Reads blocks of at most 1024 bytes while bytes are waiting; otherwise waits on the stream
+// for up to 10 ms (reading at once what comes meanwhile); when nothing came, fails at
+// startMs + 10000 and asks the rules' idle check. A header that never ends
 // runs into the same time limit. No byte of the body is lost or handed over twice.
 ResponseResult readResponse(platform::ByteStream& connection, platform::Clock& clock,
                             std::int64_t startMs, BodyRules& rules);

@@ -133,6 +133,9 @@ TEST_F(ListWorkersTest, ADownloadReplacesTheRowsSortedAndGivesTheButtonsBack) {
     EXPECT_EQ(allied().rows[0].Name, "Frueh");
     EXPECT_EQ(ui.listCell(allied().listView, 0, 1), "Frueh");
     EXPECT_EQ(ui.listCell(allied().listView, 1, 1), "Spaet");
+    // The row selected before is gone with the old rows: nothing selected, nothing to change.
+    EXPECT_EQ(ui.selectedListRow(allied().listView), -1);
+    EXPECT_FALSE(ui.isEnabled(allied().changeButton));
     EXPECT_EQ(ui.text(allied().descriptionLine), fleetlists::kDescriptionPrompt);
     EXPECT_EQ(status(0), "letzte Aktualisierung: 10:05:00");
     EXPECT_EQ(status(1), "\tListe aktualisieren");

@@ -7,7 +7,9 @@
 
 #include "platform/gtk/utf8_text.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace reef::platform::gtk {
 
@@ -70,6 +72,9 @@ ControlId GtkPlatform::createListView(WindowId window, Rect rect) {
     GtkWidget* tree = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store));
     gtk_tree_view_set_grid_lines(GTK_TREE_VIEW(tree), GTK_TREE_VIEW_GRID_LINES_BOTH);
     gtk_tree_view_set_enable_search(GTK_TREE_VIEW(tree), FALSE);
+    // Every column has a fixed width and every row one line: the tree view then measures no
+    // row before it draws, however many there are.
+    gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(tree), TRUE);
     // Clickable headers look like the Windows ones; a click on them sorts nothing.
     gtk_tree_view_set_headers_clickable(GTK_TREE_VIEW(tree), TRUE);
     gtk_tree_selection_set_mode(gtk_tree_view_get_selection(GTK_TREE_VIEW(tree)),
@@ -207,6 +212,60 @@ void GtkPlatform::setListCellColors(ControlId list, int row, int column,
         cell->colors = CellColors{background, textColor};
         gtk_widget_queue_draw(record->inner);
     }
+}
+
+void GtkPlatform::setListRows(ControlId list, std::vector<ListRowContent> rows) {
+    ControlRecord* record = findControlOfKind(list, ControlKind::ListView);
+    if (record == nullptr) {
+        return;
+    }
+    const std::size_t columns = std::max<std::size_t>(record->columns.size(), 1);
+    std::vector<std::vector<ListCell>> converted(rows.size());
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        auto& cells = converted[row];
+        cells.resize(record->columns.size());
+        for (std::size_t column = 0; column < rows[row].size() && column < columns; ++column) {
+            const ListCellContent& content = rows[row][column];
+            if (column >= cells.size()) {
+                cells.resize(column + 1);
+            }
+            cells[column] =
+                ListCell{utf8(content.text), CellColors{content.background, content.textColor}};
+        }
+    }
+    // The store is filled while no tree view watches it, which then takes it in one piece;
+    // the selection goes with the old rows.
+    GtkTreeView* tree = GTK_TREE_VIEW(record->inner);
+    ++suppressEvents_;
+    g_object_ref(record->store);
+    gtk_tree_view_set_model(tree, nullptr);
+    gtk_list_store_clear(record->store);
+    record->rows = std::move(converted);
+    for (std::size_t row = 0; row < record->rows.size(); ++row) {
+        gtk_list_store_insert_with_values(record->store, nullptr, -1, 0, static_cast<gint>(row),
+                                          -1);
+    }
+    gtk_tree_view_set_model(tree, GTK_TREE_MODEL(record->store));
+    g_object_unref(record->store);
+    --suppressEvents_;
+    record->reportedSelection = -1;
+    record->caretRow = -1;
+}
+
+void GtkPlatform::changeListCells(ControlId list, const std::vector<ListCellChange>& changes) {
+    ControlRecord* record = findControlOfKind(list, ControlKind::ListView);
+    if (record == nullptr) {
+        return;
+    }
+    for (const ListCellChange& change : changes) {
+        if (ListCell* cell = cellOf(*record, change.row, change.column)) {
+            cell->text = utf8(change.text);
+            if (change.setColors) {
+                cell->colors = CellColors{change.background, change.textColor};
+            }
+        }
+    }
+    gtk_widget_queue_draw(record->inner);
 }
 
 // Every cell sets both colours, so that one cell's colours never carry over into the cells

@@ -524,6 +524,44 @@ int HeadlessPlatform::selectedListRow(ControlId list) {
     return data ? data->selection : -1;
 }
 
+void HeadlessPlatform::setListRows(ControlId list, std::vector<ListRowContent> rows) {
+    requireUiThread("setListRows");
+    ControlData* data = findControlOfKind(list, ControlKind::ListView);
+    if (!data) {
+        return;
+    }
+    const std::size_t columns = std::max<std::size_t>(data->columns.size(), 1);
+    data->rows.clear();
+    data->rows.reserve(rows.size());
+    for (ListRowContent& row : rows) {
+        auto& cells = data->rows.emplace_back();
+        cells.reserve(std::min(row.size(), columns));
+        for (std::size_t column = 0; column < row.size() && column < columns; ++column) {
+            ListCellContent& content = row[column];
+            cells.push_back(Cell{std::move(content.text), content.background, content.textColor});
+        }
+    }
+    data->selection = -1;
+    data->caretRow = -1;
+}
+
+void HeadlessPlatform::changeListCells(ControlId list, const std::vector<ListCellChange>& changes) {
+    requireUiThread("changeListCells");
+    ControlData* data = findControlOfKind(list, ControlKind::ListView);
+    if (!data) {
+        return;
+    }
+    for (const ListCellChange& change : changes) {
+        if (Cell* cell = cellAt(data->rows, data->columns, change.row, change.column, true)) {
+            cell->text = change.text;
+            if (change.setColors) {
+                cell->background = change.background;
+                cell->textColor = change.textColor;
+            }
+        }
+    }
+}
+
 // --- status bars
 
 void HeadlessPlatform::setStatusText(ControlId statusBar, int field, const std::string& text) {

@@ -114,6 +114,8 @@ class HeadlessPlatform final : public Platform {
     void setListCellColors(ControlId list, int row, int column, std::optional<Color> background,
                            std::optional<Color> textColor) override;
     int selectedListRow(ControlId list) override;
+    void setListRows(ControlId list, std::vector<ListRowContent> rows) override;
+    void changeListCells(ControlId list, const std::vector<ListCellChange>& changes) override;
 
     void setStatusText(ControlId statusBar, int field, const std::string& text) override;
     std::string statusText(ControlId statusBar, int field) override;

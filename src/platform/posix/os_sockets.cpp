@@ -71,9 +71,9 @@ CallResult receiveSome(SocketHandle socket, void* buffer, std::size_t capacity) 
     return outcome(::recv(static_cast<int>(socket), buffer, part, 0));
 }
 
-CallResult checkReadable(SocketHandle socket) {
+CallResult checkReadable(SocketHandle socket, int timeoutMs) {
     pollfd check{static_cast<int>(socket), POLLIN, 0};
-    const int ready = ::poll(&check, 1, 0);
+    const int ready = ::poll(&check, 1, timeoutMs);
     if (ready < 0) {
         return outcome(ready);
     }

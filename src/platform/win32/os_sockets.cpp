@@ -61,14 +61,14 @@ CallResult receiveSome(SocketHandle socket, void* buffer, std::size_t capacity) 
     return outcome(::recv(asSocket(socket), static_cast<char*>(buffer), clampedSize(capacity), 0));
 }
 
-CallResult checkReadable(SocketHandle socket) {
-    // A zero time-out select reports both waiting bytes and an orderly close by the peer
-    // (readable with nothing to read), which FIONREAD alone would miss.
+CallResult checkReadable(SocketHandle socket, int timeoutMs) {
+    // select reports both waiting bytes and an orderly close by the peer (readable with
+    // nothing to read), which FIONREAD alone would miss.
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(asSocket(socket), &readable);
-    timeval noWait{0, 0};
-    const int ready = ::select(0, &readable, nullptr, nullptr, &noWait);
+    timeval wait{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    const int ready = ::select(0, &readable, nullptr, nullptr, &wait);
     return ready == SOCKET_ERROR ? outcome(ready) : CallResult{.count = ready > 0 ? 1 : 0};
 }
 

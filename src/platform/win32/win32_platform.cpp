@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 
 namespace reef::platform::win32 {
 
@@ -588,9 +589,9 @@ ControlId Win32Platform::createFrame(WindowId window, Rect rect, const std::stri
 }
 
 ControlId Win32Platform::createListView(WindowId window, Rect rect) {
-    const ControlId id =
-        addControl(window, ControlKind::ListView, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                   LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, rect);
+    const ControlId id = addControl(
+        window, ControlKind::ListView, WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+        LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP, rect);
     if (ControlRecord* record = findControl(id)) {
         const LPARAM extended = LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT;
         SendMessageW(record->hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
@@ -828,8 +829,8 @@ int columnCount(HWND list) {
     return header ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
-int rowCount(HWND list) {
-    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+template <typename Rows> int rowCount(const Rows& rows) {
+    return static_cast<int>(rows.size());
 }
 
 } // namespace
@@ -847,8 +848,10 @@ void Win32Platform::addListColumn(ControlId list, const std::string& header, int
     column.pszText = converted.data();
     const int index = columnCount(record->hwnd);
     column.iSubItem = index;
-    SendMessageW(record->hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&column));
+    if (SendMessageW(record->hwnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(&column)) >= 0) {
+        record->listColumns = index + 1;
+    }
 }
 
 void Win32Platform::setListColumnWidth(ControlId list, int column, int width) {
@@ -871,13 +874,20 @@ int Win32Platform::listColumnWidth(ControlId list, int column) {
         SendMessageW(record->hwnd, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0));
 }
 
+void Win32Platform::setListItemCount(const ControlRecord& list, DWORD flags) {
+    SendMessageW(list.hwnd, LVM_SETITEMCOUNT, static_cast<WPARAM>(list.rows.size()),
+                 static_cast<LPARAM>(flags));
+}
+
 void Win32Platform::clearListRows(ControlId list) {
     ControlRecord* record = findControl(list);
     if (record == nullptr || record->kind != ControlKind::ListView) {
         return;
     }
+    // Removes the selection as well; the rows are forgotten only after it, so that nothing
+    // the list view asks for meanwhile lies outside them.
     SendMessageW(record->hwnd, LVM_DELETEALLITEMS, 0, 0);
-    record->cells.clear();
+    record->rows.clear();
     // The program's own change is not reported (the list view notifies none either); the
     // user's next selection, whichever row it is, is new again.
     record->reportedSelection = -1;
@@ -888,17 +898,9 @@ int Win32Platform::addListRow(ControlId list) {
     if (record == nullptr || record->kind != ControlKind::ListView) {
         return -1;
     }
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = rowCount(record->hwnd);
-    item.pszText = const_cast<wchar_t*>(L"");
-    const auto index = static_cast<int>(
-        SendMessageW(record->hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (index < 0) {
-        return -1;
-    }
-    record->cells.resize(static_cast<std::size_t>(rowCount(record->hwnd)));
-    return index;
+    record->rows.emplace_back();
+    setListItemCount(*record, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    return rowCount(record->rows) - 1;
 }
 
 int Win32Platform::listRowCount(ControlId list) {
@@ -906,60 +908,55 @@ int Win32Platform::listRowCount(ControlId list) {
     if (record == nullptr || record->kind != ControlKind::ListView) {
         return 0;
     }
-    return rowCount(record->hwnd);
+    return rowCount(record->rows);
+}
+
+Win32Platform::ListCell* Win32Platform::listCellAt(ControlRecord& list, int row, int column) {
+    if (row < 0 || row >= rowCount(list.rows) || column < 0 || column >= list.listColumns) {
+        return nullptr;
+    }
+    auto& cells = list.rows[static_cast<std::size_t>(row)];
+    if (cells.size() <= static_cast<std::size_t>(column)) {
+        cells.resize(static_cast<std::size_t>(column) + 1);
+    }
+    return &cells[static_cast<std::size_t>(column)];
 }
 
 void Win32Platform::setListCell(ControlId list, int row, int column, const std::string& text) {
-    const ControlRecord* record = findControl(list);
-    if (record == nullptr || record->kind != ControlKind::ListView || row < 0 ||
-        row >= rowCount(record->hwnd) || column < 0 || column >= columnCount(record->hwnd)) {
+    ControlRecord* record = findControl(list);
+    if (record == nullptr || record->kind != ControlKind::ListView) {
         return;
     }
-    std::wstring converted = wide(text);
-    LVITEMW item{};
-    item.iSubItem = column;
-    item.pszText = converted.data();
-    SendMessageW(record->hwnd, LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
-                 reinterpret_cast<LPARAM>(&item));
+    if (ListCell* cell = listCellAt(*record, row, column)) {
+        cell->text = text;
+        SendMessageW(record->hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+    }
 }
 
 std::string Win32Platform::listCell(ControlId list, int row, int column) {
     const ControlRecord* record = findControl(list);
     if (record == nullptr || record->kind != ControlKind::ListView || row < 0 ||
-        row >= rowCount(record->hwnd) || column < 0 || column >= columnCount(record->hwnd)) {
+        row >= rowCount(record->rows) || column < 0 || column >= record->listColumns) {
         return {};
     }
-    std::wstring buffer(1024, L'\0');
-    for (;;) {
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = buffer.data();
-        item.cchTextMax = static_cast<int>(buffer.size());
-        const auto copied = static_cast<std::size_t>(SendMessageW(record->hwnd, LVM_GETITEMTEXTW,
-                                                                  static_cast<WPARAM>(row),
-                                                                  reinterpret_cast<LPARAM>(&item)));
-        if (copied + 1 < buffer.size() || buffer.size() >= (1u << 20)) {
-            return narrow(buffer.data(), std::min(copied, buffer.size()));
-        }
-        buffer.assign(buffer.size() * 4, L'\0');
+    const auto& cells = record->rows[static_cast<std::size_t>(row)];
+    if (static_cast<std::size_t>(column) >= cells.size()) {
+        return {};
     }
+    return cells[static_cast<std::size_t>(column)].text;
 }
 
 void Win32Platform::setListCellColors(ControlId list, int row, int column,
                                       std::optional<Color> background,
                                       std::optional<Color> textColor) {
     ControlRecord* record = findControl(list);
-    if (record == nullptr || record->kind != ControlKind::ListView || row < 0 ||
-        row >= rowCount(record->hwnd) || column < 0 || column >= columnCount(record->hwnd)) {
+    if (record == nullptr || record->kind != ControlKind::ListView) {
         return;
     }
-    record->cells.resize(static_cast<std::size_t>(rowCount(record->hwnd)));
-    auto& cells = record->cells[static_cast<std::size_t>(row)];
-    if (cells.size() <= static_cast<std::size_t>(column)) {
-        cells.resize(static_cast<std::size_t>(column) + 1);
+    if (ListCell* cell = listCellAt(*record, row, column)) {
+        cell->colors = CellColors{background, textColor};
+        SendMessageW(record->hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
     }
-    cells[static_cast<std::size_t>(column)] = CellColors{background, textColor};
-    SendMessageW(record->hwnd, LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
 }
 
 int Win32Platform::selectedListRow(ControlId list) {
@@ -969,6 +966,97 @@ int Win32Platform::selectedListRow(ControlId list) {
     }
     return static_cast<int>(
         SendMessageW(record->hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void Win32Platform::setListRows(ControlId list, std::vector<ListRowContent> rows) {
+    ControlRecord* record = findControl(list);
+    if (record == nullptr || record->kind != ControlKind::ListView) {
+        return;
+    }
+    std::vector<std::vector<ListCell>> converted(rows.size());
+    const std::size_t columns = static_cast<std::size_t>(std::max(record->listColumns, 1));
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const ListRowContent& cells = rows[row];
+        auto& target = converted[row];
+        target.reserve(std::min(cells.size(), columns));
+        for (std::size_t column = 0; column < cells.size() && column < columns; ++column) {
+            const ListCellContent& cell = cells[column];
+            target.push_back(ListCell{cell.text, CellColors{cell.background, cell.textColor}});
+        }
+    }
+    // Without rows first, so that the selection goes with the old rows, as in clearListRows;
+    // then the new count, and the list view draws what it shows once.
+    clearListRows(list);
+    record->rows = std::move(converted);
+    setListItemCount(*record, 0);
+}
+
+void Win32Platform::changeListCells(ControlId list, const std::vector<ListCellChange>& changes) {
+    ControlRecord* record = findControl(list);
+    if (record == nullptr || record->kind != ControlKind::ListView) {
+        return;
+    }
+    bool changed = false;
+    for (const ListCellChange& change : changes) {
+        if (ListCell* cell = listCellAt(*record, change.row, change.column)) {
+            cell->text = change.text;
+            if (change.setColors) {
+                cell->colors = CellColors{change.background, change.textColor};
+            }
+            changed = true;
+        }
+    }
+    if (changed) {
+        InvalidateRect(record->hwnd, nullptr, FALSE);
+    }
+}
+
+void Win32Platform::listCellText(const ControlRecord& list, NMLVDISPINFOW* info) {
+    if ((info->item.mask & LVIF_TEXT) == 0 || info->item.pszText == nullptr ||
+        info->item.cchTextMax <= 0) {
+        return;
+    }
+    const int row = info->item.iItem;
+    const int column = info->item.iSubItem;
+    std::wstring text;
+    if (row >= 0 && row < rowCount(list.rows) && column >= 0) {
+        const auto& cells = list.rows[static_cast<std::size_t>(row)];
+        if (static_cast<std::size_t>(column) < cells.size()) {
+            text = wide(cells[static_cast<std::size_t>(column)].text);
+        }
+    }
+    const std::size_t room = static_cast<std::size_t>(info->item.cchTextMax) - 1;
+    const std::size_t length = std::min(text.size(), room);
+    if (length > 0) {
+        std::wmemcpy(info->item.pszText, text.data(), length);
+    }
+    info->item.pszText[length] = L'\0';
+}
+
+// Typing a letter in the list moves to the next row whose first cell begins with what was
+// typed, as a list view that holds its own rows does.
+LRESULT Win32Platform::findListRow(const ControlRecord& list, const NMLVFINDITEMW* find) {
+    if ((find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find->lvfi.psz == nullptr) {
+        return -1;
+    }
+    const std::wstring wanted = find->lvfi.psz;
+    const bool partial = (find->lvfi.flags & LVFI_PARTIAL) != 0;
+    const int count = rowCount(list.rows);
+    const int start = std::clamp(find->iStart, 0, std::max(count, 1) - 1);
+    const int steps = (find->lvfi.flags & LVFI_WRAP) != 0 ? count : count - start;
+    for (int step = 0; step < steps; ++step) {
+        const int row = (start + step) % count;
+        const auto& cells = list.rows[static_cast<std::size_t>(row)];
+        const std::wstring first = cells.empty() ? std::wstring() : wide(cells[0].text);
+        const bool found = partial
+                               ? first.size() >= wanted.size() &&
+                                     _wcsnicmp(first.c_str(), wanted.c_str(), wanted.size()) == 0
+                               : _wcsicmp(first.c_str(), wanted.c_str()) == 0;
+        if (found) {
+            return row;
+        }
+    }
+    return -1;
 }
 
 LRESULT Win32Platform::customDrawList(ControlRecord& list, NMLVCUSTOMDRAW* draw) {
@@ -984,8 +1072,8 @@ LRESULT Win32Platform::customDrawList(ControlRecord& list, NMLVCUSTOMDRAW* draw)
         draw->clrTextBk = CLR_DEFAULT;
         const auto row = static_cast<std::size_t>(draw->nmcd.dwItemSpec);
         const auto column = static_cast<std::size_t>(draw->iSubItem);
-        if (row < list.cells.size() && column < list.cells[row].size()) {
-            const CellColors& colors = list.cells[row][column];
+        if (row < list.rows.size() && column < list.rows[row].size()) {
+            const CellColors& colors = list.rows[row][column].colors;
             if (colors.text) {
                 draw->clrText = toColorRef(*colors.text);
             }
@@ -1004,6 +1092,13 @@ LRESULT Win32Platform::listViewNotify(ControlRecord& list, LPARAM lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->code == NM_CUSTOMDRAW) {
         return customDrawList(list, reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+    }
+    if (header->code == LVN_GETDISPINFOW) {
+        listCellText(list, reinterpret_cast<NMLVDISPINFOW*>(lParam));
+        return 0;
+    }
+    if (header->code == LVN_ODFINDITEMW) {
+        return findListRow(list, reinterpret_cast<const NMLVFINDITEMW*>(lParam));
     }
     if (header->code == NM_CLICK) {
         // A click counts even where it changes nothing (the selected row, the empty area).

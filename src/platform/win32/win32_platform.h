@@ -91,6 +91,8 @@ class Win32Platform final : public Platform {
     void setListCellColors(ControlId list, int row, int column, std::optional<Color> background,
                            std::optional<Color> textColor) override;
     int selectedListRow(ControlId list) override;
+    void setListRows(ControlId list, std::vector<ListRowContent> rows) override;
+    void changeListCells(ControlId list, const std::vector<ListCellChange>& changes) override;
 
     void setStatusText(ControlId statusBar, int field, const std::string& text) override;
     std::string statusText(ControlId statusBar, int field) override;
@@ -157,6 +159,10 @@ class Win32Platform final : public Platform {
         std::optional<Color> background;
         std::optional<Color> text;
     };
+    struct ListCell {
+        std::string text; // as the program gave it; converted only when the cell is drawn
+        CellColors colors;
+    };
     struct WindowRecord {
         HWND hwnd = nullptr;
         HWND tooltip = nullptr;
@@ -168,7 +174,13 @@ class Win32Platform final : public Platform {
         ControlKind kind = ControlKind::Button;
         EditStyle edit;
         std::optional<Color> labelColor;
-        std::vector<std::vector<CellColors>> cells; // list views: [row][column]
+        // List views hold no rows of their own (owner data): they ask for the texts of the
+        // cells they draw, and the colours come from here too. [row][column]; a row may hold
+        // fewer cells than there are columns, the others being empty.
+        std::vector<std::vector<ListCell>> rows;
+        // Its columns, counted here: a message to the list view for every cell of a long list
+        // costs more than the cell itself.
+        int listColumns = 0;
         // List views: one user action changes the selected state of several rows in turn
         // (the old row loses it, the new one gains it), so the change is judged once the
         // action is over, against the selection last reported to the program.
@@ -209,6 +221,14 @@ class Win32Platform final : public Platform {
     void runTasks();
     void trackPendingPopup();
     LRESULT customDrawList(ControlRecord& list, NMLVCUSTOMDRAW* draw);
+    // Owner data: the text of a cell the list view draws, and the row a typed prefix finds.
+    void listCellText(const ControlRecord& list, NMLVDISPINFOW* info);
+    LRESULT findListRow(const ControlRecord& list, const NMLVFINDITEMW* find);
+    // Tells the list view how many rows there are; it draws them when it next paints.
+    void setListItemCount(const ControlRecord& list, DWORD flags);
+    // The cell of an existing row and column, made when the row holds fewer cells; null
+    // outside them.
+    ListCell* listCellAt(ControlRecord& list, int row, int column);
     bool addTrayIconNow();
 
     Win32Options options_;

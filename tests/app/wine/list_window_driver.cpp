@@ -108,11 +108,19 @@ ListWindow findListWindow(DWORD pid, ListKind kind, int timeoutMs) {
         return list;
     }
     list.window = window;
-    list.listView = childOfClass(window, "SysListView32");
-    list.statusBar = childOfClass(window, "msctls_statusbar32");
-    list.newButton = childWithText(window, "Neuer Eintrag");
-    list.changeButton = childWithText(window, "Eintrag Aktualisieren");
-    list.refreshButton = childWithText(window, "Liste Aktualisieren");
+    // The window shows before its controls are made, and a busy program answers the
+    // questions about their texts late: asked again until all are there.
+    waitFor(
+        [&] {
+            list.listView = childOfClass(window, "SysListView32");
+            list.statusBar = childOfClass(window, "msctls_statusbar32");
+            list.newButton = childWithText(window, "Neuer Eintrag");
+            list.changeButton = childWithText(window, "Eintrag Aktualisieren");
+            list.refreshButton = childWithText(window, "Liste Aktualisieren");
+            return list.listView && list.statusBar && list.newButton && list.changeButton &&
+                   list.refreshButton;
+        },
+        timeoutMs);
     return list;
 }
 

@@ -232,6 +232,104 @@ TEST_F(ConformanceControls, ClearingRowsRemovesCellsColoursAndSelection) {
     EXPECT_EQ(driver().listColumnCount(list), 3);
 }
 
+// A whole list at once, as long as a full list of the list server: it stands in for every
+// row before it, selection included, raises nothing, and leaves the columns as they were.
+TEST_F(ConformanceControls, WholeListReplacesRowsCellsColoursAndSelection) {
+    const ControlId list = makeListView(4, 3);
+    platform().setListCellColors(list, 1, 1, rgb(1, 1, 1), std::nullopt);
+    platform().setListColumnWidth(list, 2, 77);
+    driver().clickListRow(list, 1);
+    drainEvents();
+    ASSERT_EQ(platform().selectedListRow(list), 1);
+
+    constexpr int kRows = 2500;
+    std::vector<ListRowContent> rows(kRows);
+    for (int r = 0; r < kRows; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            rows[r].push_back({std::to_string(r) + ":" + std::to_string(c)});
+        }
+        rows[r][0].background = rgb(0, static_cast<std::uint8_t>(r % 256), 0);
+        if (r % 3 == 0) {
+            rows[r][2].textColor = rgb(103, 2, 0);
+        }
+    }
+    rows[7].resize(2);                      // fewer cells: the others are empty
+    rows[8].push_back({"x", rgb(9, 9, 9)}); // beyond the columns: dropped
+    platform().setListRows(list, std::move(rows));
+
+    EXPECT_EQ(countMatching(drainEvents(), anyEventOf(list)), 0);
+    EXPECT_EQ(platform().selectedListRow(list), -1);
+    EXPECT_EQ(platform().listRowCount(list), kRows);
+    EXPECT_EQ(driver().listColumnCount(list), 4);
+    EXPECT_EQ(platform().listColumnWidth(list, 2), 77);
+    const struct {
+        int row;
+        int column;
+        const char* text;
+        std::optional<Color> background;
+        std::optional<Color> textColor;
+    } cells[] = {
+        {0, 0, "0:0", rgb(0, 0, 0), std::nullopt},
+        {1, 1, "1:1", std::nullopt, std::nullopt}, // the colour of the old row is gone
+        {1249, 2, "1249:2", std::nullopt, std::nullopt},
+        {1251, 2, "1251:2", std::nullopt, rgb(103, 2, 0)},
+        {1251, 0, "1251:0", rgb(0, 1251 % 256, 0), std::nullopt},
+        {kRows - 1, 3, "2499:3", std::nullopt, std::nullopt},
+        {7, 1, "7:1", std::nullopt, std::nullopt},
+        {7, 2, "", std::nullopt, std::nullopt},
+        {8, 3, "8:3", std::nullopt, std::nullopt},
+        {8, 4, "", std::nullopt, std::nullopt},
+        {kRows, 0, "", std::nullopt, std::nullopt},
+    };
+    for (const auto& cell : cells) {
+        SCOPED_TRACE(std::to_string(cell.row) + "/" + std::to_string(cell.column));
+        EXPECT_EQ(platform().listCell(list, cell.row, cell.column), cell.text);
+        EXPECT_EQ(driver().listCellBackground(list, cell.row, cell.column), cell.background);
+        EXPECT_EQ(driver().listCellTextColor(list, cell.row, cell.column), cell.textColor);
+    }
+
+    // The new rows are the user's as any others: a click selects one and is reported.
+    driver().clickListRow(list, 2);
+    EXPECT_TRUE(awaitEvent(controlEvent(list, ControlEventType::Activated)));
+    EXPECT_EQ(platform().selectedListRow(list), 2);
+
+    platform().setListRows(list, {});
+    EXPECT_EQ(platform().listRowCount(list), 0);
+    EXPECT_EQ(platform().selectedListRow(list), -1);
+    EXPECT_EQ(countMatching(drainEvents(), anyEventOf(list)), 0);
+}
+
+// Rewritten cells take their colours only when the change brings colours; the others keep
+// what they had, and changes outside the rows and columns change nothing.
+TEST_F(ConformanceControls, ChangedCellsKeepTheirColoursUnlessGiven) {
+    const ControlId list = makeListView(3, 4);
+    platform().setListCellColors(list, 0, 1, rgb(255, 204, 0), std::nullopt);
+    platform().setListCellColors(list, 1, 1, rgb(255, 204, 0), std::nullopt);
+    driver().clickListRow(list, 3);
+    drainEvents();
+
+    platform().changeListCells(list, {
+                                         {0, 1, "12"},
+                                         {1, 1, "abgelaufen", true, rgb(255, 255, 255)},
+                                         {2, 2, "n/a", true, std::nullopt, rgb(103, 2, 0)},
+                                         {4, 0, "beyond the rows"},
+                                         {0, 3, "beyond the columns"},
+                                         {-1, 0, "before the first row"},
+                                     });
+
+    EXPECT_EQ(platform().listCell(list, 0, 1), "12");
+    EXPECT_EQ(driver().listCellBackground(list, 0, 1), rgb(255, 204, 0));
+    EXPECT_EQ(platform().listCell(list, 1, 1), "abgelaufen");
+    EXPECT_EQ(driver().listCellBackground(list, 1, 1), rgb(255, 255, 255));
+    EXPECT_EQ(platform().listCell(list, 2, 2), "n/a");
+    EXPECT_EQ(driver().listCellTextColor(list, 2, 2), rgb(103, 2, 0));
+    EXPECT_EQ(platform().listCell(list, 2, 1), "2/1");
+    EXPECT_EQ(platform().listRowCount(list), 4);
+    EXPECT_EQ(platform().listCell(list, 0, 0), "0/0");
+    EXPECT_EQ(platform().selectedListRow(list), 3);
+    EXPECT_EQ(countMatching(drainEvents(), anyEventOf(list)), 0);
+}
+
 TEST_F(ConformanceControls, ProgramFilledListRaisesNoEvents) {
     drainEvents();
     const ControlId list = makeListView(4, 4);

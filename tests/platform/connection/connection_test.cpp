@@ -136,6 +136,50 @@ TEST(Connection, BlockingReceiveWaitsForLateData) {
               std::string("late").substr(0, got));
 }
 
+// The reader's wait: nothing within the window is false; bytes that come during a long wait
+// end it. What one call took from the socket beyond a small block comes out block by block,
+// in order, also after the connection has been moved, and is waiting as long as some is left.
+TEST(Connection, WaitsForBytesAndHandsOutWhatCameInOrder) {
+    PeerListener listener;
+    Connection connection;
+    ASSERT_TRUE(connection.open("127.0.0.1", listener.port()));
+    PeerSocket peer = listener.accept();
+    ASSERT_TRUE(peer.valid());
+    EXPECT_FALSE(connection.waitForData(20));
+
+    std::string sent(3000, '\0');
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        sent[i] = static_cast<char>('a' + i % 26);
+    }
+    std::thread late([&peer, &sent] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        peer.sendAll(sent);
+        peer.close();
+    });
+    const bool came = connection.waitForData(10000);
+    late.join();
+    ASSERT_TRUE(came);
+
+    std::string received;
+    char buffer[1024];
+    long got = connection.receive(buffer, 100);
+    ASSERT_GT(got, 0);
+    ASSERT_LE(got, 100);
+    received.append(buffer, static_cast<std::size_t>(got));
+    Connection moved(std::move(connection));
+    while (received.size() < sent.size()) {
+        ASSERT_TRUE(moved.dataAvailable());
+        got = moved.receive(buffer, sizeof buffer);
+        ASSERT_GT(got, 0) << "after " << received.size() << " bytes";
+        ASSERT_LE(got, 1024);
+        received.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_TRUE(received == sent);
+    EXPECT_TRUE(moved.waitForData(10000)) << "the end of the stream is there to be read";
+    EXPECT_EQ(moved.receive(buffer, sizeof buffer), 0);
+    EXPECT_FALSE(connection.waitForData(0));
+}
+
 TEST(Connection, SendsALargeBlockWhole) {
     PeerListener listener;
     Connection connection;

@@ -124,6 +124,67 @@ TEST_F(GtkNative, StatusFieldsAlignByTheirLeadingTabs) {
     EXPECT_EQ(places[2].x + places[2].width, 640);
 }
 
+// The tree view asks for the cells it draws: scrolled into the middle of a long list, every
+// row it shows is drawn in the colours of that row, not of the row that was there before.
+TEST_F(GtkNative, ScrolledLongListDrawsEachRowInItsOwnColours) {
+    const WindowId window = openTestWindow("Reef - Tools: Test", 640, 230);
+    const ControlId list = platform().createListView(window, Rect{0, 0, 640, 153});
+    platform().addListColumn(list, "Hilfe-/ Status", 80);
+    platform().addListColumn(list, "Name", 100);
+    const auto colourOf = [](int row) {
+        return rgb(255, static_cast<std::uint8_t>(row * 37 % 256),
+                   static_cast<std::uint8_t>(row % 200));
+    };
+    std::vector<ListRowContent> rows(2000);
+    for (int row = 0; row < 2000; ++row) {
+        rows[row] = {{"Spieler_" + std::to_string(row)}, {"", colourOf(row)}};
+    }
+    platform().setListRows(list, std::move(rows));
+    GtkTreeView* tree = GTK_TREE_VIEW(gtkPlatform().inputWidget(list));
+    gtkDriver().settle();
+    GtkTreePath* middle = gtk_tree_path_new_from_indices(1000, -1);
+    gtk_tree_view_scroll_to_cell(tree, middle, nullptr, TRUE, 0.5F, 0.0F);
+    gtk_tree_path_free(middle);
+    // Drawing waits for the next frames of the frame clock.
+    for (int frame = 0; frame < 20; ++frame) {
+        gtkDriver().settle();
+        g_usleep(20000);
+    }
+
+    GtkTreePath* first = nullptr;
+    GtkTreePath* last = nullptr;
+    ASSERT_TRUE(gtk_tree_view_get_visible_range(tree, &first, &last));
+    const int top = gtk_tree_path_get_indices(first)[0];
+    const int bottom = gtk_tree_path_get_indices(last)[0];
+    gtk_tree_path_free(first);
+    gtk_tree_path_free(last);
+    ASSERT_GT(top, 900);
+    ASSERT_GT(bottom, top + 1);
+    // The pixels as the X server shows them.
+    GdkWindow* bin = gtk_tree_view_get_bin_window(tree);
+    const int binHeight = gdk_window_get_height(bin);
+    int checked = 0;
+    for (int row = top; row <= bottom; ++row) {
+        GtkTreePath* path = gtk_tree_path_new_from_indices(row, -1);
+        GdkRectangle cell{};
+        gtk_tree_view_get_background_area(tree, path, gtk_tree_view_get_column(tree, 1), &cell);
+        gtk_tree_path_free(path);
+        const int y = cell.y + cell.height / 2;
+        if (y < 0 || y >= binHeight) {
+            continue; // a row only partly in view
+        }
+        GdkPixbuf* pixel = gdk_pixbuf_get_from_window(bin, cell.x + cell.width - 5, y, 1, 1);
+        ASSERT_NE(pixel, nullptr);
+        const guchar* bytes = gdk_pixbuf_read_pixels(pixel);
+        const Color drawn = rgb(bytes[0], bytes[1], bytes[2]);
+        g_object_unref(pixel);
+        EXPECT_EQ(drawn, colourOf(row)) << "row " << row;
+        EXPECT_EQ(platform().listCell(list, row, 0), "Spieler_" + std::to_string(row));
+        ++checked;
+    }
+    EXPECT_GT(checked, 2);
+}
+
 TEST_F(GtkNative, WithoutATrayTheOwnerIsNotHiddenIntoIt) {
     // Xvfb runs no panel, so no tray shows the icon.
     const WindowId owner = openTestWindow("Reef - Tools");

@@ -311,6 +311,46 @@ TEST_F(Win32Native, SlowClickOnAListRowIsStillOneEvent) {
     EXPECT_EQ(activations(pressed), 1) << "the selection change is not held back for the click";
 }
 
+// The list view asks for the cells it draws: scrolled into the middle of a long list, every
+// row it shows is drawn in the colours of that row, not of the row that was there before.
+TEST_F(Win32Native, ScrolledLongListDrawsEachRowInItsOwnColours) {
+    const WindowId window = ui().openWindow("Reef - Tools: Test", 640, 230);
+    const ControlId list = ui().createListView(window, Rect{0, 0, 640, 153});
+    ui().addListColumn(list, "Hilfe-/ Status", 80);
+    ui().addListColumn(list, "Name", 100);
+    const auto colourOf = [](int row) {
+        return rgb(255, static_cast<std::uint8_t>(row * 37 % 256),
+                   static_cast<std::uint8_t>(row % 200));
+    };
+    std::vector<ListRowContent> rows(2000);
+    for (int row = 0; row < 2000; ++row) {
+        rows[row] = {{"Spieler_" + std::to_string(row)}, {"", colourOf(row)}};
+    }
+    ui().setListRows(list, std::move(rows));
+    HWND hwnd = ui().controlHandle(list);
+    SendMessageW(hwnd, LVM_ENSUREVISIBLE, 1000, FALSE);
+    UpdateWindow(hwnd);
+    drain();
+
+    const int top = static_cast<int>(SendMessageW(hwnd, LVM_GETTOPINDEX, 0, 0));
+    const int shown = static_cast<int>(SendMessageW(hwnd, LVM_GETCOUNTPERPAGE, 0, 0));
+    ASSERT_GT(top, 900);
+    ASSERT_GT(shown, 2);
+    HDC dc = GetDC(hwnd);
+    for (int row = top; row < top + shown; ++row) {
+        RECT cell{};
+        cell.top = 1; // the column
+        cell.left = LVIR_BOUNDS;
+        ASSERT_TRUE(SendMessageW(hwnd, LVM_GETSUBITEMRECT, static_cast<WPARAM>(row),
+                                 reinterpret_cast<LPARAM>(&cell)));
+        const COLORREF drawn = GetPixel(dc, cell.right - 5, (cell.top + cell.bottom) / 2);
+        const Color wanted = colourOf(row);
+        EXPECT_EQ(drawn, RGB(wanted.r, wanted.g, wanted.b)) << "row " << row;
+        EXPECT_EQ(ui().listCell(list, row, 0), "Spieler_" + std::to_string(row));
+    }
+    ReleaseDC(hwnd, dc);
+}
+
 TEST_F(Win32Native, SessionEndIsRaisedOnlyWhenTheSessionReallyEnds) {
     const WindowId window = ui().openWindow("Reef - Tools", 200, 210);
     HWND hwnd = ui().windowHandle(window);

@@ -3,6 +3,7 @@
 #include "fleetlists/entry_dialog.h"
 #include "fleetlists/list_view_fill.h"
 #include "fleetlists/list_window.h"
+#include "fleetlists/tray_alerts.h"
 #include "platform/error_message.h"
 #include "server/fleet_record.h"
 #include "server/list_download.h"
@@ -56,11 +57,12 @@ class ListWindowSink final : public server::ListExchangeSink {
         onWindow(
             [shared, &fleet = fleet_, kind = kind_](platform::Platform& ui, ListWindowState& list) {
                 const std::int64_t now = ui.clock().localNow();
+                fleetlists::alertOnDownload(ui, fleet, kind, list.rows, *shared, now);
                 list.rows = std::move(*shared);
                 server::sortByReturnTicks(list.rows, now);
                 fleetlists::fillListView(ui, list.listView, fleet.tables, kind, list.rows, now);
-            // The refilled view has no selected row, so no row's sentence may stay below it.
-            ui.setText(list.descriptionLine, fleetlists::kDescriptionPrompt);
+                // The refilled view has no selected row, so no row's sentence may stay below it.
+                ui.setText(list.descriptionLine, fleetlists::kDescriptionPrompt);
             });
     }
 

@@ -14,6 +14,8 @@
 //   fleet_lists_probe rows DIR KIND               the one row shows DIR\expected-KIND
 //   fleet_lists_probe scroll DIR KIND             the list view to its right end (for a
 //                                                 screenshot of the countdown columns)
+//   fleet_lists_probe balloon DIR TEXT            the shell shows a balloon of the tray icon
+//                                                 whose text begins with TEXT
 //   fleet_lists_probe quit DIR                    "Programm beenden", exit code 0
 //
 // KIND is allied or enemy.
@@ -351,10 +353,34 @@ int rows(const std::string& dir, ListKind kind) {
     return failures();
 }
 
+// The shell draws the tray icon's balloon as a tooltip window of its own process; its text
+// is the notification's text.
+int balloon(const std::string& expected) {
+    std::string seen;
+    const bool found = waitFor(
+        [&] {
+            seen.clear();
+            EnumWindows(
+                [](HWND window, LPARAM data) -> BOOL {
+                    if (IsWindowVisible(window) && className(window) == "tooltips_class32") {
+                        *reinterpret_cast<std::string*>(data) += windowText(window) + "\n";
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&seen));
+            return seen.find(expected) != std::string::npos;
+        },
+        10000);
+    note("balloons shown: " + seen);
+    check(found, "a balloon begins \"" + expected + "\"");
+    return failures();
+}
+
 int usage() {
     std::printf(
         "usage: fleet_lists_probe cache DIR KIND PASSWORD | start EXE DIR [ARGUMENT] |\n"
-        "       open DIR KIND [PASSWORD] | add|download|rows|scroll DIR KIND | change|quit DIR\n");
+        "       open DIR KIND [PASSWORD] | add|download|rows|scroll DIR KIND | change|quit DIR |\n"
+        "       balloon DIR TEXT\n");
     return 2;
 }
 
@@ -372,6 +398,9 @@ int main(int argc, char** argv) {
     const std::string& dir = args[1];
     if (command == "change" && args.size() == 2) {
         return change(dir);
+    }
+    if (command == "balloon" && args.size() == 3) {
+        return balloon(args[2]);
     }
     if (command == "quit" && args.size() == 2) {
         quitProgram(readPid(dir));

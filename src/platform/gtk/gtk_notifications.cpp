@@ -84,6 +84,8 @@ GDBusConnection* GtkPlatform::notificationBus() {
     if (notificationBus_ == nullptr) {
         return nullptr;
     }
+    // GLib would end the process when the bus goes away; the program only stops telling.
+    g_dbus_connection_set_exit_on_close(notificationBus_, FALSE);
     notificationCalls_ = g_cancellable_new();
     notificationSignals_ = g_dbus_connection_signal_subscribe(
         notificationBus_, nullptr, kService, "ActionInvoked", kPath, nullptr,

@@ -94,6 +94,6 @@ echo "-- screenshot: $work/reef-tools-started.png"
 sleep 0.5
 cat "$work/desktop-launch.log"
 echo "== apt purge reef-tools"
-in_tree apt-get purge -y reef-tools | tail -n 1
+in_tree apt-get purge -y reef-tools 2>&1 | grep -v "Can not write log" | tail -n 1
 echo "-- program: $(in_tree sh -c 'ls /usr/lib/reef-tools 2>/dev/null || echo gone'), menu entry: $(in_tree sh -c 'ls /usr/share/applications/reef-tools.desktop 2>/dev/null || echo gone')"
 [ -n "$window" ] && echo "== end"

@@ -15,7 +15,7 @@
 //   fleet_lists_probe scroll DIR KIND             the list view to its right end (for a
 //                                                 screenshot of the countdown columns)
 //   fleet_lists_probe balloon DIR TEXT            the shell shows a balloon of the tray icon
-//                                                 whose text begins with TEXT
+//                                                 whose text holds TEXT, until it goes
 //   fleet_lists_probe quit DIR                    "Programm beenden", exit code 0
 //
 // KIND is allied or enemy.
@@ -356,23 +356,41 @@ int rows(const std::string& dir, ListKind kind) {
 // The shell draws the tray icon's balloon as a tooltip window of its own process; its text
 // is the notification's text.
 int balloon(const std::string& expected) {
-    std::string seen;
+    struct Shown {
+        std::string texts;
+        HWND match = nullptr;
+        const std::string* expected = nullptr;
+    } shown;
+    shown.expected = &expected;
     const bool found = waitFor(
         [&] {
-            seen.clear();
+            shown.texts.clear();
+            shown.match = nullptr;
             EnumWindows(
                 [](HWND window, LPARAM data) -> BOOL {
+                    auto& seen = *reinterpret_cast<Shown*>(data);
                     if (IsWindowVisible(window) && className(window) == "tooltips_class32") {
-                        *reinterpret_cast<std::string*>(data) += windowText(window) + "\n";
+                        const std::string text = windowText(window);
+                        seen.texts += text + "\n";
+                        if (text.find(*seen.expected) != std::string::npos) {
+                            seen.match = window;
+                        }
                     }
                     return TRUE;
                 },
-                reinterpret_cast<LPARAM>(&seen));
-            return seen.find(expected) != std::string::npos;
+                reinterpret_cast<LPARAM>(&shown));
+            return shown.match != nullptr;
         },
         10000);
-    note("balloons shown: " + seen);
+    note("balloons shown: " + shown.texts);
     check(found, "a balloon begins \"" + expected + "\"");
+    if (!found) {
+        return failures();
+    }
+    // The shell gives it some seconds (Wine's shell takes no clicks on it), then it goes and
+    // leaves the windows below it to the next steps.
+    check(waitFor([&] { return !IsWindow(shown.match) || !IsWindowVisible(shown.match); }, 40000),
+          "the balloon goes after its time");
     return failures();
 }
 

@@ -61,8 +61,8 @@ class ListWindowSink final : public server::ListExchangeSink {
                 list.rows = std::move(*shared);
                 server::sortByReturnTicks(list.rows, now);
                 fleetlists::fillListView(ui, list.listView, fleet.tables, kind, list.rows, now);
-                // The refilled view has no selected row, so no row's sentence may stay below it.
-                ui.setText(list.descriptionLine, fleetlists::kDescriptionPrompt);
+            // The refilled view has no selected row, so no row's sentence may stay below it.
+            ui.setText(list.descriptionLine, fleetlists::kDescriptionPrompt);
             });
     }
 

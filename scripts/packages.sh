@@ -31,7 +31,8 @@ REEF_BUILD_PACKAGES=(
 REEF_RUN_PACKAGES=(libgtk-3-0 adwaita-icon-theme fonts-liberation fonts-dejavu-core xdg-utils
     wine wine64 xvfb xauth x11-utils xdotool xclip imagemagick)
 # Peers the network tests start on loopback.
-REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip postgresql)
+REEF_TEST_PACKAGES=(tinyproxy dante-server microsocks curl procps tzdata zip unzip postgresql
+    dbus-daemon python3-dbus python3-gi)
 # The browser that shows the list server's web page to its tests (headless).
 REEF_BROWSER_PACKAGES=(chromium)
 # What scripts/release.sh needs beyond the build: the zip tool, and what CPack reads the

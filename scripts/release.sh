@@ -4,7 +4,9 @@
 #                                      example Server.dat
 #   reef-listserver_<version>_<arch>.deb  the list server with its systemd unit, for
 #                                      `apt install ./reef-listserver_*.deb` on Debian 12
-# Both are the same bytes when made again from the same commit.
+#   reef-tools_<version>_amd64.deb     the Linux desktop program on GTK 3 with its menu entry,
+#                                      for `apt install ./reef-tools_*.deb` on Debian 12
+# Each is the same bytes when made again from the same commit.
 # The version is the CMake project's. Ends with the files, their sizes and SHA-256 sums.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,7 +36,9 @@ echo "Building the program and the list server (log: $log)"
     cmake --preset windows -U REEF_LIST_SERVER -U REEF_PASSWORD_SITE &&
         cmake --build --preset windows -j"$(nproc)" --target player_zip &&
         cmake --preset native-release &&
-        cmake --build --preset native-release -j"$(nproc)" --target reef-listserver
+        cmake --build --preset native-release -j"$(nproc)" --target reef-listserver &&
+        cmake --preset linux -U REEF_LIST_SERVER -U REEF_PASSWORD_SITE &&
+        cmake --build --preset linux -j"$(nproc)" --target reef-tools
 } >"$log" 2>&1 || {
     tail -n 40 "$log"
     fail "the build failed (log: $log)"
@@ -75,9 +79,21 @@ dpkg-deb -f "$deb" Depends | grep -q libmicrohttpd || fail "$deb does not depend
     fail "the second cpack failed (log: $log)"
 cmp -s "$deb" "$again/package/$(basename "$deb")" || fail "a second packing of $deb differs"
 
+echo "Packing the desktop program"
+rm -f "$out"/reef-tools_*.deb
+desktop_deb=$(bash scripts/desktop-deb.sh build/linux/reef-tools "$version" "$out")
+contents=$(dpkg-deb -c "$desktop_deb")
+for path in ./usr/bin/reef-tools ./usr/lib/reef-tools/reef-tools \
+    ./usr/share/applications/reef-tools.desktop ./usr/share/icons/hicolor/32x32/apps/reef-tools.png; do
+    grep -q " $path\$" <<<"$contents" || fail "$desktop_deb lacks $path"
+done
+dpkg-deb -f "$desktop_deb" Depends | grep -q libgtk-3-0 || fail "$desktop_deb does not depend on GTK 3"
+bash scripts/desktop-deb.sh build/linux/reef-tools "$version" "$again" >/dev/null
+cmp -s "$desktop_deb" "$again/$(basename "$desktop_deb")" || fail "a second packing of $desktop_deb differs"
+
 echo
 echo "Release $version in $out:"
-for file in "$out/$zip_name" "$deb"; do
+for file in "$out/$zip_name" "$deb" "$desktop_deb"; do
     printf '  %s  %s bytes  sha256 %s\n' "$(basename "$file")" "$(stat -c %s "$file")" \
         "$(sha256sum "$file" | cut -d' ' -f1)"
 done

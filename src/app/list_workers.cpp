@@ -3,6 +3,7 @@
 #include "fleetlists/entry_dialog.h"
 #include "fleetlists/list_view_fill.h"
 #include "fleetlists/list_window.h"
+#include "fleetlists/tray_alerts.h"
 #include "platform/error_message.h"
 #include "server/exchange_texts.h"
 #include "server/fleet_record.h"
@@ -82,6 +83,7 @@ class ListWindowSink final : public server::ListExchangeSink {
         onWindow(
             [shared, &fleet = fleet_, kind = kind_](platform::Platform& ui, ListWindowState& list) {
                 const std::int64_t now = ui.clock().localNow();
+                fleetlists::alertOnDownload(ui, fleet, kind, list.rows, *shared, now);
                 list.rows = std::move(*shared);
                 server::sortByReturnTicks(list.rows, now);
                 fleetlists::fillListView(ui, list.listView, fleet.tables, kind, list.rows, now);

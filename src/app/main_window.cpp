@@ -192,6 +192,8 @@ void handleMainWindowEvent(Platform& ui, AppState& state, const Event& event) {
             }
         } else if (event.trayType == platform::TrayEventType::LeftClick) {
             toggleFromTray(ui, state);
+        } else if (event.trayType == platform::TrayEventType::NotificationClick) {
+            openListWindowOnce(ui, state, state.fleet.alertedList);
         }
         return;
     case EventKind::MenuCommand:

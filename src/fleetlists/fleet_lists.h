@@ -20,6 +20,8 @@ struct FleetLists {
     FleetListTables tables;
     // Where the alliance publishes the list password; shown in the password prompt.
     std::string passwordSite;
+    // The list a click on the tray icon's last notification opens.
+    FleetListKind alertedList = FleetListKind::Enemy;
 
     ListWindowState& list(FleetListKind kind) {
         return lists[static_cast<std::size_t>(indexOf(kind))];

@@ -20,7 +20,13 @@ enum class ControlEventType {
     Activated, // everything else: a click, a selection, a list-view click
 };
 
-enum class TrayEventType { LeftClick, RightClick, LeftDoubleClick, RightDoubleClick };
+enum class TrayEventType {
+    LeftClick,
+    RightClick,
+    LeftDoubleClick,
+    RightDoubleClick,
+    NotificationClick, // on the notification the icon last showed
+};
 
 struct Event {
     EventKind kind = EventKind::CloseRequest;

@@ -69,6 +69,13 @@ struct MenuItem {
     bool separator = false;
 };
 
+// A short message beside the tray icon, with the program's icon.
+struct TrayNotification {
+    std::string title;
+    std::string text;
+    bool sound = true; // the system's short notification sound with it
+};
+
 class Platform {
   public:
     virtual ~Platform() = default;
@@ -183,6 +190,12 @@ class Platform {
     virtual void destroyPopupMenu(MenuId menu) = 0;
     // At the mouse position; the chosen item arrives later as a MenuCommand of the owner.
     virtual void showPopupMenu(MenuId menu, WindowId owner) = 0;
+
+    // --- notifications from the tray icon: the Windows balloon, the desktop's notification
+    // service on Linux. A click on the notification arrives as a Tray event of the icon's owner
+    // with TrayEventType::NotificationClick. Nothing happens, and nothing fails, without a tray
+    // icon or where no notification service runs.
+    virtual void showTrayNotification(const TrayNotification& notification) = 0;
 
     // --- the system's text editor with a file of the working directory, without waiting.
     virtual void openInTextEditor(const std::string& path) = 0;

@@ -1,10 +1,12 @@
 // Fuzz target of the download's answer: the response reader and the download's body rules
 // with the record parser behind them, fed in blocks of random size with pauses between them
 // and a list window that may close at any window check. A list handed over must be exactly
-// what the whole body parsed in one piece gives, and nothing may touch a closed window. Then
-// the user-interface thread's part: the rows sorted, shown, their countdowns rewritten, one of
+// what the whole body parsed in one piece gives, and nothing may touch a closed window; the
+// tray's comparison of a list with itself and with an empty one holds for any rows. Then the
+// user-interface thread's part: the rows sorted, shown, their countdowns rewritten, one of
 // them changed in the entry dialog (ListDisplay), at a time of the day the input chooses.
 
+#include "fleetlists/list_alerts.h"
 #include "fuzz/fuzz_stream.h"
 #include "fuzz/list_display.h"
 #include "platform/clock.h"
@@ -77,6 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     "a list without its marker");
         fuzz::check(sink.lists.front() == parsedWhole(kind, list, localNow),
                     "rows that differ from the body parsed in one piece");
+        // The tray's comparison of the rows with those before: the same rows again say
+        // nothing, and against an empty list every enemy row is new.
+        const std::vector<fleetlists::FleetEntry>& rows = sink.lists.front();
+        fuzz::check(!fleetlists::alertForDownload(kind, rows, rows, {}, "x", localNow),
+                    "the same rows raise a notification");
+        fuzz::check(kind == fleetlists::FleetListKind::Allied || rows.empty() ||
+                        fleetlists::alertForDownload(kind, {}, rows, {}, "x", localNow),
+                    "new enemy rows raise none");
         fuzz::ListDisplay::instance().show(kind, std::move(sink.lists.front()), true, localNow,
                                            later);
     }

@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "calc/fleet_file.h"
 #include "etaplan/eta_plan_settings.h"
+#include "fleetlists/alarm_settings.h"
 #include "fleetlists/list_cache.h"
 #include "fleetlists/own_fleet_data.h"
 #include "help/help_documents.h"
@@ -96,6 +97,7 @@ TEST_F(PlayerGuide, NamesEveryFileTheProgramReadsOrWrites) {
         calc::kSollFile,
         calc::kHabenFile,
         fleetlists::kOwnFleetFileName,
+        fleetlists::kAlarmFileName,
         fleetlists::listCacheFileName(fleetlists::FleetListKind::Allied),
         fleetlists::listCacheFileName(fleetlists::FleetListKind::Enemy),
         std::string(help::helpDocumentFileName(help::HelpDocument::Readme)),

@@ -147,6 +147,7 @@ GtkPlatform::~GtkPlatform() {
         g_source_remove(source);
     }
     removeTrayIcon();
+    forgetNotificationBus();
     ++destroying_;
     for (auto& [id, window] : windows_) {
         gtk_widget_destroy(window.window);

@@ -111,6 +111,7 @@ class GtkPlatform final : public Platform {
     MenuId createPopupMenu(const std::vector<MenuItem>& items) override;
     void destroyPopupMenu(MenuId menu) override;
     void showPopupMenu(MenuId menu, WindowId owner) override;
+    void showTrayNotification(const TrayNotification& notification) override;
 
     void openInTextEditor(const std::string& path) override;
 
@@ -163,6 +164,8 @@ class GtkPlatform final : public Platform {
     void onTrayButton(GdkEventButton* button);
     void onMenuItem(GtkWidget* item);
     void onMenuHidden(GtkWidget* menu);
+    void onNotificationShown(guint32 id);
+    void onNotificationAction(guint32 id, const char* action);
     void listCellData(GtkTreeViewColumn* column, GtkCellRenderer* renderer, GtkTreeModel* model,
                       GtkTreeIter* iter);
 
@@ -234,6 +237,8 @@ class GtkPlatform final : public Platform {
     // activated; null when it is gone or hidden.
     GtkWindow* lastActiveWindow() const;
     void watchSessionSignals();
+    GDBusConnection* notificationBus();
+    void forgetNotificationBus();
 
     GtkOptions options_;
     std::thread::id uiThread_;
@@ -272,6 +277,14 @@ class GtkPlatform final : public Platform {
     WindowId menuOwner_;
 
     std::vector<std::string> editorLaunches_;
+
+    // The desktop's notification service, reached over the session bus once there is
+    // something to tell; null when there is no bus.
+    GDBusConnection* notificationBus_ = nullptr;
+    bool notificationBusTried_ = false;
+    guint notificationSignals_ = 0;
+    GCancellable* notificationCalls_ = nullptr;
+    guint32 notificationId_ = 0; // the one shown last; a new one takes its place
 };
 
 } // namespace reef::platform::gtk

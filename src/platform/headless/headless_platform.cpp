@@ -802,6 +802,13 @@ void HeadlessPlatform::removeTrayIcon() {
     trayTooltip_.clear();
 }
 
+void HeadlessPlatform::showTrayNotification(const TrayNotification& notification) {
+    requireUiThread("showTrayNotification");
+    if (trayIcon_) {
+        notifications_.push_back(notification);
+    }
+}
+
 MenuId HeadlessPlatform::createPopupMenu(const std::vector<MenuItem>& items) {
     requireUiThread("createPopupMenu");
     const MenuId id{nextHandle()};

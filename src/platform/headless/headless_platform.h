@@ -135,6 +135,7 @@ class HeadlessPlatform final : public Platform {
     MenuId createPopupMenu(const std::vector<MenuItem>& items) override;
     void destroyPopupMenu(MenuId menu) override;
     void showPopupMenu(MenuId menu, WindowId owner) override;
+    void showTrayNotification(const TrayNotification& notification) override;
 
     void openInTextEditor(const std::string& path) override;
 
@@ -161,6 +162,9 @@ class HeadlessPlatform final : public Platform {
     void setClipboardAvailable(bool available) { clipboardAvailable_ = available; }
     // While unavailable (no notification area), addTrayIcon fails.
     void setTrayAvailable(bool available) { trayAvailable_ = available; }
+
+    // The notifications shown from the tray icon, oldest first.
+    const std::vector<TrayNotification>& shownNotifications() const { return notifications_; }
 
     // Open windows in opening order; the first open window with this title, or empty.
     std::vector<WindowId> openWindows() const;
@@ -262,6 +266,7 @@ class HeadlessPlatform final : public Platform {
     bool trayIcon_ = false;
     WindowId trayOwner_;
     std::string trayTooltip_;
+    std::vector<TrayNotification> notifications_;
     bool popupShown_ = false;
     std::vector<MenuItem> popupItems_;
     WindowId popupOwner_;

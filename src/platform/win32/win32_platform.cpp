@@ -337,6 +337,8 @@ Win32Platform::TrayState Win32Platform::trayState() const {
     state.present = trayPresent_;
     state.owner = trayPresent_ ? windowHandle(trayOwner_) : nullptr;
     state.tooltip = trayPresent_ ? narrow(trayTooltip_) : std::string();
+    state.notificationTitle = trayPresent_ ? trayNotification_.title : std::string();
+    state.notificationText = trayPresent_ ? trayNotification_.text : std::string();
     return state;
 }
 
@@ -1368,6 +1370,9 @@ LRESULT Win32Platform::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case WM_RBUTTONDBLCLK:
             event.trayType = TrayEventType::RightDoubleClick;
             break;
+        case NIN_BALLOONUSERCLICK:
+            event.trayType = TrayEventType::NotificationClick;
+            break;
         default:
             return 0; // other mouse actions on the icon are of no interest
         }
@@ -1679,6 +1684,36 @@ void Win32Platform::removeTrayIcon() {
     trayPresent_ = false;
     trayOwner_ = WindowId{};
     trayTooltip_.clear();
+}
+
+namespace {
+
+// Cut to the field of the shell's record, which ends with a zero.
+template <std::size_t Size> void copyCut(const std::wstring& text, wchar_t (&field)[Size]) {
+    const std::size_t length = std::min(text.size(), Size - 1);
+    std::copy_n(text.c_str(), length, field);
+    field[length] = L'\0';
+}
+
+} // namespace
+
+void Win32Platform::showTrayNotification(const TrayNotification& notification) {
+    const WindowRecord* owner = trayPresent_ ? findWindow(trayOwner_) : nullptr;
+    if (owner == nullptr) {
+        return;
+    }
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = owner->hwnd;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_INFO;
+    copyCut(wide(notification.title), data.szInfoTitle);
+    copyCut(wide(notification.text), data.szInfo);
+    data.dwInfoFlags = NIIF_USER | NIIF_LARGE_ICON | (notification.sound ? 0 : NIIF_NOSOUND);
+    data.hBalloonIcon = programIcon(GetSystemMetrics(SM_CXICON));
+    if (Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE) {
+        trayNotification_ = notification;
+    }
 }
 
 MenuId Win32Platform::createPopupMenu(const std::vector<MenuItem>& items) {

@@ -112,6 +112,7 @@ class Win32Platform final : public Platform {
     MenuId createPopupMenu(const std::vector<MenuItem>& items) override;
     void destroyPopupMenu(MenuId menu) override;
     void showPopupMenu(MenuId menu, WindowId owner) override;
+    void showTrayNotification(const TrayNotification& notification) override;
 
     void openInTextEditor(const std::string& path) override;
 
@@ -131,6 +132,9 @@ class Win32Platform final : public Platform {
         bool present = false;
         HWND owner = nullptr;
         std::string tooltip;
+        // The last notification the shell took for the icon.
+        std::string notificationTitle;
+        std::string notificationText;
     };
     TrayState trayState() const;
 
@@ -265,6 +269,7 @@ class Win32Platform final : public Platform {
     bool trayPresent_ = false;
     WindowId trayOwner_;
     std::wstring trayTooltip_;
+    TrayNotification trayNotification_;
     UINT taskbarCreatedMessage_ = 0;
 
     std::vector<std::string> editorLaunches_;

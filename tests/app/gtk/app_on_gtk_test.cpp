@@ -8,17 +8,29 @@
 #include "app/startup.h"
 #include "app/tool_windows.h"
 #include "fleetlists/entry_dialog.h"
+#include "fleetlists/list_cache.h"
 #include "fleetlists/list_window.h"
 #include "platform/gtk/gtk_platform.h"
 #include "platform/gtk/gtk_ui_driver.h"
 #include "platform/headless/headless_platform.h"
+#include "server/scripted_list_server.h"
 #include "support/scoped_temp_dir.h"
+#include "wire/list_format.h"
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace reef::app::testing {
 namespace {
@@ -43,6 +55,96 @@ std::unique_ptr<platform::gtk::GtkPlatform> openGtk() {
     setenv("GTK_IM_MODULE", "gtk-im-context-simple", 1);
     return platform::gtk::GtkPlatform::create(platform::gtk::GtkOptions{.editorProgram = "true"});
 }
+
+// A session bus of the test's own (dbus-daemon) with the notification service of
+// notification_service.py on it; the program finds it through DBUS_SESSION_BUS_ADDRESS.
+class PrivateNotificationService {
+  public:
+    explicit PrivateNotificationService(std::string log) : log_(std::move(log)) {
+        int out[2];
+        if (pipe(out) != 0) {
+            return;
+        }
+        daemon_ = fork();
+        if (daemon_ == 0) {
+            dup2(out[1], 1);
+            close(out[0]);
+            execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile",
+                   "--print-address=1", nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        char c = 0;
+        while (read(out[0], &c, 1) == 1 && c != '\n') {
+            address_ += c;
+        }
+        close(out[0]);
+        if (address_.empty()) {
+            return;
+        }
+        setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+        service_ = fork();
+        if (service_ == 0) {
+            execl("/usr/bin/python3", "python3", REEF_NOTIFICATION_SERVICE, log_.c_str(), nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && lines().empty(); ++i) {
+            usleep(20000);
+        }
+    }
+    ~PrivateNotificationService() {
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        for (const pid_t pid : {service_, daemon_}) {
+            if (pid > 0) {
+                kill(pid, SIGTERM);
+                waitpid(pid, nullptr, 0);
+            }
+        }
+    }
+    PrivateNotificationService(const PrivateNotificationService&) = delete;
+    PrivateNotificationService& operator=(const PrivateNotificationService&) = delete;
+
+    bool ready() const { return !lines().empty() && lines()[0] == "ready"; }
+
+    // The Notify calls the service received, one JSON line each.
+    std::vector<std::string> notifications() const {
+        std::vector<std::string> calls = lines();
+        if (!calls.empty()) {
+            calls.erase(calls.begin());
+        }
+        return calls;
+    }
+
+    // The user clicks the notification with this id, as the service reports it.
+    void click(guint32 id) const {
+        GDBusConnection* bus = g_dbus_connection_new_for_address_sync(
+            address_.c_str(),
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr);
+        ASSERT_NE(bus, nullptr);
+        g_dbus_connection_emit_signal(bus, nullptr, "/org/freedesktop/Notifications",
+                                      "org.freedesktop.Notifications", "ActionInvoked",
+                                      g_variant_new("(us)", id, "default"), nullptr);
+        g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+        g_object_unref(bus);
+    }
+
+  private:
+    std::vector<std::string> lines() const {
+        std::vector<std::string> result;
+        std::ifstream in(log_);
+        for (std::string line; std::getline(in, line);) {
+            result.push_back(line);
+        }
+        return result;
+    }
+
+    std::string log_;
+    std::string address_;
+    pid_t daemon_ = -1;
+    pid_t service_ = -1;
+};
 
 // --- every window's layout
 
@@ -242,6 +344,50 @@ TEST_F(ProgramOnGtk, EndOfTheSessionEndsTheProgramWithoutAQuestion) {
     EXPECT_TRUE(state.exiting);
     EXPECT_TRUE(user->shownMessageBoxes().empty());
     EXPECT_FALSE(user->isWindowOpen(state.main.window));
+}
+
+// A download that brings a new attack on the player, told to the desktop's notification
+// service; the click on the notification opens the closed list again.
+TEST_F(ProgramOnGtk, ANewAttackReachesTheDesktopsNotificationService) {
+    PrivateNotificationService service(cwd.file("notifications.log"));
+    ASSERT_TRUE(service.ready());
+    fleetlists::ListCacheData cache;
+    cache.password = "geheim";
+    fleetlists::saveListCache(FleetListKind::Enemy, "tblEnemy.dat", cache);
+    std::ofstream("FrendPre.dat") << "Name = Anna\r\n";
+    std::string list = "|>Update<|";
+    wire::appendRecord(list, {"0", "Carl", "EVL", "1:2:3", "0", "40", "2", "Anna", "", "4:5:6", "0",
+                              "Otto", "", "43200", "36000"});
+    reef::testing::ScriptedListServer server({reef::testing::okAnswer(list + "<>end|<>")});
+    state.serverConfig.listServer = server.address();
+    fleetlists::ListWindowState& enemy = state.list(FleetListKind::Enemy);
+    user->click(state.main.enemyListButton);
+    handleEvents();
+    ASSERT_TRUE(enemy.window);
+    user->click(enemy.refreshButton);
+    const auto until = [&](const std::function<bool()>& done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            handleEvents();
+        }
+        return done();
+    };
+    ASSERT_TRUE(until([&] { return !service.notifications().empty(); }));
+    const std::string call = service.notifications()[0];
+    EXPECT_NE(call.find("\"summary\": \"Angriff auf dich!\""), std::string::npos) << call;
+    EXPECT_NE(call.find("\"body\": \"Neue gegnerische Flotte: Carl (EVL) greift Anna (4:5:6) "
+                        "an\""),
+              std::string::npos)
+        << call;
+    EXPECT_NE(call.find("\"app_name\": \"Reef - Tools\""), std::string::npos) << call;
+    EXPECT_NE(call.find("\"image-data\""), std::string::npos) << call;
+
+    ASSERT_TRUE(until([&] { return !enemy.workerBusy; }));
+    user->requestClose(enemy.window);
+    handleEvents();
+    ASSERT_FALSE(enemy.window);
+    service.click(1);
+    EXPECT_TRUE(until([&] { return bool(enemy.window); }));
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 //   fleet_lists_probe rows DIR KIND               the one row shows DIR\expected-KIND
 //   fleet_lists_probe scroll DIR KIND             the list view to its right end (for a
 //                                                 screenshot of the countdown columns)
+//   fleet_lists_probe balloon DIR TEXT            the shell shows a balloon of the tray icon
+//                                                 whose text holds TEXT, until it goes
 //   fleet_lists_probe quit DIR                    "Programm beenden", exit code 0
 //
 // KIND is allied or enemy.
@@ -351,10 +353,52 @@ int rows(const std::string& dir, ListKind kind) {
     return failures();
 }
 
+// The shell draws the tray icon's balloon as a tooltip window of its own process; its text
+// is the notification's text.
+int balloon(const std::string& expected) {
+    struct Shown {
+        std::string texts;
+        HWND match = nullptr;
+        const std::string* expected = nullptr;
+    } shown;
+    shown.expected = &expected;
+    const bool found = waitFor(
+        [&] {
+            shown.texts.clear();
+            shown.match = nullptr;
+            EnumWindows(
+                [](HWND window, LPARAM data) -> BOOL {
+                    auto& seen = *reinterpret_cast<Shown*>(data);
+                    if (IsWindowVisible(window) && className(window) == "tooltips_class32") {
+                        const std::string text = windowText(window);
+                        seen.texts += text + "\n";
+                        if (text.find(*seen.expected) != std::string::npos) {
+                            seen.match = window;
+                        }
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&shown));
+            return shown.match != nullptr;
+        },
+        10000);
+    note("balloons shown: " + shown.texts);
+    check(found, "a balloon begins \"" + expected + "\"");
+    if (!found) {
+        return failures();
+    }
+    // The shell gives it some seconds (Wine's shell takes no clicks on it), then it goes and
+    // leaves the windows below it to the next steps.
+    check(waitFor([&] { return !IsWindow(shown.match) || !IsWindowVisible(shown.match); }, 40000),
+          "the balloon goes after its time");
+    return failures();
+}
+
 int usage() {
     std::printf(
         "usage: fleet_lists_probe cache DIR KIND PASSWORD | start EXE DIR [ARGUMENT] |\n"
-        "       open DIR KIND [PASSWORD] | add|download|rows|scroll DIR KIND | change|quit DIR\n");
+        "       open DIR KIND [PASSWORD] | add|download|rows|scroll DIR KIND | change|quit DIR |\n"
+        "       balloon DIR TEXT\n");
     return 2;
 }
 
@@ -372,6 +416,9 @@ int main(int argc, char** argv) {
     const std::string& dir = args[1];
     if (command == "change" && args.size() == 2) {
         return change(dir);
+    }
+    if (command == "balloon" && args.size() == 3) {
+        return balloon(args[2]);
     }
     if (command == "quit" && args.size() == 2) {
         quitProgram(readPid(dir));

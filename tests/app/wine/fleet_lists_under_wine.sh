@@ -47,6 +47,7 @@ step add enemy
 step download allied
 step rows allied
 step download enemy
+step balloon "Neue gegnerische Flotte: "
 step rows enemy
 step change
 step download allied

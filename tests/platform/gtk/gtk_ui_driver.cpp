@@ -403,7 +403,8 @@ void GtkUiDriver::minimize(WindowId window) {
 }
 
 void GtkUiDriver::clickTray(TrayEventType type) {
-    if (!hasTrayIcon()) {
+    // A click on a notification comes from the desktop's notification service, over D-Bus.
+    if (!hasTrayIcon() || type == TrayEventType::NotificationClick) {
         return;
     }
     const bool left = type == TrayEventType::LeftClick || type == TrayEventType::LeftDoubleClick;

@@ -212,6 +212,25 @@ TEST_F(Win32Native, TextsCrossTheWideApiAsCodePage1252) {
     EXPECT_EQ(ui().text(edit), "?");
 }
 
+TEST_F(Win32Native, TheTrayIconsNotificationGoesToTheShellAndItsClickComesBack) {
+    const WindowId owner = ui().openWindow("Reef - Tools", 200, 100);
+    ui().showTrayNotification({"Titel", "ohne Symbol", true}); // no icon yet: nothing
+    EXPECT_EQ(ui().trayState().notificationText, "");
+    ASSERT_TRUE(ui().addTrayIcon(owner, "Reef-Tool"));
+    // A text longer than the shell's field is cut, never overrun.
+    ui().showTrayNotification({"Angriff auf dich!", std::string(300, 'x') + "\xE4", false});
+    EXPECT_EQ(ui().trayState().notificationTitle, "Angriff auf dich!");
+    EXPECT_EQ(ui().trayState().notificationText, std::string(300, 'x') + "\xE4");
+    drain();
+    driver().clickTray(TrayEventType::NotificationClick);
+    const std::vector<Event> events = drain();
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&](const Event& e) {
+        return e.kind == EventKind::Tray && e.window == owner &&
+               e.trayType == TrayEventType::NotificationClick;
+    }));
+    ui().removeTrayIcon();
+}
+
 TEST_F(Win32Native, ClipboardHoldsUnicodeTextAndTheCp1252Bytes) {
     ui().openWindow("Reef - Tools: ETA-Plan", 300, 100);
     const std::string text = "ETA-Plan \x80 Flottenverh\xE4ltnis\r\nZeile 2";

@@ -3,6 +3,7 @@
 #include "platform/win32/wide_text.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <map>
 
@@ -376,6 +377,9 @@ void Win32UiDriver::clickTray(TrayEventType type) {
         break;
     case TrayEventType::RightDoubleClick:
         mouse = WM_RBUTTONDBLCLK;
+        break;
+    case TrayEventType::NotificationClick:
+        mouse = NIN_BALLOONUSERCLICK;
         break;
     }
     PostMessageW(tray.owner, kTrayMessage, kTrayIconId, static_cast<LPARAM>(mouse));

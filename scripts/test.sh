@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native tests with AddressSanitizer and UBSan (the list
 # server's store and HTTP tests against SQLite and against a throwaway PostgreSQL cluster, its
-# browser page in headless Chromium), the optimised build of every target, a short fuzz run of
+# browser page in headless Chromium), the optimised build of the list server and the
+# benchmarks, a short fuzz run of
 # every reader of untrusted bytes, the threading tests again with ThreadSanitizer, the native
 # desktop program on GTK with its tests in a private Xvfb display, and the Windows test
 # executables under Wine in a private Xvfb display with a private Wine prefix inside the build

@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native tests with AddressSanitizer and UBSan (the list
 # server's store and HTTP tests against SQLite and against a throwaway PostgreSQL cluster, its
-# browser page in headless Chromium), the optimised build of the list server and the
-# benchmarks, a short fuzz run of
-# every reader of untrusted bytes, the threading tests again with ThreadSanitizer, the native
-# desktop program on GTK with its tests in a private Xvfb display, and the Windows test
-# executables under Wine in a private Xvfb display with a private Wine prefix inside the build
-# folder. Ends with one line
+# browser page in headless Chromium, the desktop program on GTK with its tests in a private Xvfb
+# display), the optimised build of the list server and the benchmarks, a short fuzz run of
+# every reader of untrusted bytes, the threading tests again with ThreadSanitizer, and the
+# Windows test executables under Wine in a private Xvfb display with a private Wine prefix
+# inside the build folder. Ends with one line
 # "N passed, N failed"; the exit status is non-zero on any failure.
 set -uo pipefail
 cd "$(dirname "$0")/.."

@@ -2,9 +2,9 @@
 // the same bytes, for 2000 and 4000 entries (the second shows whether the work grows
 // linearly). Prints figures; asserts nothing.
 
-#include "server/fleet_record.h"
-#include "server/list_body_parser.h"
-#include "server/response_reader.h"
+#include "exchange/fleet_record.h"
+#include "exchange/list_body_parser.h"
+#include "exchange/response_reader.h"
 #include "wire/list_format.h"
 
 #include <algorithm>
@@ -37,23 +37,23 @@ std::string listBody(int entries) {
 
 // The parse as the download does it: block by block, then the order by return ticks.
 std::size_t parseAndSort(const std::string& body) {
-    reef::server::ListBodyParser parser(reef::fleetlists::FleetListKind::Allied, kNow);
-    for (std::size_t at = 0; at < body.size(); at += reef::server::kReceiveBlockSize) {
-        parser.append(std::string_view(body).substr(at, reef::server::kReceiveBlockSize));
+    reef::exchange::ListBodyParser parser(reef::fleetlists::FleetListKind::Allied, kNow);
+    for (std::size_t at = 0; at < body.size(); at += reef::exchange::kReceiveBlockSize) {
+        parser.append(std::string_view(body).substr(at, reef::exchange::kReceiveBlockSize));
         parser.takeEndMarker();
         parser.parseWholeRecords();
     }
     std::vector<reef::fleetlists::FleetEntry> rows = parser.takeRows();
-    reef::server::sortByReturnTicks(rows, kNow);
+    reef::exchange::sortByReturnTicks(rows, kNow);
     return rows.size();
 }
 
 // Touches every byte once, in the same blocks: the floor for any parser.
 std::size_t plainScan(const std::string& body) {
     std::size_t bars = 0;
-    for (std::size_t at = 0; at < body.size(); at += reef::server::kReceiveBlockSize) {
+    for (std::size_t at = 0; at < body.size(); at += reef::exchange::kReceiveBlockSize) {
         const std::string_view block =
-            std::string_view(body).substr(at, reef::server::kReceiveBlockSize);
+            std::string_view(body).substr(at, reef::exchange::kReceiveBlockSize);
         bars += static_cast<std::size_t>(std::count(block.begin(), block.end(), '|'));
     }
     return bars;

@@ -6,12 +6,12 @@
 #include "calc/attack_limit_window.h"
 #include "calc/fleet_distribution_window.h"
 #include "etaplan/eta_plan_window.h"
+#include "exchange/proxy_settings.h"
+#include "exchange/server_config.h"
 #include "fleetlists/fleet_lists.h"
 #include "platform/handles.h"
 #include "platform/ui_bridge.h"
 #include "platform/worker_threads.h"
-#include "server/proxy_settings.h"
-#include "server/server_config.h"
 
 #include <array>
 #include <memory>
@@ -43,11 +43,11 @@ struct AppState {
     fleetlists::FleetLists fleet;
 
     // Empty (direct connections) unless the program was started with "Proxy".
-    server::ProxySettings proxy;
+    exchange::ProxySettings proxy;
 
     // The list server and the password site: built in, or from "Server.dat" beside the
     // program. Read once at start-up.
-    server::ServerConfig serverConfig;
+    exchange::ServerConfig serverConfig;
 
     // The workers of the lists and their way back to the user-interface thread.
     std::shared_ptr<platform::UiBridge> bridge;

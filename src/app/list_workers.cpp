@@ -1,15 +1,15 @@
 #include "app/list_workers.h"
 
+#include "exchange/exchange_texts.h"
+#include "exchange/fleet_record.h"
+#include "exchange/list_download.h"
+#include "exchange/list_exchange_sink.h"
+#include "exchange/list_submission.h"
 #include "fleetlists/entry_dialog.h"
 #include "fleetlists/list_view_fill.h"
 #include "fleetlists/list_window.h"
 #include "fleetlists/tray_alerts.h"
 #include "platform/error_message.h"
-#include "server/exchange_texts.h"
-#include "server/fleet_record.h"
-#include "server/list_download.h"
-#include "server/list_exchange_sink.h"
-#include "server/list_submission.h"
 
 #include <memory>
 #include <mutex>
@@ -28,7 +28,7 @@ using fleetlists::ListWindowState;
 // thread; there it touches the list window only while the window of the worker's opening is
 // still open. The tasks refer to the platform and the lists, which live as long as tasks
 // are run; the worker itself holds only its own shared pieces.
-class ListWindowSink final : public server::ListExchangeSink {
+class ListWindowSink final : public exchange::ListExchangeSink {
   public:
     ListWindowSink(platform::Platform& ui, FleetLists& fleet, FleetListKind kind,
                    std::shared_ptr<platform::UiBridge> bridge)
@@ -85,7 +85,7 @@ class ListWindowSink final : public server::ListExchangeSink {
                 const std::int64_t now = ui.clock().localNow();
                 fleetlists::alertOnDownload(ui, fleet, kind, list.rows, *shared, now);
                 list.rows = std::move(*shared);
-                server::sortByReturnTicks(list.rows, now);
+                exchange::sortByReturnTicks(list.rows, now);
                 fleetlists::fillListView(ui, list.listView, fleet.tables, kind, list.rows, now);
                 // The refilled view has no selected row, so no row's sentence may stay below it.
                 ui.setText(list.descriptionLine, fleetlists::kDescriptionPrompt);
@@ -148,8 +148,8 @@ void workerNotStarted(platform::Platform& ui, ListWindowState& list) {
     } else {
         fleetlists::giveButtonsBack(ui, list);
     }
-    fleetlists::setStatusField(ui, list, server::kStatusExchangeField,
-                               std::string(server::kStatusWorkerNotStarted));
+    fleetlists::setStatusField(ui, list, exchange::kStatusExchangeField,
+                               std::string(exchange::kStatusWorkerNotStarted));
 }
 
 } // namespace
@@ -160,7 +160,7 @@ void startListDownload(platform::Platform& ui, AppState& state, FleetListKind ki
         return; // one worker per list; its end gives the buttons back
     }
     list.workerBusy = true;
-    server::DownloadJob job;
+    exchange::DownloadJob job;
     job.kind = kind;
     job.password = state.fleet.password;
     job.server = state.serverConfig.listServer;
@@ -169,9 +169,9 @@ void startListDownload(platform::Platform& ui, AppState& state, FleetListKind ki
     platform::Clock& clock = ui.clock();
     try {
         state.workers.start([job = std::move(job), sink, &clock] {
-            const server::DownloadOutcome outcome = server::runListDownload(job, *sink, clock);
+            const exchange::DownloadOutcome outcome = exchange::runListDownload(job, *sink, clock);
             sink->atEnd([outcome](platform::Platform& ui, ListWindowState& list, bool) {
-                if (outcome != server::DownloadOutcome::WindowClosed) {
+                if (outcome != exchange::DownloadOutcome::WindowClosed) {
                     list.lastUpdateTick = ui.clock().tickCountMs();
                 }
             });
@@ -192,7 +192,7 @@ void startEntrySubmission(platform::Platform& ui, AppState& state,
     }
     list.workerBusy = true;
     ui.setWindowEnabled(list.dialog, false);
-    server::SubmissionJob job;
+    exchange::SubmissionJob job;
     job.entry = submission;
     job.server = state.serverConfig.listServer;
     job.proxy = state.proxy;
@@ -202,7 +202,7 @@ void startEntrySubmission(platform::Platform& ui, AppState& state,
     try {
         state.workers.start([job = std::move(job), sink, &clock, &fleet = state.fleet, kind,
                              dialogGeneration] {
-            const server::SubmissionOutcome outcome = server::runSubmission(job, *sink, clock);
+            const exchange::SubmissionOutcome outcome = exchange::runSubmission(job, *sink, clock);
             sink->atEnd([outcome, &fleet, kind, dialogGeneration](platform::Platform& ui,
                                                                   ListWindowState& list, bool own) {
                 const bool ownDialog =
@@ -210,9 +210,9 @@ void startEntrySubmission(platform::Platform& ui, AppState& state,
                 if (!ownDialog) {
                     return;
                 }
-                if (outcome == server::SubmissionOutcome::Accepted) {
+                if (outcome == exchange::SubmissionOutcome::Accepted) {
                     fleetlists::closeEntryDialog(ui, fleet, kind);
-                } else if (outcome == server::SubmissionOutcome::Failed) {
+                } else if (outcome == exchange::SubmissionOutcome::Failed) {
                     ui.setWindowEnabled(list.dialog, true);
                 }
             });

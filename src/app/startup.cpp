@@ -5,20 +5,20 @@
 #include "app/exit_program.h"
 #include "app/main_window.h"
 #include "app/messages.h"
+#include "exchange/proxy_settings.h"
 #include "fleetlists/catalogue.h"
 #include "platform/connection.h"
 #include "platform/error_message.h"
-#include "server/proxy_settings.h"
 
 namespace reef::app {
 
 StartupServices defaultStartupServices() {
     StartupServices services;
     services.loadServerConfig = [] {
-        return server::loadServerConfig(server::builtInServerConfig());
+        return exchange::loadServerConfig(exchange::builtInServerConfig());
     };
     services.loadProxySettings = [](AppState& state) {
-        return server::loadProxySettings(state.proxy);
+        return exchange::loadProxySettings(state.proxy);
     };
     services.startSockets = [] { return platform::startSockets(); };
     return services;
@@ -30,11 +30,11 @@ bool startProgram(platform::Platform& ui, AppState& state, const std::string& co
     state.fleet.tables = fleetlists::buildFleetListTables();
     state.bridge = std::make_shared<platform::UiBridge>(ui);
 
-    const server::ServerConfigLoad serverConfig = services.loadServerConfig();
+    const exchange::ServerConfigLoad serverConfig = services.loadServerConfig();
     state.serverConfig = serverConfig.config;
     state.fleet.passwordSite = serverConfig.config.passwordSite;
     if (!serverConfig.badKey.empty()) {
-        platform::showError(ui, server::serverConfigProblemText(serverConfig.badKey));
+        platform::showError(ui, exchange::serverConfigProblemText(serverConfig.badKey));
     }
 
     if (proxySwitchGiven(commandLine) && !services.loadProxySettings(state)) {

@@ -2,8 +2,8 @@
 // From the command line to the running event loop.
 
 #include "app/app_state.h"
+#include "exchange/server_config.h"
 #include "platform/platform.h"
-#include "server/server_config.h"
 
 #include <functional>
 #include <string>
@@ -13,7 +13,7 @@ namespace reef::app {
 // What start-up asks of the world outside the windows; tests replace them.
 struct StartupServices {
     // Reads "Server.dat" over the built-in server values.
-    std::function<server::ServerConfigLoad()> loadServerConfig;
+    std::function<exchange::ServerConfigLoad()> loadServerConfig;
     // Reads "Proxy.dat" into the state's proxy settings; false when it cannot be loaded.
     std::function<bool(AppState&)> loadProxySettings;
     // Starts the socket library; false when it cannot be initialised.

@@ -1,6 +1,6 @@
-#include "server/base64.h"
+#include "exchange/base64.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 std::string encodeBase64(std::string_view bytes) {
     static constexpr char kAlphabet[] =
@@ -31,4 +31,4 @@ std::string encodeBase64(std::string_view bytes) {
     return text;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 std::string encodeBase64(std::string_view bytes);
 
@@ -14,4 +14,4 @@ constexpr std::size_t base64Length(std::size_t byteCount) {
     return (byteCount + 2) / 3 * 4;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,12 +1,12 @@
-#include "server/download_body.h"
+#include "exchange/download_body.h"
 
-#include "server/exchange_texts.h"
+#include "exchange/exchange_texts.h"
 #include "text/date_text.h"
 #include "wire/list_format.h"
 
 #include <array>
 
-namespace reef::server {
+namespace reef::exchange {
 
 BodyRules::Step DownloadBody::onBody(std::string_view bytes) {
     switch (mode_) {
@@ -127,4 +127,4 @@ BodyRules::Step DownloadBody::unexpected() {
     return end(Verdict::Failed);
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -3,18 +3,18 @@
 // else is shown to the user. Kept apart from the download's attempts so that the rules can be
 // fed any answer, cut into any blocks.
 
+#include "exchange/list_body_parser.h"
+#include "exchange/list_exchange_sink.h"
+#include "exchange/response_reader.h"
 #include "fleetlists/fleet_entry.h"
 #include "platform/byte_stream.h"
 #include "platform/clock.h"
-#include "server/list_body_parser.h"
-#include "server/list_exchange_sink.h"
-#include "server/response_reader.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 enum class Verdict { Pending, Succeeded, Failed, WrongPassword, WindowClosed };
 
@@ -55,4 +55,4 @@ class DownloadBody final : public BodyRules {
     Verdict verdict_ = Verdict::Pending;
 };
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,13 +1,13 @@
-#include "server/entry_request.h"
+#include "exchange/entry_request.h"
 
+#include "exchange/list_request.h"
 #include "fleetlists/ticks.h"
-#include "server/list_request.h"
 #include "text/date_text.h"
 #include "text/integer_text.h"
 #include "wire/list_format.h"
 #include "wire/query_encoding.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 namespace {
 
@@ -124,4 +124,4 @@ std::string buildSubmissionRequest(const EntrySubmission& entry, const ListServe
                                             : buildNewEntryRequest(entry, server);
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

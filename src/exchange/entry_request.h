@@ -2,13 +2,13 @@
 // The requests that store a new entry or change one: the dialog's values as query keys, in the
 // orders and forms the list server expects.
 
+#include "exchange/list_server_address.h"
 #include "fleetlists/entry_submission.h"
-#include "server/list_server_address.h"
 
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 // The text with every character other than "0" to "9" removed.
 std::string digitsOnly(std::string_view text);
@@ -37,4 +37,4 @@ std::string buildChangeRequest(const fleetlists::EntrySubmission& entry,
 std::string buildSubmissionRequest(const fleetlists::EntrySubmission& entry,
                                    const ListServerAddress& server);
 
-} // namespace reef::server
+} // namespace reef::exchange

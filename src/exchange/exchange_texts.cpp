@@ -1,9 +1,9 @@
-#include "server/exchange_texts.h"
+#include "exchange/exchange_texts.h"
 
 #include "text/integer_text.h"
 #include "wire/list_format.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 std::string receivedStatus(std::size_t byteCount) {
     return "Status: Daten empfangen: " + text::decimalText(static_cast<std::int64_t>(byteCount)) +
@@ -35,4 +35,4 @@ std::optional<std::string_view> errorWordStatus(std::string_view body, ErrorWord
     return std::nullopt;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 // Field 1: what runs.
 inline constexpr std::string_view kOperationDownload = "Liste aktualisieren";
@@ -41,4 +41,4 @@ enum class ErrorWords { OfDownload, OfSubmission };
 // The status text of a body that is exactly one of the known error words; nothing otherwise.
 std::optional<std::string_view> errorWordStatus(std::string_view body, ErrorWords known);
 
-} // namespace reef::server
+} // namespace reef::exchange

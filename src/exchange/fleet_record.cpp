@@ -1,4 +1,4 @@
-#include "server/fleet_record.h"
+#include "exchange/fleet_record.h"
 
 #include "fleetlists/arrival.h"
 #include "fleetlists/ticks.h"
@@ -9,7 +9,7 @@
 #include <queue>
 #include <string>
 
-namespace reef::server {
+namespace reef::exchange {
 
 namespace {
 
@@ -90,4 +90,4 @@ void sortByReturnTicks(std::vector<FleetEntry>& list, std::int64_t localNow) {
     }
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

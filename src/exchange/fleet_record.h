@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace reef::server {
+namespace reef::exchange {
 
 // Reads the first record of the text into a new entry at the end of the list and returns the
 // text after the record's fifteenth "|>". Texts keep their bytes, except that CR, LF and NUL
@@ -26,4 +26,4 @@ std::string_view parseFleetRecord(fleetlists::FleetListKind kind,
 // after every other (returnOrderKey). O(n log n).
 void sortByReturnTicks(std::vector<fleetlists::FleetEntry>& list, std::int64_t localNow);
 
-} // namespace reef::server
+} // namespace reef::exchange

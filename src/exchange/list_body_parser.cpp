@@ -1,11 +1,11 @@
-#include "server/list_body_parser.h"
+#include "exchange/list_body_parser.h"
 
-#include "server/fleet_record.h"
+#include "exchange/fleet_record.h"
 #include "wire/list_format.h"
 
 #include <algorithm>
 
-namespace reef::server {
+namespace reef::exchange {
 
 ListBodyParser::ListBodyParser(fleetlists::FleetListKind kind, std::int64_t localNow)
     : kind_(kind), localNow_(localNow) {}
@@ -49,4 +49,4 @@ void ListBodyParser::parseWholeRecords() {
     }
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

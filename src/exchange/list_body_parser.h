@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace reef::server {
+namespace reef::exchange {
 
 class ListBodyParser {
   public:
@@ -38,4 +38,4 @@ class ListBodyParser {
     std::vector<fleetlists::FleetEntry> rows_;
 };
 
-} // namespace reef::server
+} // namespace reef::exchange

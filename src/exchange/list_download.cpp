@@ -1,13 +1,13 @@
-#include "server/list_download.h"
+#include "exchange/list_download.h"
 
+#include "exchange/download_body.h"
+#include "exchange/exchange_texts.h"
+#include "exchange/list_request.h"
+#include "exchange/list_server_connection.h"
+#include "exchange/response_reader.h"
 #include "platform/connection.h"
-#include "server/download_body.h"
-#include "server/exchange_texts.h"
-#include "server/list_request.h"
-#include "server/list_server_connection.h"
-#include "server/response_reader.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 namespace {
 
@@ -62,4 +62,4 @@ DownloadOutcome runListDownload(const DownloadJob& job, ListExchangeSink& sink,
     return DownloadOutcome::Finished;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -3,15 +3,15 @@
 // the answer read to the download's body rules, with the progress in the list window's status
 // bar. Runs on a worker thread; reaches the user interface only through the sink.
 
+#include "exchange/list_exchange_sink.h"
+#include "exchange/list_server_address.h"
+#include "exchange/proxy_settings.h"
 #include "fleetlists/fleet_entry.h"
 #include "platform/clock.h"
-#include "server/list_exchange_sink.h"
-#include "server/list_server_address.h"
-#include "server/proxy_settings.h"
 
 #include <string>
 
-namespace reef::server {
+namespace reef::exchange {
 
 inline constexpr int kDownloadAttempts = 3;
 
@@ -44,4 +44,4 @@ enum class DownloadOutcome {
 DownloadOutcome runListDownload(const DownloadJob& job, ListExchangeSink& sink,
                                 platform::Clock& clock);
 
-} // namespace reef::server
+} // namespace reef::exchange

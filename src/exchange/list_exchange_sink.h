@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace reef::server {
+namespace reef::exchange {
 
 // Fields of a list window's status bar.
 inline constexpr int kStatusUpdateTimeField = 0; // plain: time of the last update
@@ -35,4 +35,4 @@ class ListExchangeSink {
     virtual void listReceived(std::vector<fleetlists::FleetEntry> rows) = 0;
 };
 
-} // namespace reef::server
+} // namespace reef::exchange

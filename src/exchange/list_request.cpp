@@ -1,10 +1,10 @@
-#include "server/list_request.h"
+#include "exchange/list_request.h"
 
 #include "text/integer_text.h"
 #include "wire/list_format.h"
 #include "wire/query_encoding.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 std::string hostInUrl(const ListServerAddress& server) {
     if (server.port == kDefaultListServerPort) {
@@ -33,4 +33,4 @@ std::string buildDownloadRequest(fleetlists::FleetListKind kind, std::string_vie
            std::string(kRequestEnd);
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -4,13 +4,13 @@
 // request (blank, "&", "#", "%", "+", control bytes, bytes from 0x80), so that the server
 // sees them as typed.
 
+#include "exchange/list_server_address.h"
 #include "fleetlists/fleet_entry.h"
-#include "server/list_server_address.h"
 
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 // The end of the request line and the empty line that ends the request: no header lines.
 inline constexpr std::string_view kRequestEnd = " HTTP/1.0\r\n\r\n";
@@ -26,4 +26,4 @@ std::string requestLineStart(const ListServerAddress& server, std::string_view p
 std::string buildDownloadRequest(fleetlists::FleetListKind kind, std::string_view password,
                                  const ListServerAddress& server);
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,10 +1,10 @@
-#include "server/list_server_address.h"
+#include "exchange/list_server_address.h"
 
 #ifndef REEF_LIST_SERVER
 #error "REEF_LIST_SERVER must be defined by the build"
 #endif
 
-namespace reef::server {
+namespace reef::exchange {
 
 std::optional<ListServerAddress> parseListServerAddress(std::string_view text) {
     const std::size_t colon = text.find(':');
@@ -46,4 +46,4 @@ const ListServerAddress& configuredListServer() {
     return address;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 inline constexpr std::uint16_t kDefaultListServerPort = 80;
 
@@ -25,4 +25,4 @@ std::optional<ListServerAddress> parseListServerAddress(std::string_view text);
 // The address the program was built with.
 const ListServerAddress& configuredListServer();
 
-} // namespace reef::server
+} // namespace reef::exchange

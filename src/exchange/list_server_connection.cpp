@@ -1,9 +1,9 @@
-#include "server/list_server_connection.h"
+#include "exchange/list_server_connection.h"
 
-#include "server/proxy.h"
+#include "exchange/proxy.h"
 #include "text/integer_text.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 platform::Connection connectToListServer(const ProxySettings& proxy,
                                          const ConnectionStatusSink& status,
@@ -37,4 +37,4 @@ platform::Connection connectToListServer(const ProxySettings& proxy,
     return platform::Connection();
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -2,16 +2,16 @@
 // Opening the connection of one list-server exchange, directly or through the proxy, with
 // the progress shown in the status bar of the list window that asked.
 
+#include "exchange/list_server_address.h"
+#include "exchange/proxy_settings.h"
 #include "platform/clock.h"
 #include "platform/connection.h"
-#include "server/list_server_address.h"
-#include "server/proxy_settings.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-namespace reef::server {
+namespace reef::exchange {
 
 inline constexpr int kConnectionAttempts = 10;
 inline constexpr std::int32_t kProxyTimeoutSeconds = 10;
@@ -39,4 +39,4 @@ platform::Connection connectToListServer(const ProxySettings& proxy,
                                          platform::Clock& clock = platform::systemClock(),
                                          const ConnectionWantedCheck& stillWanted = {});
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,13 +1,13 @@
-#include "server/list_submission.h"
+#include "exchange/list_submission.h"
 
+#include "exchange/entry_request.h"
+#include "exchange/exchange_texts.h"
+#include "exchange/list_server_connection.h"
+#include "exchange/response_reader.h"
+#include "exchange/submission_answer.h"
 #include "platform/connection.h"
-#include "server/entry_request.h"
-#include "server/exchange_texts.h"
-#include "server/list_server_connection.h"
-#include "server/response_reader.h"
-#include "server/submission_answer.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 SubmissionOutcome runSubmission(const SubmissionJob& job, ListExchangeSink& sink,
                                 platform::Clock& clock) {
@@ -37,4 +37,4 @@ SubmissionOutcome runSubmission(const SubmissionJob& job, ListExchangeSink& sink
                                              : SubmissionOutcome::WindowClosed;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

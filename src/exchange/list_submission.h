@@ -3,14 +3,14 @@
 // server's one-word answer. No retry; the list is not downloaded afterwards. Runs on a worker
 // thread; reaches the user interface only through the sink.
 
+#include "exchange/list_exchange_sink.h"
+#include "exchange/list_server_address.h"
+#include "exchange/proxy_settings.h"
+#include "exchange/submission_answer.h"
 #include "fleetlists/entry_submission.h"
 #include "platform/clock.h"
-#include "server/list_exchange_sink.h"
-#include "server/list_server_address.h"
-#include "server/proxy_settings.h"
-#include "server/submission_answer.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 // Everything the worker needs, copied when "Übernehmen" is pressed.
 struct SubmissionJob {
@@ -26,4 +26,4 @@ struct SubmissionJob {
 SubmissionOutcome runSubmission(const SubmissionJob& job, ListExchangeSink& sink,
                                 platform::Clock& clock);
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,7 +1,7 @@
-#include "server/proxy.h"
+#include "exchange/proxy.h"
 
-#include "server/base64.h"
-#include "server/proxy_settings.h"
+#include "exchange/base64.h"
+#include "exchange/proxy_settings.h"
 #include "text/integer_text.h"
 
 #include <algorithm>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace reef::server {
+namespace reef::exchange {
 
 namespace {
 
@@ -297,4 +297,4 @@ bool proxyHandshake(ByteStream& stream, std::int32_t proxyType, const std::strin
     }
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 // Bytes of the buffer that holds each handshake message built and each SOCKS answer read.
 // Credentials, user ids and host names that do not fit it (or a one-byte length field) make
@@ -48,4 +48,4 @@ bool proxyHandshake(platform::ByteStream& stream, std::int32_t proxyType,
                     const std::string& userId, const std::string& password,
                     std::int32_t timeoutSeconds, platform::Clock& clock);
 
-} // namespace reef::server
+} // namespace reef::exchange

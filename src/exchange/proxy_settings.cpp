@@ -1,8 +1,8 @@
-#include "server/proxy_settings.h"
+#include "exchange/proxy_settings.h"
 
 #include "settings/settings_file.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 bool loadProxySettings(ProxySettings& settings, const std::string& path) {
     settings::SettingsFile file;
@@ -20,4 +20,4 @@ bool loadProxySettings(ProxySettings& settings, const std::string& path) {
     return true;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace reef::server {
+namespace reef::exchange {
 
 // Values of ProxySettings::type. Any other value makes every proxied attempt fail.
 inline constexpr std::int32_t kProxyHttpConnect = 0;
@@ -30,4 +30,4 @@ struct ProxySettings {
 // they were, when the file cannot be opened.
 bool loadProxySettings(ProxySettings& settings, const std::string& path = kProxySettingsFile);
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,11 +1,11 @@
-#include "server/response_reader.h"
+#include "exchange/response_reader.h"
 
-#include "server/exchange_texts.h"
+#include "exchange/exchange_texts.h"
 
 #include <algorithm>
 #include <array>
 
-namespace reef::server {
+namespace reef::exchange {
 
 namespace {
 
@@ -123,4 +123,4 @@ bool reportReaderFailure(const ResponseResult& result, ListExchangeSink& sink) {
     return true;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -3,16 +3,16 @@
 // blank line with its "200 " test, then the body block by block to the rules of the exchange,
 // with a time limit counted from the sending of the request.
 
+#include "exchange/list_exchange_sink.h"
 #include "platform/byte_stream.h"
 #include "platform/clock.h"
-#include "server/list_exchange_sink.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 inline constexpr std::size_t kReceiveBlockSize = 1024;
 inline constexpr std::int64_t kIdlePollMs = 10;
@@ -67,4 +67,4 @@ bool reportReaderFailure(const ResponseResult& result, ListExchangeSink& sink);
 // The first kMaxShownAnswerBytes of a text.
 std::string shownPart(std::string_view text);
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,4 +1,4 @@
-#include "server/server_config.h"
+#include "exchange/server_config.h"
 
 #include "settings/settings_file.h"
 
@@ -9,7 +9,7 @@
 #error "REEF_PASSWORD_SITE must be defined by the build"
 #endif
 
-namespace reef::server {
+namespace reef::exchange {
 
 namespace {
 
@@ -101,4 +101,4 @@ std::string serverConfigProblemText(const std::string& badKey) {
            kServerConfigFile + "''!\nEs werden die eingebauten Serverdaten verwendet.";
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

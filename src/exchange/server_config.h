@@ -5,11 +5,11 @@
 // file is read once at start-up and the record is never changed afterwards, so worker threads
 // may read a copy of it without a lock.
 
-#include "server/list_server_address.h"
+#include "exchange/list_server_address.h"
 
 #include <string>
 
-namespace reef::server {
+namespace reef::exchange {
 
 inline constexpr char kServerConfigFile[] = "Server.dat";
 inline constexpr char kServerHostKey[] = "Host";
@@ -46,4 +46,4 @@ ServerConfigLoad loadServerConfig(const ServerConfig& builtIn,
 // The German text of the message box that reports a bad key.
 std::string serverConfigProblemText(const std::string& badKey);
 
-} // namespace reef::server
+} // namespace reef::exchange

@@ -1,9 +1,9 @@
-#include "server/submission_answer.h"
+#include "exchange/submission_answer.h"
 
-#include "server/exchange_texts.h"
+#include "exchange/exchange_texts.h"
 #include "wire/list_format.h"
 
-namespace reef::server {
+namespace reef::exchange {
 
 BodyRules::Step SubmissionAnswer::onBody(std::string_view bytes) {
     if (body_.size() <= kKeptBytes) {
@@ -49,4 +49,4 @@ BodyRules::Step SubmissionAnswer::errorWordCheck() {
     return Step::GoOn;
 }
 
-} // namespace reef::server
+} // namespace reef::exchange

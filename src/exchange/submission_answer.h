@@ -3,14 +3,14 @@
 // as the whole body. Kept apart from the submission's connection so that the rules can be fed
 // any answer, cut into any blocks.
 
-#include "server/list_exchange_sink.h"
-#include "server/response_reader.h"
+#include "exchange/list_exchange_sink.h"
+#include "exchange/response_reader.h"
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace reef::server {
+namespace reef::exchange {
 
 enum class SubmissionOutcome {
     Accepted,     // "ready": the dialog closes, the list window's buttons come back
@@ -41,4 +41,4 @@ class SubmissionAnswer final : public BodyRules {
     SubmissionOutcome outcome_ = SubmissionOutcome::Failed;
 };
 
-} // namespace reef::server
+} // namespace reef::exchange

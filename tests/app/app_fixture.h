@@ -24,7 +24,8 @@ class AppTest : public ::testing::Test, protected reef::testing::EventHarness {
 
     AppTest() {
         services.loadServerConfig = [] {
-            return server::ServerConfigLoad{.config = server::builtInServerConfig(), .badKey = {}};
+            return exchange::ServerConfigLoad{.config = exchange::builtInServerConfig(),
+                                              .badKey = {}};
         };
         services.loadProxySettings = [this](AppState&) {
             ++proxyLoads;

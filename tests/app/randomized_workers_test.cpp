@@ -7,10 +7,10 @@
 #include "app/exit_program.h"
 #include "app/list_workers.h"
 #include "app_fixture.h"
+#include "exchange/random_list_server.h"
 #include "fleetlists/entry_dialog.h"
 #include "fleetlists/list_cache.h"
 #include "fleetlists/list_window.h"
-#include "server/random_list_server.h"
 
 #include <gtest/gtest.h>
 

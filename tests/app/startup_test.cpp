@@ -64,14 +64,15 @@ TEST_F(AppTest, BadServerConfigIsReportedOnceBeforeTheMainWindowAndStartUpGoesOn
     std::size_t windowsWhenRead = 99;
     services.loadServerConfig = [&] {
         windowsWhenRead = ui.openWindows().size();
-        return server::ServerConfigLoad{.config = server::builtInServerConfig(), .badKey = "Port"};
+        return exchange::ServerConfigLoad{.config = exchange::builtInServerConfig(),
+                                          .badKey = "Port"};
     };
     ASSERT_TRUE(start());
     EXPECT_EQ(windowsWhenRead, 0u);
     EXPECT_TRUE(reef::testing::shownOneError(
         user, "Ungültiger Wert für ''Port'' in der Datei ''Server.dat''!\n"
               "Es werden die eingebauten Serverdaten verwendet."));
-    EXPECT_EQ(state.serverConfig, server::builtInServerConfig());
+    EXPECT_EQ(state.serverConfig, exchange::builtInServerConfig());
     EXPECT_TRUE(user.isWindowOpen(state.main.window));
 }
 
@@ -118,7 +119,8 @@ TEST_F(DefaultStartup, ServerDatBesideTheProgramChoosesTheServerAndThePasswordSi
     reef::testing::putFile("Server.dat",
                            "Host = lists.example.org\r\nPasswortSeite = forum.example.org\r\n");
     ASSERT_TRUE(start("ReefTools.exe"));
-    EXPECT_EQ(state.serverConfig.listServer, (server::ListServerAddress{"lists.example.org", 80}));
+    EXPECT_EQ(state.serverConfig.listServer,
+              (exchange::ListServerAddress{"lists.example.org", 80}));
     EXPECT_EQ(state.fleet.passwordSite, "forum.example.org");
     EXPECT_TRUE(user.shownMessageBoxes().empty());
 }

@@ -1,9 +1,9 @@
 // The pure pieces of the connection: Base64, the IPv4 test, the CONNECT answer's status code
 // and the list server address.
 
-#include "server/base64.h"
-#include "server/list_server_address.h"
-#include "server/proxy.h"
+#include "exchange/base64.h"
+#include "exchange/list_server_address.h"
+#include "exchange/proxy.h"
 
 #include <gtest/gtest.h>
 
@@ -11,12 +11,12 @@
 
 namespace {
 
-using reef::server::base64Length;
-using reef::server::connectAnswerStatus;
-using reef::server::encodeBase64;
-using reef::server::isNumericIPv4;
-using reef::server::ListServerAddress;
-using reef::server::parseListServerAddress;
+using reef::exchange::base64Length;
+using reef::exchange::connectAnswerStatus;
+using reef::exchange::encodeBase64;
+using reef::exchange::isNumericIPv4;
+using reef::exchange::ListServerAddress;
+using reef::exchange::parseListServerAddress;
 
 TEST(Base64, KnownVectors) {
     EXPECT_EQ(encodeBase64(""), "");

@@ -1,6 +1,6 @@
 // The requests of a new and a changed entry: keys, orders, value forms and sending rules.
 
-#include "server/entry_request.h"
+#include "exchange/entry_request.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ namespace {
 
 using reef::fleetlists::EntrySubmission;
 using reef::fleetlists::FleetListKind;
-using namespace reef::server;
+using namespace reef::exchange;
 
 EntrySubmission entry(FleetListKind kind = FleetListKind::Allied) {
     EntrySubmission e;

@@ -1,9 +1,9 @@
 // Rows of a downloaded list: one record into an entry, the body parsed however it is cut into
 // blocks, and the order by return ticks.
 
+#include "exchange/fleet_record.h"
+#include "exchange/list_body_parser.h"
 #include "fleetlists/ticks.h"
-#include "server/fleet_record.h"
-#include "server/list_body_parser.h"
 #include "wire/list_format.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ namespace {
 
 using reef::fleetlists::FleetEntry;
 using reef::fleetlists::FleetListKind;
-using namespace reef::server;
+using namespace reef::exchange;
 
 constexpr std::int64_t kNow = 19844LL * 86400 + 10 * 3600 + 5 * 60; // 10:05:00
 

@@ -1,8 +1,8 @@
 // The download against scripted list servers: the request, the body rules, every failure with
 // its three attempts, a closed window and a refused connection.
 
-#include "server/list_download.h"
-#include "server/scripted_list_server.h"
+#include "exchange/list_download.h"
+#include "exchange/scripted_list_server.h"
 #include "support/fake_list_exchange_sink.h"
 #include "support/stepped_clock.h"
 
@@ -18,7 +18,7 @@ REEF_START_SOCKETS_FOR_TESTS;
 namespace {
 
 using reef::fleetlists::FleetListKind;
-using namespace reef::server;
+using namespace reef::exchange;
 using namespace reef::testing;
 
 constexpr std::int64_t kNow = 19844LL * 86400 + 10 * 3600 + 5 * 60; // 10:05:00

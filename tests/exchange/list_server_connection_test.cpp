@@ -1,8 +1,8 @@
 // connectToListServer: the ten attempts, the status texts, direct and proxied connections.
 
-#include "server/connection_helpers.h"
-#include "server/list_server_connection.h"
-#include "server/scripted_peer.h"
+#include "exchange/connection_helpers.h"
+#include "exchange/list_server_connection.h"
+#include "exchange/scripted_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +12,14 @@
 
 namespace {
 
+using reef::exchange::ConnectionStatusSink;
+using reef::exchange::connectToListServer;
+using reef::exchange::kProxyHttpConnect;
+using reef::exchange::kProxySocks4;
+using reef::exchange::ListServerAddress;
+using reef::exchange::ProxySettings;
 using reef::platform::Connection;
 using reef::platform::ManualClock;
-using reef::server::ConnectionStatusSink;
-using reef::server::connectToListServer;
-using reef::server::kProxyHttpConnect;
-using reef::server::kProxySocks4;
-using reef::server::ListServerAddress;
-using reef::server::ProxySettings;
 using reef::testing::PeerListener;
 using reef::testing::PeerSocket;
 using reef::testing::receiveFrom;

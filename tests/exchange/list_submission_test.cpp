@@ -1,8 +1,8 @@
 // The submission against scripted list servers: every answer row, once, without retry.
 
-#include "server/entry_request.h"
-#include "server/list_submission.h"
-#include "server/scripted_list_server.h"
+#include "exchange/entry_request.h"
+#include "exchange/list_submission.h"
+#include "exchange/scripted_list_server.h"
 #include "support/fake_list_exchange_sink.h"
 #include "support/stepped_clock.h"
 
@@ -13,7 +13,7 @@
 namespace {
 
 using reef::fleetlists::DialogMode;
-using namespace reef::server;
+using namespace reef::exchange;
 using namespace reef::testing;
 
 SubmissionJob jobFor(const ListServerAddress& server) {

@@ -1,10 +1,10 @@
 // The three proxy handshakes against scripted peers: the exact bytes sent, and the answers a
 // real proxy would hardly give (silence, refusals, short or odd answers).
 
-#include "server/connection_helpers.h"
-#include "server/proxy.h"
-#include "server/proxy_settings.h"
-#include "server/scripted_peer.h"
+#include "exchange/connection_helpers.h"
+#include "exchange/proxy.h"
+#include "exchange/proxy_settings.h"
+#include "exchange/scripted_peer.h"
 
 #include "platform/connection/sockets_environment.h"
 
@@ -20,14 +20,14 @@ REEF_START_SOCKETS_FOR_TESTS;
 
 namespace {
 
+using reef::exchange::connectThroughProxy;
+using reef::exchange::kProxyHttpConnect;
+using reef::exchange::kProxySocks4;
+using reef::exchange::kProxySocks5;
 using reef::platform::Clock;
 using reef::platform::Connection;
 using reef::platform::ManualClock;
 using reef::platform::systemClock;
-using reef::server::connectThroughProxy;
-using reef::server::kProxyHttpConnect;
-using reef::server::kProxySocks4;
-using reef::server::kProxySocks5;
 using reef::testing::echoesThrough;
 using reef::testing::PeerListener;
 using reef::testing::PeerSocket;

@@ -1,4 +1,4 @@
-#include "server/proxy_process.h"
+#include "exchange/proxy_process.h"
 
 #include "platform/connection/tcp_peer.h"
 

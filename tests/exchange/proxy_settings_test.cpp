@@ -1,6 +1,6 @@
 // loadProxySettings over real files in a temporary folder.
 
-#include "server/proxy_settings.h"
+#include "exchange/proxy_settings.h"
 
 #include "platform/files.h"
 
@@ -12,9 +12,9 @@
 
 namespace {
 
-using reef::server::kProxySocks5;
-using reef::server::loadProxySettings;
-using reef::server::ProxySettings;
+using reef::exchange::kProxySocks5;
+using reef::exchange::loadProxySettings;
+using reef::exchange::ProxySettings;
 
 class LoadProxySettings : public ::testing::Test {
   protected:

@@ -4,8 +4,8 @@
 // held back for a while; sent in random pieces with random pauses. The same seed plays the
 // same answers in the same order.
 
+#include "exchange/list_server_address.h"
 #include "platform/connection/tcp_peer.h"
-#include "server/list_server_address.h"
 #include "wire/list_format.h"
 
 #include <atomic>
@@ -38,7 +38,7 @@ class RandomListServer {
     RandomListServer(const RandomListServer&) = delete;
     RandomListServer& operator=(const RandomListServer&) = delete;
 
-    server::ListServerAddress address() const { return {"127.0.0.1", listener_.port()}; }
+    exchange::ListServerAddress address() const { return {"127.0.0.1", listener_.port()}; }
     int connections() const { return connections_.load(); }
 
   private:

@@ -2,8 +2,8 @@
 // come back through the program's own parser as typed (blanks as "_", as the server keeps
 // them), and a change replaces its entry.
 
-#include "server/list_download.h"
-#include "server/list_submission.h"
+#include "exchange/list_download.h"
+#include "exchange/list_submission.h"
 #include "support/fake_list_exchange_sink.h"
 
 #include "listserver/server_harness.h"
@@ -19,7 +19,7 @@ using reef::fleetlists::DialogMode;
 using reef::fleetlists::EntrySubmission;
 using reef::fleetlists::FleetEntry;
 using reef::fleetlists::FleetListKind;
-using namespace reef::server;
+using namespace reef::exchange;
 using reef::testing::FakeListExchangeSink;
 namespace harness = reef::listserver::testing;
 

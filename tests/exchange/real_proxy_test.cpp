@@ -3,11 +3,11 @@
 // server stands in for the list server, so every byte exchanged after the handshake shows
 // that the stream is clean.
 
-#include "server/connection_helpers.h"
-#include "server/list_server_connection.h"
-#include "server/proxy.h"
-#include "server/proxy_process.h"
-#include "server/scripted_peer.h"
+#include "exchange/connection_helpers.h"
+#include "exchange/list_server_connection.h"
+#include "exchange/proxy.h"
+#include "exchange/proxy_process.h"
+#include "exchange/scripted_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -21,15 +21,15 @@
 
 namespace {
 
+using reef::exchange::connectThroughProxy;
+using reef::exchange::connectToListServer;
+using reef::exchange::kProxyHttpConnect;
+using reef::exchange::kProxySocks4;
+using reef::exchange::kProxySocks5;
+using reef::exchange::ListServerAddress;
+using reef::exchange::ProxySettings;
 using reef::platform::Connection;
 using reef::platform::systemClock;
-using reef::server::connectThroughProxy;
-using reef::server::connectToListServer;
-using reef::server::kProxyHttpConnect;
-using reef::server::kProxySocks4;
-using reef::server::kProxySocks5;
-using reef::server::ListServerAddress;
-using reef::server::ProxySettings;
 using reef::testing::echoesThrough;
 using reef::testing::EchoServer;
 using reef::testing::ProxyProcess;

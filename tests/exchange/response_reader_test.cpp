@@ -1,15 +1,15 @@
 // The response reader on its own: every body byte handed over once, and the body's bound.
 
+#include "exchange/response_reader.h"
+#include "exchange/scripted_list_server.h"
 #include "platform/connection.h"
-#include "server/response_reader.h"
-#include "server/scripted_list_server.h"
 #include "support/stepped_clock.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using namespace reef::server;
+using namespace reef::exchange;
 using namespace reef::testing;
 
 struct CollectingRules final : BodyRules {

@@ -3,8 +3,8 @@
 // pieces 30 ms apart (so that they arrive as blocks of their own), then the connection is
 // closed, or held until the client closes it.
 
-#include "server/list_server_address.h"
-#include "server/scripted_peer.h"
+#include "exchange/list_server_address.h"
+#include "exchange/scripted_peer.h"
 
 #include <chrono>
 #include <string>
@@ -39,7 +39,7 @@ class ScriptedListServer {
               }
           }) {}
 
-    server::ListServerAddress address() const { return {"127.0.0.1", peer_.port()}; }
+    exchange::ListServerAddress address() const { return {"127.0.0.1", peer_.port()}; }
     // What the script saw, read once it has ended.
     std::vector<std::string> requests() {
         peer_.join();

@@ -1,6 +1,6 @@
 // loadServerConfig over real files in a temporary working directory.
 
-#include "server/server_config.h"
+#include "exchange/server_config.h"
 
 #include "platform/files.h"
 #include "support/scoped_temp_dir.h"
@@ -13,9 +13,9 @@
 
 namespace {
 
-using reef::server::loadServerConfig;
-using reef::server::ServerConfig;
-using reef::server::ServerConfigLoad;
+using reef::exchange::loadServerConfig;
+using reef::exchange::ServerConfig;
+using reef::exchange::ServerConfigLoad;
 
 // Deliberately unlike anything a file below names, so that every kept value shows.
 const ServerConfig kBuiltIn{.listServer = {"built.in", 8080}, .passwordSite = "Allianzforum"};
@@ -105,14 +105,14 @@ TEST(ServerDat, MissingFileKeepsTheBuiltInValuesAndCreatesNothing) {
 }
 
 TEST(ServerDat, ProblemTextNamesTheFileAndTheKey) {
-    EXPECT_EQ(reef::server::serverConfigProblemText("Port"),
+    EXPECT_EQ(reef::exchange::serverConfigProblemText("Port"),
               "Ungültiger Wert für ''Port'' in der Datei ''Server.dat''!\n"
               "Es werden die eingebauten Serverdaten verwendet.");
 }
 
 TEST(ServerDat, BuiltInValuesAreTheBuildSettings) {
-    const ServerConfig builtIn = reef::server::builtInServerConfig();
-    EXPECT_EQ(builtIn.listServer, reef::server::configuredListServer());
+    const ServerConfig builtIn = reef::exchange::builtInServerConfig();
+    EXPECT_EQ(builtIn.listServer, reef::exchange::configuredListServer());
     EXPECT_EQ(builtIn.passwordSite, REEF_PASSWORD_SITE);
 }
 

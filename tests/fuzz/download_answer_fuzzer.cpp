@@ -6,13 +6,13 @@
 // user-interface thread's part: the rows sorted, shown, their countdowns rewritten, one of
 // them changed in the entry dialog (ListDisplay), at a time of the day the input chooses.
 
+#include "exchange/download_body.h"
+#include "exchange/list_body_parser.h"
+#include "exchange/response_reader.h"
 #include "fleetlists/list_alerts.h"
 #include "fuzz/fuzz_stream.h"
 #include "fuzz/list_display.h"
 #include "platform/clock.h"
-#include "server/download_body.h"
-#include "server/list_body_parser.h"
-#include "server/response_reader.h"
 #include "wire/list_format.h"
 
 #include <cstddef>
@@ -26,7 +26,7 @@ namespace {
 // The rows of the list text after its marker, parsed in one piece up to its end marker.
 std::vector<fleetlists::FleetEntry> parsedWhole(fleetlists::FleetListKind kind,
                                                 std::string_view list, std::int64_t localNow) {
-    server::ListBodyParser parser(kind, localNow);
+    exchange::ListBodyParser parser(kind, localNow);
     parser.append(list);
     fuzz::check(parser.takeEndMarker(), "a list handed over without its end marker");
     parser.parseWholeRecords();
@@ -54,23 +54,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::BlockStream stream(answer, seed);
     fuzz::ClosingSink sink(closeAt % 32);
     platform::ManualClock clock(localNow, 0);
-    server::DownloadBody body(kind, sink, clock, stream);
-    const server::ResponseResult result = server::readResponse(stream, clock, 0, body);
-    const bool open = server::reportReaderFailure(result, sink);
+    exchange::DownloadBody body(kind, sink, clock, stream);
+    const exchange::ResponseResult result = exchange::readResponse(stream, clock, 0, body);
+    const bool open = exchange::reportReaderFailure(result, sink);
 
     fuzz::check(sink.lists.size() <= 1, "more than one list handed over");
-    if (result.end != server::ResponseEnd::ByRules) {
+    if (result.end != exchange::ResponseEnd::ByRules) {
         fuzz::check(sink.lists.empty(), "a list handed over by a failed exchange");
         fuzz::check(open == !sink.seenClosed(), "the reader's failure misreports the window");
         return 0;
     }
-    const server::Verdict verdict = body.verdict();
-    fuzz::check(verdict != server::Verdict::Pending, "an exchange that ended without a verdict");
-    fuzz::check((verdict == server::Verdict::WindowClosed) == sink.seenClosed(),
+    const exchange::Verdict verdict = body.verdict();
+    fuzz::check(verdict != exchange::Verdict::Pending, "an exchange that ended without a verdict");
+    fuzz::check((verdict == exchange::Verdict::WindowClosed) == sink.seenClosed(),
                 "the verdict misreports the window");
-    fuzz::check((verdict == server::Verdict::Succeeded) == !sink.lists.empty(),
+    fuzz::check((verdict == exchange::Verdict::Succeeded) == !sink.lists.empty(),
                 "a list handed over without success, or success without a list");
-    if (verdict == server::Verdict::Succeeded) {
+    if (verdict == exchange::Verdict::Succeeded) {
         // The list ends where the handed-out bytes end: the end marker closed the last block.
         const std::string_view whole = std::string_view(answer).substr(0, stream.handedOut());
         const std::size_t bodyStart = whole.find("\r\n\r\n") + 4;

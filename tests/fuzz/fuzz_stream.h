@@ -4,8 +4,8 @@
 // closes after a chosen number of window checks and stops the run when an exchange touches it
 // after it has been seen closed.
 
+#include "exchange/list_exchange_sink.h"
 #include "platform/byte_stream.h"
-#include "server/list_exchange_sink.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -96,7 +96,7 @@ class BlockStream final : public platform::ByteStream {
 
 // A list window that reports itself closed from the given window check on (0: never closes).
 // An exchange that has once been told the window is closed must not touch it again.
-class ClosingSink final : public server::ListExchangeSink {
+class ClosingSink final : public exchange::ListExchangeSink {
   public:
     explicit ClosingSink(std::uint32_t closeAtCheck) : closeAtCheck_(closeAtCheck) {}
 

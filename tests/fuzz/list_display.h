@@ -5,6 +5,8 @@
 // "Übernehmen". Every row must be shown with all its cells, the countdowns must be counts,
 // "abgelaufen" or "n/a", and the dialog must hold only what a player could send back.
 
+#include "exchange/entry_request.h"
+#include "exchange/fleet_record.h"
 #include "fleetlists/catalogue.h"
 #include "fleetlists/countdown_cells.h"
 #include "fleetlists/entry_dialog.h"
@@ -12,8 +14,6 @@
 #include "fleetlists/ticks.h"
 #include "fuzz/fuzz_stream.h"
 #include "platform/headless/headless_platform.h"
-#include "server/entry_request.h"
-#include "server/fleet_record.h"
 #include "text/date_text.h"
 #include "text/integer_text.h"
 
@@ -53,7 +53,7 @@ class ListDisplay {
         fleetlists::ListWindowState& list = fleet_.list(kind);
         if (downloaded) {
             const std::vector<fleetlists::FleetEntry> received = rows;
-            server::sortByReturnTicks(rows, now);
+            exchange::sortByReturnTicks(rows, now);
             check(std::is_permutation(rows.begin(), rows.end(), received.begin(), received.end()),
                   "the sort lost or made up a row");
             for (std::size_t i = 1; i < rows.size(); ++i) {
@@ -140,7 +140,7 @@ class ListDisplay {
             }
             check(submission.has_value(), "\"Übernehmen\" sent nothing");
             const std::string request =
-                server::buildSubmissionRequest(*submission, {"lists.example.org", 80});
+                exchange::buildSubmissionRequest(*submission, {"lists.example.org", 80});
             check(request.find_first_of("\r\n") == request.size() - 4,
                   "a request line broken by a value");
         }

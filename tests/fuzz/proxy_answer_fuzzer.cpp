@@ -3,10 +3,10 @@
 // granted connection needs the answer that grants it, and no message sent may outgrow the
 // handshake's buffer.
 
+#include "exchange/proxy.h"
+#include "exchange/proxy_settings.h"
 #include "fuzz/fuzz_stream.h"
 #include "platform/clock.h"
-#include "server/proxy.h"
-#include "server/proxy_settings.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,25 +25,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string answer(input.rest());
 
     // The status check alone, on the whole answer.
-    const std::int32_t status = server::connectAnswerStatus(answer);
+    const std::int32_t status = exchange::connectAnswerStatus(answer);
     fuzz::check(status == 0 || answer.find("HTTP/1.") != std::string::npos,
                 "a status without an HTTP line");
 
     fuzz::BlockStream stream(answer, seed, 1 + choice % 32);
     platform::ManualClock clock(0, 0);
     const bool granted =
-        server::proxyHandshake(stream, type, target, 8080, user, password, 2, clock);
+        exchange::proxyHandshake(stream, type, target, 8080, user, password, 2, clock);
     for (const std::string& message : stream.sent()) {
-        fuzz::check(type == server::kProxyHttpConnect ||
-                        message.size() <= server::kProxyWorkBufferSize,
+        fuzz::check(type == exchange::kProxyHttpConnect ||
+                        message.size() <= exchange::kProxyWorkBufferSize,
                     "a handshake message larger than its buffer");
     }
     if (granted) {
         fuzz::check(stream.handedOut() > 0, "granted without an answer");
         const std::string_view first = std::string_view(answer).substr(0, stream.handedOut());
-        if (type == server::kProxyHttpConnect) {
-            fuzz::check(server::connectAnswerStatus(first) == 200, "granted without status 200");
-        } else if (type == server::kProxySocks4) {
+        if (type == exchange::kProxyHttpConnect) {
+            fuzz::check(exchange::connectAnswerStatus(first) == 200, "granted without status 200");
+        } else if (type == exchange::kProxySocks4) {
             fuzz::check(first.size() >= 2 && first[0] == 0 && first[1] == 90,
                         "granted without SOCKS4 byte 90");
         } else {

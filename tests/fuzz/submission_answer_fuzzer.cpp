@@ -3,10 +3,10 @@
 // close at any window check. Only an answer whose body begins with "ready" is accepted, and
 // nothing may touch a closed window.
 
+#include "exchange/response_reader.h"
+#include "exchange/submission_answer.h"
 #include "fuzz/fuzz_stream.h"
 #include "platform/clock.h"
-#include "server/response_reader.h"
-#include "server/submission_answer.h"
 #include "wire/list_format.h"
 
 #include <cstddef>
@@ -26,19 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::BlockStream stream(answer, seed, 1 + choice % 64);
     fuzz::ClosingSink sink(closeAt % 16);
     platform::ManualClock clock(0, 5000);
-    server::SubmissionAnswer rules(sink);
-    const server::ResponseResult result = server::readResponse(stream, clock, 5000, rules);
-    const bool open = server::reportReaderFailure(result, sink);
+    exchange::SubmissionAnswer rules(sink);
+    const exchange::ResponseResult result = exchange::readResponse(stream, clock, 5000, rules);
+    const bool open = exchange::reportReaderFailure(result, sink);
     fuzz::check(sink.lists.empty(), "a submission that hands over a list");
 
-    if (result.end != server::ResponseEnd::ByRules) {
+    if (result.end != exchange::ResponseEnd::ByRules) {
         fuzz::check(open == !sink.seenClosed(), "the reader's failure misreports the window");
         return 0;
     }
-    const server::SubmissionOutcome outcome = rules.outcome();
-    fuzz::check((outcome == server::SubmissionOutcome::WindowClosed) == sink.seenClosed(),
+    const exchange::SubmissionOutcome outcome = rules.outcome();
+    fuzz::check((outcome == exchange::SubmissionOutcome::WindowClosed) == sink.seenClosed(),
                 "the outcome misreports the window");
-    if (outcome == server::SubmissionOutcome::Accepted) {
+    if (outcome == exchange::SubmissionOutcome::Accepted) {
         const std::string_view whole = std::string_view(answer).substr(0, stream.handedOut());
         const std::size_t blank = whole.find("\r\n\r\n");
         fuzz::check(blank != std::string_view::npos &&

@@ -6,13 +6,13 @@
 #include "app/messages.h"
 #include "calc/fleet_file.h"
 #include "etaplan/eta_plan_settings.h"
+#include "exchange/exchange_texts.h"
+#include "exchange/proxy_settings.h"
+#include "exchange/server_config.h"
 #include "fleetlists/alarm_settings.h"
 #include "fleetlists/list_cache.h"
 #include "fleetlists/own_fleet_data.h"
 #include "help/help_documents.h"
-#include "server/exchange_texts.h"
-#include "server/proxy_settings.h"
-#include "server/server_config.h"
 #include "support/scoped_temp_dir.h"
 #include "text/cp1252.h"
 
@@ -91,8 +91,8 @@ TEST_F(PlayerGuide, EveryLineFitsAnEditorWindowOf76Columns) {
 
 TEST_F(PlayerGuide, NamesEveryFileTheProgramReadsOrWrites) {
     const std::vector<std::string> files = {
-        server::kServerConfigFile,
-        server::kProxySettingsFile,
+        exchange::kServerConfigFile,
+        exchange::kProxySettingsFile,
         etaplan::kEtaPlanSettingsPath,
         calc::kSollFile,
         calc::kHabenFile,
@@ -110,18 +110,18 @@ TEST_F(PlayerGuide, NamesEveryFileTheProgramReadsOrWrites) {
 }
 
 TEST_F(PlayerGuide, QuotesTheProgramsOwnTexts) {
-    const std::string badHost = server::serverConfigProblemText(server::kServerHostKey);
-    const std::string retry = server::downloadOperation(2, 3);
+    const std::string badHost = exchange::serverConfigProblemText(exchange::kServerHostKey);
+    const std::string retry = exchange::downloadOperation(2, 3);
     const std::vector<std::string> texts = {
         app::kProxyLoadFailedMessage,
         app::kQuitQuestion,
         badHost.substr(0, badHost.find('\n')),
         retry.substr(retry.find('(')),
-        std::string(server::kStatusWaiting),
-        std::string(server::kStatusDone),
-        std::string(server::kStatusTimeout),
-        std::string(server::kStatusBadInput),
-        std::string(server::kStatusWrongPassword),
+        std::string(exchange::kStatusWaiting),
+        std::string(exchange::kStatusDone),
+        std::string(exchange::kStatusTimeout),
+        std::string(exchange::kStatusBadInput),
+        std::string(exchange::kStatusWrongPassword),
         "Status: Verbindungsaufbau",
         "Status: Fehler (Server nicht gefunden)",
         "Bitte Passwort angeben (siehe ",
@@ -141,13 +141,13 @@ TEST_F(PlayerGuide, QuotesTheProgramsOwnTexts) {
 }
 
 TEST_F(PlayerGuide, ItsServerDatExampleNamesAServerThatIsNotTheBuiltInOne) {
-    const std::string example = exampleBlock(guide, std::string("  ") + server::kServerHostKey);
+    const std::string example = exampleBlock(guide, std::string("  ") + exchange::kServerHostKey);
     ASSERT_FALSE(example.empty());
     reef::testing::ScopedTempDir dir;
-    writeFile(server::kServerConfigFile, example);
-    const server::ServerConfig builtIn = server::builtInServerConfig();
+    writeFile(exchange::kServerConfigFile, example);
+    const exchange::ServerConfig builtIn = exchange::builtInServerConfig();
 
-    const server::ServerConfigLoad load = server::loadServerConfig(builtIn);
+    const exchange::ServerConfigLoad load = exchange::loadServerConfig(builtIn);
 
     EXPECT_EQ(load.badKey, "");
     EXPECT_NE(load.config.listServer, builtIn.listServer);
@@ -158,14 +158,14 @@ TEST_F(PlayerGuide, ItsProxyDatExampleSetsAllFiveKeys) {
     const std::string example = exampleBlock(guide, "  IP = ");
     ASSERT_FALSE(example.empty());
     reef::testing::ScopedTempDir dir;
-    writeFile(server::kProxySettingsFile, example);
-    server::ProxySettings proxy{.host = "", .port = 0, .type = -1, .userId = "", .password = ""};
+    writeFile(exchange::kProxySettingsFile, example);
+    exchange::ProxySettings proxy{.host = "", .port = 0, .type = -1, .userId = "", .password = ""};
 
-    ASSERT_TRUE(server::loadProxySettings(proxy));
+    ASSERT_TRUE(exchange::loadProxySettings(proxy));
 
     EXPECT_NE(proxy.host, "");
     EXPECT_NE(proxy.port, 0);
-    EXPECT_EQ(proxy.type, server::kProxyHttpConnect);
+    EXPECT_EQ(proxy.type, exchange::kProxyHttpConnect);
     EXPECT_NE(proxy.userId, "");
     EXPECT_NE(proxy.password, "");
 }
@@ -183,13 +183,13 @@ TEST_F(PlayerGuide, ItsShortcutExampleStartsTheProgramWithTheProxySwitch) {
 }
 
 TEST(ExampleServerDat, IsReadWithoutAProblemAndReplacesEveryBuiltInValue) {
-    const std::string example = text::utf8ToCp1252(readSource(server::kServerConfigFile));
+    const std::string example = text::utf8ToCp1252(readSource(exchange::kServerConfigFile));
     ASSERT_FALSE(example.empty());
     reef::testing::ScopedTempDir dir;
-    writeFile(server::kServerConfigFile, example);
-    const server::ServerConfig builtIn = server::builtInServerConfig();
+    writeFile(exchange::kServerConfigFile, example);
+    const exchange::ServerConfig builtIn = exchange::builtInServerConfig();
 
-    const server::ServerConfigLoad load = server::loadServerConfig(builtIn);
+    const exchange::ServerConfigLoad load = exchange::loadServerConfig(builtIn);
 
     EXPECT_EQ(load.badKey, "");
     EXPECT_NE(load.config.listServer.host, builtIn.listServer.host);

@@ -3,7 +3,7 @@
 // from a flag (cleared by closeWindow, or when a chosen status text is shown) and the password
 // requester from a prepared list. Safe to call from a worker thread while the test reads.
 
-#include "server/list_exchange_sink.h"
+#include "exchange/list_exchange_sink.h"
 
 #include <atomic>
 #include <mutex>
@@ -12,7 +12,7 @@
 
 namespace reef::testing {
 
-class FakeListExchangeSink final : public server::ListExchangeSink {
+class FakeListExchangeSink final : public exchange::ListExchangeSink {
   public:
     void closeWindow() { open_.store(false); }
     // The window closes right after this status text has been shown.

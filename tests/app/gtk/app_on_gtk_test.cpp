@@ -7,13 +7,13 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/tool_windows.h"
+#include "exchange/scripted_list_server.h"
 #include "fleetlists/entry_dialog.h"
 #include "fleetlists/list_cache.h"
 #include "fleetlists/list_window.h"
 #include "platform/gtk/gtk_platform.h"
 #include "platform/gtk/gtk_ui_driver.h"
 #include "platform/headless/headless_platform.h"
-#include "server/scripted_list_server.h"
 #include "support/scoped_temp_dir.h"
 #include "wire/list_format.h"
 
@@ -44,7 +44,7 @@ using platform::WindowId;
 StartupServices testServices() {
     StartupServices services;
     services.loadServerConfig = [] {
-        return server::ServerConfigLoad{.config = server::builtInServerConfig(), .badKey = {}};
+        return exchange::ServerConfigLoad{.config = exchange::builtInServerConfig(), .badKey = {}};
     };
     services.loadProxySettings = [](AppState&) { return true; };
     services.startSockets = [] { return true; };

@@ -1,8 +1,8 @@
 // The admin commands print the lines of the members' "Server.dat", and the desktop program
 // reads exactly that server back from them.
 
+#include "exchange/server_config.h"
 #include "listserver/server_harness.h"
-#include "server/server_config.h"
 
 #include <gtest/gtest.h>
 
@@ -35,11 +35,11 @@ TEST(ServerDatCommand, AllianceAddPrintsLinesTheDesktopProgramReadsBack) {
 
     const std::string file = dir.file("Server.dat");
     std::ofstream(file, std::ios::binary) << copiedLines(added.output);
-    const reef::server::ServerConfigLoad loaded = reef::server::loadServerConfig(
+    const reef::exchange::ServerConfigLoad loaded = reef::exchange::loadServerConfig(
         {.listServer = {"built.in", 9999}, .passwordSite = "Allianzforum"}, file);
     EXPECT_EQ(loaded.badKey, "");
     EXPECT_EQ(loaded.config.listServer,
-              (reef::server::ListServerAddress{"lists.example.org", 8081}));
+              (reef::exchange::ListServerAddress{"lists.example.org", 8081}));
 }
 
 TEST(ServerDatCommand, AlliancePasswordPrintsTheListenAddressWhenNoPublicOneIsGiven) {

@@ -5,12 +5,12 @@
 #include "listserver/contract_fixture.h"
 #include "listserver/web/browser_session.h"
 
+#include "exchange/fleet_record.h"
+#include "exchange/list_body_parser.h"
 #include "fleetlists/catalogue.h"
 #include "fleetlists/help_description.h"
 #include "fleetlists/list_view_fill.h"
 #include "platform/headless/headless_platform.h"
-#include "server/fleet_record.h"
-#include "server/list_body_parser.h"
 #include "text/cp1252.h"
 #include "wire/list_format.h"
 
@@ -58,12 +58,12 @@ struct ProgramList {
 };
 
 ProgramList programList(FleetListKind kind, const std::string& body, std::int64_t localNow) {
-    reef::server::ListBodyParser parser(kind, localNow);
+    reef::exchange::ListBodyParser parser(kind, localNow);
     parser.append(body.substr(reef::wire::kListMarker.size()));
     EXPECT_TRUE(parser.takeEndMarker());
     parser.parseWholeRecords();
     std::vector<reef::fleetlists::FleetEntry> rows = parser.takeRows();
-    reef::server::sortByReturnTicks(rows, localNow);
+    reef::exchange::sortByReturnTicks(rows, localNow);
 
     reef::platform::headless::HeadlessPlatform ui(localNow);
     reef::platform::headless::HeadlessDriver driver(ui);

@@ -1,8 +1,10 @@
 // Which writes become chat alerts, the message bodies of the three formats, and the checks
 // of what an admin gives.
 
+#include "listserver/chat/chat_markup.h"
 #include "listserver/chat/webhook_message.h"
 #include "listserver/core/webhook.h"
+#include "text/cp1252.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -211,6 +213,32 @@ TEST(WebhookBody, AMembersValueNeitherPingsNorLinksButTheAdminsMentionDoes) {
               256)
         << title;
     EXPECT_TRUE(title.ends_with(utf8(u8"…"))) << title;
+}
+
+TEST(WebhookBody, EveryByteOfAMembersValueReadsBackAsTypedAndNoMarkStaysBare) {
+    std::string every;
+    for (int byte = 1; byte < 256; ++byte)
+        every += static_cast<char>(byte);
+    const std::string zw = utf8(u8"\u200b"), typed = reef::text::cp1252ToUtf8(every);
+    // Discord drops the backslash before a mark; Slack decodes its three entities.
+    std::string discord = memberText(every, WebhookFormat::Discord), shown;
+    for (std::size_t at = 0; at < discord.size(); ++at) {
+        if (at > 0 && discord.compare(at, zw.size(), zw) == 0 && discord[at - 1] == '@')
+            at += zw.size() - 1;
+        else if (discord[at] == '\\' ||
+                 std::string_view("*_~`|<>[]#-.").find(discord[at]) == std::string_view::npos)
+            shown += discord[discord[at] == '\\' ? ++at : at];
+        else
+            ADD_FAILURE() << "bare mark " << discord[at] << " at " << at;
+    }
+    EXPECT_EQ(shown, typed);
+    std::string slack = memberText(every, WebhookFormat::Slack);
+    EXPECT_EQ(slack.find_first_of("<>"), std::string::npos);
+    for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"@" + zw, "@"}, {"]" + zw, "]"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+        for (std::size_t at = 0; (at = slack.find(from, at)) != std::string::npos; at += to.size())
+            slack.replace(at, from.size(), to);
+    EXPECT_EQ(slack, typed);
 }
 
 TEST(WebhookBody, EveryValueIsEscapedAndComesBackAsItsUtf8Text) {

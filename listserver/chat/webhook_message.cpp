@@ -1,5 +1,6 @@
 #include "listserver/chat/webhook_message.h"
 
+#include "listserver/chat/chat_markup.h"
 #include "listserver/chat/webhook_texts.h"
 #include "text/cp1252.h"
 
@@ -21,6 +22,8 @@ constexpr int kEnemyAchtung = 3;
 
 // A chat field may not be empty.
 constexpr const char* kNotGiven = "–";
+// Discord refuses a message whose embed title is longer.
+constexpr std::size_t kDiscordTitleCharacters = 256;
 
 bool isCallForHelp(ListKind list, int code) {
     if (list == ListKind::Enemy)
@@ -52,8 +55,13 @@ std::string timeField(const std::optional<std::int32_t>& time, std::int32_t now)
     return clockText(*time) + " Uhr (" + ticksText(ticksUntil(*time, now)) + ")";
 }
 
-std::string orNotGiven(const std::string& cp1252) {
-    return cp1252.empty() ? kNotGiven : text::cp1252ToUtf8(cp1252);
+std::string orNotGiven(const std::string& cp1252, WebhookFormat format) {
+    return cp1252.empty() ? kNotGiven : memberText(cp1252, format);
+}
+
+std::string helpSentence(const Alert& alert, WebhookFormat format) {
+    return helpSentenceOf(listOf(alert.kind), alert.entry,
+                          [format](std::string_view cp1252) { return memberText(cp1252, format); });
 }
 
 struct Field {
@@ -61,38 +69,38 @@ struct Field {
     std::string value;
 };
 
-std::string title(const Alert& alert) {
+std::string title(const Alert& alert, WebhookFormat format) {
     const FleetEntry& entry = alert.entry;
+    const auto shown = [format](const std::string& cp1252) { return memberText(cp1252, format); };
     switch (alert.kind) {
     case AlertKind::NewEnemy:
-        return "Neue gegnerische Flotte: " + text::cp1252ToUtf8(entry.Name) + " → " +
-               text::cp1252ToUtf8(entry.ZielName);
+        return "Neue gegnerische Flotte: " + shown(entry.Name) + " → " + shown(entry.ZielName);
     case AlertKind::EnemyHelp:
         return std::string("Gegnerische Flotten: ") + helpText(ListKind::Enemy, entry.Hilfe).name +
-               " bei " + text::cp1252ToUtf8(entry.ZielName);
+               " bei " + shown(entry.ZielName);
     case AlertKind::AlliedHelp:
         break;
     }
     return std::string("Verbündete Flotten: ") + helpText(ListKind::Allied, entry.Hilfe).name +
-           " von " + text::cp1252ToUtf8(entry.Name);
+           " von " + shown(entry.Name);
 }
 
 // Named as the list windows name their columns.
-std::vector<Field> fields(const Alert& alert) {
+std::vector<Field> fields(const Alert& alert, WebhookFormat format) {
     const FleetEntry& entry = alert.entry;
     const bool enemy = listOf(alert.kind) == ListKind::Enemy;
     std::vector<Field> out = {
-        {enemy ? "Angreifer" : "Name", orNotGiven(entry.Name)},
-        {"Allianz", orNotGiven(entry.Allianz)},
-        {"Basis", orNotGiven(entry.Basis)},
-        {"Ziel Name", orNotGiven(entry.ZielName)},
-        {"Ziel Basis", orNotGiven(entry.ZielBasis)},
+        {enemy ? "Angreifer" : "Name", orNotGiven(entry.Name, format)},
+        {"Allianz", orNotGiven(entry.Allianz, format)},
+        {"Basis", orNotGiven(entry.Basis, format)},
+        {"Ziel Name", orNotGiven(entry.ZielName, format)},
+        {"Ziel Basis", orNotGiven(entry.ZielBasis, format)},
         {"Auftrag", missionText(entry.Modus)},
         {"Impakt Time", timeField(entry.ZielZeit, alert.nowTimeOfDay)},
         {"Uhrzeit Rückkehr", timeField(entry.BasisZeit, alert.nowTimeOfDay)},
     };
     if (enemy)
-        out.push_back({"Eingetragen von", orNotGiven(entry.Von)});
+        out.push_back({"Eingetragen von", orNotGiven(entry.Von, format)});
     return out;
 }
 
@@ -128,14 +136,15 @@ json allowedMentions(const std::string& mention) {
 
 json discordBody(const Alert& alert, const std::string& mention) {
     const ListKind list = listOf(alert.kind);
+    constexpr WebhookFormat format = WebhookFormat::Discord;
     json embed = {
-        {"title", title(alert)},
+        {"title", cutToCharacters(title(alert, format), kDiscordTitleCharacters)},
         {"color", helpText(list, alert.entry.Hilfe).colour},
     };
     if (alert.kind != AlertKind::NewEnemy)
-        embed["description"] = helpSentenceOf(list, alert.entry);
+        embed["description"] = helpSentence(alert, format);
     json embedFields = json::array();
-    for (const Field& field : fields(alert))
+    for (const Field& field : fields(alert, format))
         embedFields.push_back({{"name", field.name}, {"value", field.value}, {"inline", true}});
     embed["fields"] = embedFields;
     json body = {{"embeds", json::array({embed})}, {"allowed_mentions", allowedMentions(mention)}};
@@ -145,11 +154,12 @@ json discordBody(const Alert& alert, const std::string& mention) {
 }
 
 json slackBody(const Alert& alert, const std::string& mention) {
+    constexpr WebhookFormat format = WebhookFormat::Slack;
     std::string text = mention.empty() ? "" : mention + " ";
-    text += title(alert);
+    text += title(alert, format);
     if (alert.kind != AlertKind::NewEnemy)
-        text += "\n" + helpSentenceOf(listOf(alert.kind), alert.entry);
-    for (const Field& field : fields(alert))
+        text += "\n" + helpSentence(alert, format);
+    for (const Field& field : fields(alert, format))
         text += "\n" + field.name + ": " + field.value;
     return {{"text", text}};
 }

@@ -6,17 +6,15 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <set>
 
 namespace reef::listserver {
 
 namespace {
 
 constexpr std::size_t kMaxAnswerBytes = 64 * 1024;
-
-int abortWhenStopping(void* data, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return static_cast<const std::atomic<bool>*>(data)->load() ? 1 : 0;
-}
+// Wakes the sending thread at the latest this often when nothing is due; a new message or
+// the stop wakes it at once.
+constexpr int kLongestPollMs = 60 * 1000;
 
 // The chat's answer is not needed; a bounded read keeps the connection reusable.
 std::size_t discardAnswer(char*, std::size_t size, std::size_t count, void* data) {
@@ -31,10 +29,28 @@ std::string secondsText(double seconds) {
 
 } // namespace
 
+struct WebhookSender::Transfer {
+    Waiting waiting;
+    double startedAt = 0;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    std::size_t answerBytes = 0;
+
+    ~Transfer() {
+        if (easy)
+            curl_easy_cleanup(easy);
+        curl_slist_free_all(headers);
+    }
+};
+
 WebhookSender::WebhookSender(SenderOptions options, Log log)
     : options_(options), log_(std::move(log)) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
-    thread_ = std::thread([this] { run(); });
+    multi_ = curl_multi_init();
+    if (multi_)
+        thread_ = std::thread([this] { run(); });
+    else
+        log_("webhooks: libcurl could not start; no alert will be sent");
 }
 
 WebhookSender::~WebhookSender() {
@@ -42,10 +58,14 @@ WebhookSender::~WebhookSender() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        dropped = waiting_.size() + (posting_ ? 1 : 0);
+        for (const auto& [url, queue] : queues_)
+            dropped += queue.waiting.size() + (queue.posting ? 1 : 0);
     }
-    wake_.notify_all();
-    thread_.join();
+    if (multi_) {
+        curl_multi_wakeup(multi_);
+        thread_.join();
+        curl_multi_cleanup(multi_);
+    }
     if (dropped > 0)
         log_("webhooks: stopping; messages not sent: " + std::to_string(dropped));
     curl_global_cleanup();
@@ -57,78 +77,138 @@ double WebhookSender::monotonicNow() {
 }
 
 void WebhookSender::send(Delivery delivery) {
+    if (!multi_)
+        return;
     {
         std::lock_guard lock(mutex_);
         if (stopping_)
             return;
-        waiting_.push_back(Waiting{std::move(delivery), 0, 0});
-        dropOldestBeyondCapacity();
+        Queue& queue = queues_[delivery.url];
+        queue.waiting.push_back(Waiting{std::move(delivery), 0, 0});
+        dropOldestBeyondCapacity(queue);
     }
-    wake_.notify_all();
+    curl_multi_wakeup(multi_);
 }
 
-void WebhookSender::dropOldestBeyondCapacity() {
-    while (waiting_.size() > options_.capacity) {
-        const Delivery& oldest = waiting_.front().delivery;
+void WebhookSender::dropOldestBeyondCapacity(Queue& queue) {
+    while (queue.waiting.size() > options_.capacity) {
+        const Delivery& oldest = queue.waiting.front().delivery;
         log_("webhook " + oldest.label + " (" + oldest.shownUrl + "): queue full (" +
              std::to_string(options_.capacity) + " messages), dropped the oldest");
-        waiting_.pop_front();
+        queue.waiting.pop_front();
     }
-}
-
-std::deque<WebhookSender::Waiting>::iterator WebhookSender::nextDue(double now, double& wakeAt) {
-    wakeAt = std::numeric_limits<double>::infinity();
-    std::set<std::string> seen;
-    for (auto it = waiting_.begin(); it != waiting_.end(); ++it) {
-        // Only the first message of each webhook may go, so that they arrive in order.
-        if (!seen.insert(it->delivery.url).second)
-            continue;
-        double due = it->notBefore;
-        if (auto next = nextPostAt_.find(it->delivery.url); next != nextPostAt_.end())
-            due = std::max(due, next->second);
-        if (due <= now)
-            return it;
-        wakeAt = std::min(wakeAt, due);
-    }
-    return waiting_.end();
 }
 
 void WebhookSender::run() {
-    CURL* curl = curl_easy_init();
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
+    Transfers transfers;
+    for (;;) {
         double wakeAt = 0;
         const double now = monotonicNow();
-        auto due = nextDue(now, wakeAt);
-        if (due == waiting_.end()) {
-            if (std::isinf(wakeAt))
-                wake_.wait(lock);
-            else
-                wake_.wait_for(lock, std::chrono::duration<double>(wakeAt - now));
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_)
+                break;
+            wakeAt = startDue(now, transfers);
+        }
+        int running = 0;
+        curl_multi_perform(multi_, &running);
+        if (settleFinished(transfers))
+            continue; // a webhook's next message may be due at once
+        int pollMs = kLongestPollMs;
+        if (wakeAt - now < kLongestPollMs / 1000.0)
+            pollMs = static_cast<int>(std::ceil(std::max(wakeAt - now, 0.0) * 1000));
+        curl_multi_poll(multi_, nullptr, 0, pollMs, nullptr);
+    }
+    // Stopping: whatever is under way is abandoned.
+    for (const auto& [easy, transfer] : transfers)
+        curl_multi_remove_handle(multi_, easy);
+}
+
+double WebhookSender::startDue(double now, Transfers& transfers) {
+    double wakeAt = std::numeric_limits<double>::infinity();
+    for (auto it = queues_.begin(); it != queues_.end();) {
+        Queue& queue = it->second;
+        if (queue.posting) {
+            ++it;
             continue;
         }
-        Waiting waiting = std::move(*due);
-        waiting_.erase(due);
-        posting_ = true;
-        lock.unlock();
-        Outcome outcome = curl ? post(curl, waiting.delivery)
-                               : Outcome{false, false, 0, "libcurl could not start"};
-        lock.lock();
-        posting_ = false;
-        if (stopping_)
-            break;
-        settle(std::move(waiting), outcome, now);
+        if (queue.waiting.empty()) {
+            // Kept while its pace or a Retry-After still holds for the next message.
+            it = queue.nextPostAt <= now ? queues_.erase(it) : std::next(it);
+            continue;
+        }
+        const double due = std::max(queue.waiting.front().notBefore, queue.nextPostAt);
+        ++it;
+        if (due > now) {
+            wakeAt = std::min(wakeAt, due);
+            continue;
+        }
+        auto transfer = std::make_unique<Transfer>();
+        transfer->waiting = std::move(queue.waiting.front());
+        transfer->startedAt = now;
+        queue.waiting.pop_front();
+        const Delivery& delivery = transfer->waiting.delivery;
+        CURL* curl = curl_easy_init();
+        if (!curl || curl_multi_add_handle(multi_, curl) != CURLM_OK) {
+            if (curl)
+                curl_easy_cleanup(curl);
+            settle(std::move(transfer->waiting),
+                   Outcome{false, false, 0, "libcurl could not start"}, now);
+            continue;
+        }
+        transfer->easy = curl;
+        transfer->headers =
+            curl_slist_append(nullptr, "Content-Type: application/json; charset=utf-8");
+        transfer->headers = curl_slist_append(transfer->headers, "Expect:");
+        curl_easy_setopt(curl, CURLOPT_URL, delivery.url.c_str());
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options_.connectSeconds);
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT, options_.transferSeconds);
+        curl_easy_setopt(curl, CURLOPT_USERAGENT, "reef-listserver");
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, transfer->headers);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, delivery.body.data());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(delivery.body.size()));
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardAnswer);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer->answerBytes);
+        queue.posting = true;
+        transfers.emplace(curl, std::move(transfer));
     }
-    lock.unlock();
-    if (curl)
-        curl_easy_cleanup(curl);
+    return wakeAt;
+}
+
+bool WebhookSender::settleFinished(Transfers& transfers) {
+    bool any = false;
+    int left = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        const auto found = transfers.find(message->easy_handle);
+        if (found == transfers.end())
+            continue;
+        const Outcome outcome = outcomeOf(*found->second, message->data.result);
+        curl_multi_remove_handle(multi_, message->easy_handle);
+        {
+            std::lock_guard lock(mutex_);
+            queues_[found->second->waiting.delivery.url].posting = false;
+            if (!stopping_)
+                settle(std::move(found->second->waiting), outcome, found->second->startedAt);
+        }
+        transfers.erase(found);
+        any = true;
+    }
+    return any;
 }
 
 void WebhookSender::settle(Waiting waiting, const Outcome& outcome, double startedAt) {
     const Delivery& delivery = waiting.delivery;
     const std::string who = "webhook " + delivery.label + " (" + delivery.shownUrl + ")";
-    double& nextPost = nextPostAt_[delivery.url];
-    nextPost = std::max(nextPost, startedAt + options_.secondsBetween);
+    Queue& queue = queues_[delivery.url];
+    queue.nextPostAt = std::max(queue.nextPostAt, startedAt + options_.secondsBetween);
     if (outcome.delivered) {
         log_(who + ": sent");
         return;
@@ -144,48 +224,23 @@ void WebhookSender::settle(Waiting waiting, const Outcome& outcome, double start
     if (outcome.retryAfter > 0) {
         // The chat's own limit holds for every message to this webhook.
         pause = std::min(outcome.retryAfter, options_.longestRetryAfterSeconds);
-        nextPost = std::max(nextPost, now + pause);
+        queue.nextPostAt = std::max(queue.nextPostAt, now + pause);
     } else {
         pause = std::min(options_.firstRetrySeconds * std::pow(2.0, waiting.tries - 1),
                          options_.longestRetrySeconds);
     }
     waiting.notBefore = now + pause;
     log_(who + ": " + outcome.what + ", next try in " + secondsText(pause));
-    waiting_.push_front(std::move(waiting));
-    dropOldestBeyondCapacity();
+    queue.waiting.push_front(std::move(waiting));
+    dropOldestBeyondCapacity(queue);
 }
 
-WebhookSender::Outcome WebhookSender::post(void* handle, const Delivery& delivery) {
-    CURL* curl = static_cast<CURL*>(handle);
-    curl_easy_reset(curl);
-    std::size_t answerBytes = 0;
-    curl_slist* headers = nullptr;
-    headers = curl_slist_append(headers, "Content-Type: application/json; charset=utf-8");
-    headers = curl_slist_append(headers, "Expect:");
-    curl_easy_setopt(curl, CURLOPT_URL, delivery.url.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options_.connectSeconds);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, options_.transferSeconds);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "reef-listserver");
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, delivery.body.data());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
-                     static_cast<curl_off_t>(delivery.body.size()));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, discardAnswer);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answerBytes);
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, abortWhenStopping);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &stopping_);
-    const CURLcode code = curl_easy_perform(curl);
+WebhookSender::Outcome WebhookSender::outcomeOf(const Transfer& transfer, int result) const {
+    const auto code = static_cast<CURLcode>(result);
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
     curl_off_t retryAfter = 0;
-    curl_easy_getinfo(curl, CURLINFO_RETRY_AFTER, &retryAfter);
-    curl_slist_free_all(headers);
+    curl_easy_getinfo(transfer.easy, CURLINFO_RETRY_AFTER, &retryAfter);
 
     // libcurl's own words name no URL; the URL itself stays out of every line.
     if (code != CURLE_OK && !(code == CURLE_WRITE_ERROR && status >= 200))

@@ -1,16 +1,16 @@
 #pragma once
-// Posts chat alerts from a queue on a thread of its own, so that no request of the desktop
-// program ever waits on a chat server: bounded (the oldest message goes when it is full),
-// retried with growing pauses, a 429 answer's Retry-After honoured, and at most one message
-// a second to each webhook, in the order they came.
+// Posts chat alerts from a thread of its own, so that no request of the desktop program ever
+// waits on a chat server. Every webhook has its own queue: its messages go in the order they
+// came, at most one a second and one at a time, retried with growing pauses (a 429 answer's
+// Retry-After honoured); the webhooks' posts run side by side on one libcurl multi handle, so
+// a chat that hangs holds up its own alliance's alerts only.
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -18,7 +18,7 @@
 namespace reef::listserver {
 
 struct SenderOptions {
-    std::size_t capacity = 500;     // messages waiting, of all webhooks together
+    std::size_t capacity = 100;     // messages waiting for one webhook; the oldest goes beyond
     double secondsBetween = 1.0;    // from the start of one post to the next, per webhook
     double firstRetrySeconds = 2.0; // doubled after every failure
     double longestRetrySeconds = 300.0;
@@ -55,29 +55,38 @@ class WebhookSender {
         int tries = 0;
         double notBefore = 0; // monotonic seconds
     };
+    // One webhook's messages in the order they came.
+    struct Queue {
+        std::deque<Waiting> waiting;
+        bool posting = false;  // its first message is under way, outside `waiting`
+        double nextPostAt = 0; // monotonic seconds
+    };
     struct Outcome {
         bool delivered = false;
         bool retry = false;
         double retryAfter = 0; // from a 429, else 0
         std::string what;      // for the log
     };
+    struct Transfer;                                              // a post under way
+    using Transfers = std::map<void*, std::unique_ptr<Transfer>>; // by libcurl easy handle
 
     void run();
-    // The first waiting message of a webhook whose turn has come, or the time of the next.
-    std::deque<Waiting>::iterator nextDue(double now, double& wakeAt);
-    Outcome post(void* curl, const Delivery& delivery);
+    // Starts the first message of every webhook whose turn has come; gives the time of the
+    // next turn. Under mutex_.
+    double startDue(double now, Transfers& transfers);
+    // The transfers libcurl has finished; false when there were none.
+    bool settleFinished(Transfers& transfers);
+    Outcome outcomeOf(const Transfer& transfer, int result) const;
     void settle(Waiting waiting, const Outcome& outcome, double startedAt);
-    void dropOldestBeyondCapacity();
+    void dropOldestBeyondCapacity(Queue& queue);
     static double monotonicNow();
 
     SenderOptions options_;
     Log log_;
+    void* multi_ = nullptr; // the libcurl multi handle; only its wakeup is used outside run()
     std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Waiting> waiting_;
-    std::map<std::string, double> nextPostAt_; // by URL
-    bool posting_ = false;                     // a message is under way, outside waiting_
-    std::atomic<bool> stopping_ = false;       // set under mutex_, read by a post under way
+    std::map<std::string, Queue> queues_; // by URL
+    bool stopping_ = false;
     std::thread thread_;
 };
 

@@ -56,12 +56,16 @@ const char* missionText(int modus) {
 }
 
 std::string helpSentenceOf(ListKind kind, const FleetEntry& entry) {
+    return helpSentenceOf(kind, entry, text::cp1252ToUtf8);
+}
+
+std::string helpSentenceOf(ListKind kind, const FleetEntry& entry, const ShownText& shown) {
     const HelpText& help = helpText(kind, entry.Hilfe);
     if (kind == ListKind::Allied)
-        return text::cp1252ToUtf8(entry.Name) + help.sentence;
-    std::string text = text::cp1252ToUtf8(entry.ZielName) + help.sentence;
+        return shown(entry.Name) + help.sentence;
+    std::string text = shown(entry.ZielName) + help.sentence;
     if (entry.ZielName != entry.Von)
-        text += " (Eingetragen von " + text::cp1252ToUtf8(entry.Von) + ")";
+        text += " (Eingetragen von " + shown(entry.Von) + ")";
     return text;
 }
 

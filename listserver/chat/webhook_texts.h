@@ -7,6 +7,7 @@
 #include "listserver/core/entry.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,9 @@ const char* missionText(int modus);
 // The line a list window shows for a row's help status: the player's name and the sentence
 // (the enemy list names the target and who entered it).
 std::string helpSentenceOf(ListKind kind, const FleetEntry& entry);
+// The same with each player's name as `shown` writes it (UTF-8 for a chat's markup).
+using ShownText = std::function<std::string(std::string_view cp1252)>;
+std::string helpSentenceOf(ListKind kind, const FleetEntry& entry, const ShownText& shown);
 
 // Tick boundaries from nowTimeOfDay to the clock time t (both seconds since midnight),
 // 0..71; -1 when t counts as past.

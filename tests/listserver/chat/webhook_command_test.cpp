@@ -89,6 +89,37 @@ TEST_F(WebhookServerTest, OneMessagePerAlertNoneForOtherWritesAndNoUrlInTheLog) 
     EXPECT_EQ(log.find(ChatEndpoint::kSecret), std::string::npos) << log;
 }
 
+TEST_F(WebhookServerTest, AMembersEntryPingsNoOneAndLinksNowhereInSlackOrDiscord) {
+    const std::string ping = "<!channel>_@here", link = "[Neues_Passwort_hier](https://e.example)";
+    std::string entry = enemyEntry(ping);
+    entry.replace(entry.find("ZielName=Anna"), 13, "ZielName=" + link);
+    entry.replace(entry.find("Von=Bert"), 8, "Von=@everyone");
+    ASSERT_EQ(webhook({chat_.url(), "--format", "slack", "--mention", "<!here>"}).exitCode, 0);
+    ASSERT_EQ(submit("Reef_Enemy", "New", entry), "ready");
+    ASSERT_TRUE(chat_.waitFor(1, 10)) << server_->log();
+    ASSERT_EQ(webhook({chat_.url(), "--format", "discord", "--mention", "@here"}).exitCode, 0);
+    entry.replace(entry.find("Hilfe=1"), 7, "Hilfe=3");
+    const std::string key = "&IDW=" + std::to_string(ping.size()) + "&BasisZeitW=49200";
+    ASSERT_EQ(submit("Reef_Enemy", "Change", entry + key), "ready");
+    ASSERT_TRUE(chat_.waitFor(2, 10)) << server_->log();
+
+    const std::string zw = "\xe2\x80\x8b"; // U+200B, bytes: these literals are not UTF-8
+    const nlohmann::json slack = nlohmann::json::parse(chat_.bodies().at(0));
+    const std::string text = slack["text"];
+    EXPECT_EQ(text.substr(0, text.find('\n')),
+              "<!here> Neue gegnerische Flotte: &lt;!channel&gt;_@" + zw +
+                  "here \xe2\x86\x92 [Neues_Passwort_hier]" + zw + "(https://e.example)")
+        << text;
+    EXPECT_NE(text.find("\nEingetragen von: @" + zw + "everyone"), std::string::npos) << text;
+    const nlohmann::json discord = nlohmann::json::parse(chat_.bodies().at(1));
+    EXPECT_EQ(discord["content"], "@here");
+    EXPECT_EQ(discord["allowed_mentions"], nlohmann::json({{"parse", {"everyone"}}}));
+    EXPECT_EQ(discord["embeds"][0]["description"],
+              "\\[Neues\\_Passwort\\_hier\\](https://e\\.example) weis noch nichts vom Angriff und "
+              "wird wohl seine Flotte verlieren. (Eingetragen von @" +
+                  zw + "everyone)");
+}
+
 TEST_F(WebhookServerTest, UpdateAndSubmissionsAnswerWhileTheChatNeverAnswers) {
     using Clock = std::chrono::steady_clock;
     const auto updates = [&](std::size_t entries) {

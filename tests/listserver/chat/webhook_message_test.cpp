@@ -1,9 +1,12 @@
 // Which writes become chat alerts, the message bodies of the three formats, and the checks
 // of what an admin gives.
 
+#include "listserver/chat/chat_markup.h"
 #include "listserver/chat/webhook_message.h"
 #include "listserver/core/webhook.h"
+#include "text/cp1252.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -162,14 +165,94 @@ TEST(WebhookBody, JsonIsThePlainEntryWithItsHelpTextAndCountdowns) {
     EXPECT_EQ(bodyOf(AlertKind::EnemyHelp, entry, WebhookFormat::Json), expected);
 }
 
+TEST(WebhookBody, AMembersValueNeitherPingsNorLinksButTheAdminsMentionDoes) {
+    const std::string zw = utf8(u8"\u200b"); // after "@" and "]": no mention, no link
+    const std::string slackLink = "<https://evil.example|Allianz-Forum: neues Passwort>";
+    const std::string link = "[Neues Passwort hier](https://evil.example)";
+    const std::string marks = "**a** __b__ ~~c~~ ||d|| `e` # f - g > h 1. i \\";
+    const std::vector<std::tuple<WebhookFormat, std::string, std::string>> cases = {
+        {WebhookFormat::Slack, "<!channel> <!everyone>", "&lt;!channel&gt; &lt;!everyone&gt;"},
+        {WebhookFormat::Slack, slackLink,
+         "&lt;https://evil.example|Allianz-Forum: neues Passwort&gt;"},
+        {WebhookFormat::Slack, "@channel & @all @here",
+         "@" + zw + "channel &amp; @" + zw + "all @" + zw + "here"},
+        {WebhookFormat::Slack, link, "[Neues Passwort hier]" + zw + "(https://evil.example)"},
+        {WebhookFormat::Discord, link, "\\[Neues Passwort hier\\](https://evil\\.example)"},
+        {WebhookFormat::Discord, "@everyone <@123> <#9>",
+         "@" + zw + "everyone \\<@" + zw + "123\\> \\<\\#9\\>"},
+        {WebhookFormat::Discord, marks,
+         "\\*\\*a\\*\\* \\_\\_b\\_\\_ \\~\\~c\\~\\~ \\|\\|d\\|\\| \\`e\\` \\# f \\- g "
+         "\\> h 1\\. i \\\\"},
+        {WebhookFormat::Json, link + " <!channel> @everyone", link + " <!channel> @everyone"},
+    };
+    for (const auto& [format, name, shown] : cases) {
+        FleetEntry entry = enemyEntry();
+        entry.Name = name;
+        const std::string mention = format == WebhookFormat::Slack ? "<!here>" : "@here";
+        const json body = bodyOf(AlertKind::NewEnemy, entry, format, mention);
+        const std::string title = "Neue gegnerische Flotte: " + shown + " \xe2\x86\x92 Anna";
+        if (format == WebhookFormat::Slack) {
+            EXPECT_EQ(body["text"].get<std::string>().rfind(
+                          "<!here> " + title + "\nAngreifer: " + shown + "\n", 0),
+                      0u)
+                << body;
+        } else if (format == WebhookFormat::Discord) {
+            EXPECT_EQ(body["content"], "@here");
+            EXPECT_EQ(body["embeds"][0]["title"], title);
+            EXPECT_EQ(body["embeds"][0]["fields"][0]["value"], shown);
+        } else {
+            EXPECT_EQ(body["Name"], shown);
+        }
+    }
+    // Escaped, two long names still fit the 256 characters of an embed's title.
+    FleetEntry entry = enemyEntry();
+    entry.Name = entry.ZielName = std::string(100, '_');
+    const std::string title =
+        bodyOf(AlertKind::NewEnemy, entry, WebhookFormat::Discord)["embeds"][0]["title"];
+    EXPECT_EQ(std::count_if(title.begin(), title.end(), [](char c) { return (c & 0xC0) != 0x80; }),
+              256)
+        << title;
+    EXPECT_TRUE(title.ends_with(utf8(u8"…"))) << title;
+}
+
+TEST(WebhookBody, EveryByteOfAMembersValueReadsBackAsTypedAndNoMarkStaysBare) {
+    std::string every;
+    for (int byte = 1; byte < 256; ++byte)
+        every += static_cast<char>(byte);
+    const std::string zw = utf8(u8"\u200b"), typed = reef::text::cp1252ToUtf8(every);
+    // Discord drops the backslash before a mark; Slack decodes its three entities.
+    std::string discord = memberText(every, WebhookFormat::Discord), shown;
+    for (std::size_t at = 0; at < discord.size(); ++at) {
+        if (at > 0 && discord.compare(at, zw.size(), zw) == 0 && discord[at - 1] == '@')
+            at += zw.size() - 1;
+        else if (discord[at] == '\\' ||
+                 std::string_view("*_~`|<>[]#-.").find(discord[at]) == std::string_view::npos)
+            shown += discord[discord[at] == '\\' ? ++at : at];
+        else
+            ADD_FAILURE() << "bare mark " << discord[at] << " at " << at;
+    }
+    EXPECT_EQ(shown, typed);
+    std::string slack = memberText(every, WebhookFormat::Slack);
+    EXPECT_EQ(slack.find_first_of("<>"), std::string::npos);
+    for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"@" + zw, "@"}, {"]" + zw, "]"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}})
+        for (std::size_t at = 0; (at = slack.find(from, at)) != std::string::npos; at += to.size())
+            slack.replace(at, from.size(), to);
+    EXPECT_EQ(slack, typed);
+}
+
 TEST(WebhookBody, EveryValueIsEscapedAndComesBackAsItsUtf8Text) {
     FleetEntry entry = enemyEntry();
     entry.Name = "a\"b\\c</script>\x80\x9f\xff";
-    for (WebhookFormat format :
-         {WebhookFormat::Discord, WebhookFormat::Slack, WebhookFormat::Json}) {
+    // As JSON text, after each chat's own escaping.
+    const std::vector<std::pair<WebhookFormat, std::u8string>> cases = {
+        {WebhookFormat::Discord, u8"a\\\"b\\\\\\\\c\\\\</script\\\\>€Ÿÿ"},
+        {WebhookFormat::Slack, u8"a\\\"b\\\\c&lt;/script&gt;€Ÿÿ"},
+        {WebhookFormat::Json, u8"a\\\"b\\\\c</script>€Ÿÿ"},
+    };
+    for (const auto& [format, expected] : cases) {
         const json body = bodyOf(AlertKind::NewEnemy, entry, format); // throws when broken
-        EXPECT_NE(body.dump().find(utf8(u8"a\\\"b\\\\c</script>€Ÿÿ")), std::string::npos)
-            << body.dump();
+        EXPECT_NE(body.dump().find(utf8(expected)), std::string::npos) << body.dump();
     }
 }
 

@@ -27,8 +27,9 @@ class WebhookSenderTest : public ::testing::Test {
         });
         return *sender_;
     }
-    void send(const std::string& body) {
-        sender_->send(Delivery{chat_.url(), "http://127.0.0.1", "of Korallen", body});
+    void send(const std::string& body, const std::string& url = "") {
+        sender_->send(
+            Delivery{url.empty() ? chat_.url() : url, "http://127.0.0.1", "of Korallen", body});
     }
     std::string log() {
         std::lock_guard lock(mutex_);
@@ -114,6 +115,33 @@ TEST_F(WebhookSenderTest, AFullQueueDropsTheOldestWithALogLineEach) {
     const std::size_t second = lines.find(drop, first + 1);
     ASSERT_NE(second, std::string::npos) << lines;
     EXPECT_EQ(lines.find(drop, second + 1), std::string::npos) << lines;
+}
+
+TEST_F(WebhookSenderTest, AHangingChatHoldsUpNoOtherWebhookAndFillsOnlyItsOwnQueue) {
+    chat_.answer({ChatReply{204, "", true}}); // the first post hangs, later ones are answered
+    start({.capacity = 3, .secondsBetween = 0.05});
+    const std::string other = chat_.url() + "-haie";
+    send("a0");
+    ASSERT_TRUE(chat_.waitFor(1, 10));
+    for (const char* body : {"a1", "a2", "a3", "a4", "a5"})
+        send(body);
+    const double queuedAt = ChatEndpoint::now();
+    for (const char* body : {"b1", "b2", "b3"})
+        send(body, other);
+    EXPECT_TRUE(chat_.waitFor(4, 5)) << "the other webhook waits on the hanging chat";
+    if (chat_.requests().size() > 1)
+        std::cout << "[ figures  ] another webhook's message arrived "
+                  << (chat_.requests()[1].at - queuedAt) * 1000 << " ms after it was queued\n";
+    chat_.release();
+    ASSERT_TRUE(chat_.waitFor(7, 10));
+    EXPECT_FALSE(chat_.waitFor(8, 0.5));
+    EXPECT_EQ(chat_.bodies(), (Bodies{"a0", "b1", "b2", "b3", "a3", "a4", "a5"}));
+    const std::string lines = log();
+    std::size_t drops = 0;
+    for (auto at = lines.find("queue full"); at != std::string::npos;
+         at = lines.find("queue full", at + 1))
+        ++drops;
+    EXPECT_EQ(drops, 2u) << "a1 and a2 only: " << lines;
 }
 
 TEST_F(WebhookSenderTest, StopsAtOnceWhileTheChatHoldsItsAnswer) {

@@ -24,6 +24,7 @@
 #include <netinet/in.h>
 #include <optional>
 #include <stdexcept>
+#include <strings.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -288,6 +289,20 @@ MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* val
     return MHD_YES;
 }
 
+MHD_Result countRealIp(void* cls, MHD_ValueKind, const char* key, const char*) {
+    if (strcasecmp(key, "X-Real-IP") == 0)
+        ++*static_cast<int*>(cls);
+    return MHD_YES;
+}
+
+// A proxy that appends its X-Real-IP to the client's own instead of replacing it would let
+// the client choose the address it counts for: a request with two names nobody.
+bool namesSeveralClients(MHD_Connection* connection) {
+    int count = 0;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, countRealIp, &count);
+    return count > 1;
+}
+
 bool isWebTarget(const std::string& target);
 MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection, Request& request,
                             const char* method, const char* uploadData, size_t* uploadSize);
@@ -314,7 +329,10 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         std::strlen(method) + request->target.size() + std::strlen(version) + 4;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, headerSize, &requestBytes);
 
-    if (requestBytes <= state->options.maxRequestBytes &&
+    const bool severalClients =
+        !request->web && !request->answerComes && namesSeveralClients(connection);
+
+    if (requestBytes <= state->options.maxRequestBytes && !severalClients &&
         (request->web || (!request->answerComes && isWebTarget(request->target))))
         return answerWebRequest(*state, connection, *request, method, uploadData, uploadSize);
 
@@ -322,6 +340,8 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     if (requestBytes > state->options.maxRequestBytes) {
         answer = answerOf(request->target.size() > state->options.maxRequestBytes ? 414 : 431,
                           "Request too large", "refused: request over 8 KiB");
+    } else if (severalClients) {
+        answer = answerOf(400, "Bad Request", "refused: more than one X-Real-IP header");
     } else if (std::strcmp(method, "GET") != 0) {
         // HEAD included: a request that may store an entry must not hide behind a method
         // that promises to change nothing.

@@ -195,4 +195,29 @@ TEST_F(WebHttpTest, TheLogHoldsNeitherPasswordNorToken) {
     EXPECT_EQ(log.find(token), std::string::npos);
 }
 
+// A proxy that appends its X-Real-IP to the client's own would let the client pick the
+// address it counts for: more than one such header is refused, on every path.
+TEST_F(WebHttpTest, BehindAProxyARequestNamingSeveralClientsIsRefused) {
+    server_.reset();
+    startServer({"--trusted-proxy", "127.0.0.1"});
+    struct Case {
+        const char* headers;
+        int program; // status of the program's download
+        int login;   // status of the page's login
+    };
+    const Case cases[] = {
+        {"X-Real-IP: 198.51.100.7\r\n", 200, 303},
+        {"X-Real-IP: 203.0.113.5\r\nX-Real-IP: 198.51.100.7\r\n", 400, 400},
+        {"X-Real-IP: 198.51.100.7\r\nx-real-ip: 198.51.100.7\r\n", 400, 400},
+    };
+    for (const Case& each : cases) {
+        EXPECT_EQ(status(request("GET", target("Reef_Frend", "Update"), "", each.headers)),
+                  each.program)
+            << each.headers;
+        HttpAnswer login = this->login(kPassword, "", each.headers);
+        EXPECT_EQ(status(login), each.login) << each.headers;
+        EXPECT_EQ(login.headers.count("set-cookie"), each.login == 303 ? 1u : 0u);
+    }
+}
+
 } // namespace

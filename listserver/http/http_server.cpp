@@ -464,6 +464,9 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         web->cookieHeader = headerValue(connection, MHD_HTTP_HEADER_COOKIE);
         web->overTls = headerValue(connection, "X-Forwarded-Proto") == "https";
         web->fetchSite = headerValue(connection, "Sec-Fetch-Site");
+        web->origin = headerValue(connection, MHD_HTTP_HEADER_ORIGIN);
+        web->referer = headerValue(connection, MHD_HTTP_HEADER_REFERER);
+        web->host = headerValue(connection, MHD_HTTP_HEADER_HOST);
         web->clientAddress = request.address;
         request.web = std::move(web);
         // The body of a POST comes in the calls that follow; the last one brings none.

@@ -127,6 +127,45 @@ void appendList(std::string& out, ListKind kind, const std::vector<FleetEntry>& 
     out.push_back(']');
 }
 
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// "scheme://host[:port]" of a URL, in lower case and without the port its scheme implies;
+// empty for anything else ("null" included).
+std::string originOf(std::string_view url) {
+    const std::size_t schemeEnd = url.find("://");
+    if (schemeEnd == std::string_view::npos || schemeEnd == 0)
+        return "";
+    const std::string scheme = lowerCase(url.substr(0, schemeEnd));
+    const std::string_view rest = url.substr(schemeEnd + 3);
+    std::string authority = lowerCase(rest.substr(0, rest.find_first_of("/?#")));
+    if (authority.empty())
+        return "";
+    const std::string_view implied = scheme == "http" ? ":80" : scheme == "https" ? ":443" : "";
+    if (!implied.empty() && authority.ends_with(implied))
+        authority.resize(authority.size() - implied.size());
+    return scheme + "://" + authority;
+}
+
+// Whether a form was sent by this page. Browsers that send Sec-Fetch-Site say so themselves;
+// of older ones the Origin (else the Referer) must be the page's own when they send one. A
+// request that names neither is taken: this page sends no Referer, and older browsers no
+// Origin with a form.
+bool fromThisSite(const WebRequest& request) {
+    if (!request.fetchSite.empty())
+        return request.fetchSite == "same-origin" || request.fetchSite == "none";
+    const std::string& named = !request.origin.empty() ? request.origin : request.referer;
+    if (named.empty())
+        return true;
+    const std::string own = originOf((request.overTls ? "https://" : "http://") + request.host);
+    return !own.empty() && originOf(named) == own;
+}
+
 } // namespace
 
 WebRequest::~WebRequest() {
@@ -171,8 +210,7 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
     const bool post = request.method == "POST";
     // A form of another site must neither log a member into a session of its choosing nor
     // log one out (the answer's cookie would replace the member's).
-    if (post && !request.fetchSite.empty() && request.fetchSite != "same-origin" &&
-        request.fetchSite != "none")
+    if (post && !fromThisSite(request))
         return page(403, loginPage("Die Anmeldung geht nur von dieser Seite aus."),
                     "web: form of another site refused");
     if (path == kLoginPath)

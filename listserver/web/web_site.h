@@ -33,6 +33,11 @@ struct WebRequest {
     // What the browser says of where the request comes from ("Sec-Fetch-Site"); empty when
     // it says nothing (older browsers, other clients).
     std::string fetchSite;
+    // Where older browsers, which say nothing of Sec-Fetch-Site, say a form came from: the
+    // Origin header, else the Referer; and the Host the browser asked for.
+    std::string origin;
+    std::string referer;
+    std::string host;
     std::string body; // the form of a POST; wiped when the request is gone
     bool bodyTooLarge = false;
     std::string clientAddress;

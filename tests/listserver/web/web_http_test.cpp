@@ -118,6 +118,32 @@ TEST_F(WebHttpTest, ALoginFromAFormOfAnotherSiteIsRefused) {
     EXPECT_EQ(status(login(kPassword, "", "Sec-Fetch-Site: same-origin\r\n")), 303);
 }
 
+// Older browsers send no Sec-Fetch-Site: there the Origin, else the Referer, tells.
+TEST_F(WebHttpTest, WithoutSecFetchSiteAFormOfAnotherOriginIsRefused) {
+    const std::pair<const char*, int> cases[] = {
+        {"Origin: https://evil.example\r\n", 403},
+        {"Origin: null\r\n", 403},
+        {"Origin: http://127.0.0.1.evil.example\r\n", 403},
+        {"Origin: https://127.0.0.1\r\n", 403}, // another scheme is another origin
+        {"Referer: https://evil.example/form.html\r\n", 403},
+        {"Origin: https://evil.example\r\nReferer: http://127.0.0.1/\r\n", 403},
+        {"Origin: http://127.0.0.1\r\n", 303},
+        {"Origin: HTTP://127.0.0.1:80\r\n", 303},
+        {"Referer: http://127.0.0.1/?x\r\n", 303},
+        {"", 303},
+    };
+    for (const auto& [headers, expected] : cases) {
+        HttpAnswer in = login(kPassword, "", headers);
+        EXPECT_EQ(status(in), expected) << headers;
+        EXPECT_EQ(in.headers.count("set-cookie"), expected == 303 ? 1u : 0u) << headers;
+    }
+    // Nor may another site log a member out.
+    const std::string session = sessionHeader();
+    EXPECT_EQ(status(request("POST", "/logout", "", session + "Origin: https://evil.example\r\n")),
+              403);
+    EXPECT_EQ(status(request("GET", "/api/lists", "", session)), 200);
+}
+
 TEST_F(WebHttpTest, AWrongPasswordGetsTheFormAgainAndNoCookie) {
     HttpAnswer answer = login("NotTheRightOne");
     EXPECT_EQ(status(answer), 403);

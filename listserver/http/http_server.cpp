@@ -258,7 +258,19 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
 }
 
 void releaseBody(void* reference) {
-    delete static_cast<std::shared_ptr<const std::string>*>(reference);
+    delete static_cast<SharedBody*>(reference);
+}
+
+// A response that sends the shared body itself and holds a reference to it until
+// libmicrohttpd is done with the connection: no copy per connection, and a body replaced
+// meanwhile stays whole for whoever is still reading it.
+MHD_Response* sharedResponse(const SharedBody& body) {
+    auto reference = std::make_unique<SharedBody>(body);
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), const_cast<char*>(body->data()), &releaseBody, reference.get());
+    if (response)
+        reference.release(); // now the response's
+    return response;
 }
 
 // libmicrohttpd's own messages may quote the decoded request path: escaped and rate-limited
@@ -377,16 +389,12 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     }
     request->answered = true;
 
-    // The response sends the shared body itself and holds a reference to it until
-    // libmicrohttpd is done with the connection: no copy per connection, and a list that
-    // changes meanwhile leaves this version whole for whoever is still reading it.
-    const std::string& bytes = answer.text();
-    auto reference = std::make_unique<std::shared_ptr<const std::string>>(answer.body);
-    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
-        bytes.size(), const_cast<char*>(bytes.data()), &releaseBody, reference.get());
+    if (!answer.body)
+        answer.body = std::make_shared<const std::string>();
+    const std::string& bytes = *answer.body;
+    MHD_Response* response = sharedResponse(answer.body);
     if (!response)
         return MHD_NO;
-    reference.release(); // now the response's
     MHD_set_response_options(
         response,
         static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
@@ -428,8 +436,8 @@ std::string headerValue(MHD_Connection* connection, const char* name) {
 
 MHD_Result sendWebAnswer(MHD_Connection* connection, const Request& request,
                          const std::string& method, const WebAnswer& answer) {
-    MHD_Response* response = MHD_create_response_from_buffer(
-        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response = sharedResponse(
+        answer.sharedBody ? answer.sharedBody : std::make_shared<const std::string>(answer.body));
     if (!response)
         return MHD_NO;
     MHD_set_response_options(
@@ -450,8 +458,8 @@ MHD_Result sendWebAnswer(MHD_Connection* connection, const Request& request,
     std::string_view target = request.target;
     writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, target.find('?')), 120) + "\" " +
-                 std::to_string(answer.status) + " " + std::to_string(answer.body.size()) + " B " +
-                 took + " - " + printable(answer.note, 300));
+                 std::to_string(answer.status) + " " + std::to_string(answer.text().size()) +
+                 " B " + took + " - " + printable(answer.note, 300));
     return queued;
 }
 
@@ -503,7 +511,8 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
                                 .contentType = "text/plain; charset=utf-8",
                                 .body = "Der Server wird beendet.\n",
                                 .headers = {},
-                                .note = "web: held back while the server stops"};
+                                .note = "web: held back while the server stops",
+                                .sharedBody = {}};
         }
     }
     request.answered = true;

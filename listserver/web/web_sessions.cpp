@@ -37,6 +37,8 @@ std::string WebSessions::open(WebSession session, double now) {
     sodium_bin2hex(hex, sizeof hex, random, sizeof random);
     std::string token(hex, kTokenLength);
     session.expires = now + lifetimeSeconds_;
+    session.asksLeft = kAsksAtOnce;
+    session.asksCounted = now;
     std::lock_guard lock(mutex_);
     makeRoom(now);
     sessions_[tokenHash(token)] = std::move(session);
@@ -62,6 +64,25 @@ void WebSessions::close(std::string_view token) {
         return;
     std::lock_guard lock(mutex_);
     sessions_.erase(tokenHash(token));
+}
+
+bool WebSessions::takeAsk(std::string_view token, double now) {
+    if (!wellFormed(token))
+        return false;
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(tokenHash(token));
+    if (it == sessions_.end())
+        return false;
+    WebSession& session = it->second;
+    if (now > session.asksCounted) {
+        session.asksLeft = std::min(kAsksAtOnce, session.asksLeft + (now - session.asksCounted) /
+                                                                        kAskRefillSeconds);
+        session.asksCounted = now;
+    }
+    if (session.asksLeft < 1)
+        return false;
+    session.asksLeft -= 1;
+    return true;
 }
 
 std::size_t WebSessions::size() {

@@ -22,6 +22,9 @@ struct WebSession {
     // has another password (or is gone). Never the password itself.
     std::string passwordHash;
     double expires = 0; // monotonic seconds
+    // What is left of the session's allowance of asking for the lists, and since when.
+    double asksLeft = 0;
+    double asksCounted = 0;
 };
 
 class WebSessions {
@@ -30,6 +33,10 @@ class WebSessions {
     static constexpr std::size_t kMaxSessions = 10000;
     // The token: 32 random bytes as 64 lower-case hex digits.
     static constexpr std::size_t kTokenLength = 64;
+    // A session may ask for the lists this often at once, and once more every
+    // kAskRefillSeconds (the page asks once a minute, and at every reload).
+    static constexpr double kAsksAtOnce = 10;
+    static constexpr double kAskRefillSeconds = 6;
 
     explicit WebSessions(std::size_t maxSessions = kMaxSessions,
                          double lifetimeSeconds = kLifetimeSeconds);
@@ -39,6 +46,9 @@ class WebSessions {
     // The session of a token while it lasts; an expired one is dropped.
     std::optional<WebSession> find(std::string_view token, double now);
     void close(std::string_view token);
+    // Takes one ask for the lists from the session's allowance; false when none is left
+    // (or the session is gone).
+    bool takeAsk(std::string_view token, double now);
     std::size_t size();
 
   private:

@@ -35,7 +35,8 @@ WebAnswer page(int status, std::string body, std::string note) {
             .contentType = kHtml,
             .body = std::move(body),
             .headers = {{"Cache-Control", "no-store"}},
-            .note = std::move(note)};
+            .note = std::move(note),
+            .sharedBody = {}};
 }
 
 WebAnswer backToStart(HeaderList headers, std::string note) {
@@ -45,7 +46,8 @@ WebAnswer backToStart(HeaderList headers, std::string note) {
             .contentType = "text/plain; charset=utf-8",
             .body = "",
             .headers = std::move(headers),
-            .note = std::move(note)};
+            .note = std::move(note),
+            .sharedBody = {}};
 }
 
 WebAnswer jsonAnswer(int status, std::string body, std::string note) {
@@ -53,7 +55,8 @@ WebAnswer jsonAnswer(int status, std::string body, std::string note) {
             .contentType = kJson,
             .body = std::move(body),
             .headers = {{"Cache-Control", "no-store"}},
-            .note = std::move(note)};
+            .note = std::move(note),
+            .sharedBody = {}};
 }
 
 WebAnswer methodNotAllowed(const char* allowed) {
@@ -61,7 +64,8 @@ WebAnswer methodNotAllowed(const char* allowed) {
             .contentType = "text/plain; charset=utf-8",
             .body = "Methode nicht erlaubt\n",
             .headers = {{"Allow", allowed}},
-            .note = "web: method not allowed"};
+            .note = "web: method not allowed",
+            .sharedBody = {}};
 }
 
 // Alliance names come from an admin's terminal: UTF-8 as a rule, else taken as Windows-1252.
@@ -224,13 +228,15 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
                          .contentType = "text/javascript; charset=utf-8",
                          .body = std::string(webScript()),
                          .headers = {{"Cache-Control", "no-cache"}},
-                         .note = "web: script"};
+                         .note = "web: script",
+                         .sharedBody = {}};
     if (path == kWebStylePath)
         return WebAnswer{.status = 200,
                          .contentType = "text/css; charset=utf-8",
                          .body = std::string(webStyle()),
                          .headers = {{"Cache-Control", "no-cache"}},
-                         .note = "web: style"};
+                         .note = "web: style",
+                         .sharedBody = {}};
     if (path == kListsPath)
         return lists(request);
     try {
@@ -302,9 +308,21 @@ WebAnswer WebSite::lists(const WebRequest& request) {
         std::optional<WebSession> session = sessionOf(request);
         if (!session)
             return jsonAnswer(401, "{\"error\":\"not logged in\"}", "web: lists without session");
-        std::string body = listsJson(service_.currentEntries(session->alliance, ListKind::Allied),
-                                     service_.currentEntries(session->alliance, ListKind::Enemy));
-        return jsonAnswer(200, std::move(body), "web: lists of alliance " + session->allianceName);
+        if (!sessions_.takeAsk(cookieValue(request.cookieHeader, kSessionCookie),
+                               monotonicSeconds_())) {
+            WebAnswer refused = jsonAnswer(429, "{\"error\":\"too many requests\"}",
+                                           "web: lists asked too often by one session");
+            refused.headers.emplace_back(
+                "Retry-After", std::to_string(static_cast<int>(WebSessions::kAskRefillSeconds)));
+            return refused;
+        }
+        Answer both = service_.bothLists(session->alliance, &listsJson);
+        if (both.status != 200)
+            return jsonAnswer(503, "{\"error\":\"busy\"}", "web: " + both.note);
+        WebAnswer answer = jsonAnswer(
+            200, "", "web: lists of alliance " + session->allianceName + ", " + both.note);
+        answer.sharedBody = std::move(both.body);
+        return answer;
     } catch (const std::exception& error) {
         return jsonAnswer(503, "{\"error\":\"database unavailable\"}",
                           std::string("web: database unavailable: ") + error.what());

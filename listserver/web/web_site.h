@@ -56,6 +56,10 @@ struct WebAnswer {
     std::string body;
     HeaderList headers; // besides those of webSecurityHeaders()
     std::string note;   // for the log, never a password or a token
+    // A body that many answers send (the lists): sent instead of `body`, never copied.
+    SharedBody sharedBody;
+
+    const std::string& text() const { return sharedBody ? *sharedBody : body; }
 };
 
 // The answer comes later: ask again at `until` (monotonic seconds), or send `then` then.

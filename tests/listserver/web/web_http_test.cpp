@@ -102,6 +102,19 @@ TEST_F(WebHttpTest, TheListsNeedTheCookie) {
     EXPECT_NE(form.body.find("type=\"password\""), std::string::npos);
 }
 
+TEST_F(WebHttpTest, OneSessionMayAskForTheListsOnlySoOften) {
+    const std::string session = sessionHeader();
+    int refused = 0;
+    for (int i = 0; i < 15; ++i) {
+        HttpAnswer lists = request("GET", "/api/lists", "", session);
+        refused += status(lists) == 429;
+        EXPECT_TRUE(status(lists) == 200 || lists.headers["retry-after"] == "6") << i;
+    }
+    EXPECT_GE(refused, 4) << "ten at once, then one every 6 seconds";
+    EXPECT_EQ(status(request("GET", "/api/lists", "", sessionHeader())), 200)
+        << "another session has its own allowance";
+}
+
 TEST_F(WebHttpTest, LogoutEndsTheSession) {
     const std::string session = sessionHeader();
     ASSERT_EQ(status(request("GET", "/api/lists", "", session)), 200);

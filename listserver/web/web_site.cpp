@@ -261,6 +261,12 @@ WebOutcome WebSite::login(const WebRequest& request, GuardTicket& ticket) {
     } wipe{password};
     if (!found || password.empty())
         return page(400, loginPage("Bitte das Passwort angeben."), "web: login without password");
+    const std::string client = PasswordGuard::clientOf(request.clientAddress);
+    if (!logins_.has(client, monotonicSeconds_()))
+        return page(429,
+                    loginPage("Zu viele Anmeldungen von dieser Adresse. Bitte warte eine Minute "
+                              "und versuche es dann noch einmal."),
+                    "web: too many logins from this address, password not checked");
 
     PasswordCheck check;
     try {
@@ -287,9 +293,12 @@ WebOutcome WebSite::login(const WebRequest& request, GuardTicket& ticket) {
         break;
     }
     const double now = monotonicSeconds_();
-    WebSession session{.alliance = check.alliance->id,
-                       .allianceName = nameAsUtf8(check.alliance->name),
-                       .passwordHash = std::move(check.passwordHash)};
+    logins_.take(client, now);
+    WebSession session;
+    session.alliance = check.alliance->id;
+    session.allianceName = nameAsUtf8(check.alliance->name);
+    session.passwordHash = std::move(check.passwordHash);
+    session.client = client;
     std::string token = sessions_.open(std::move(session), now);
     HeaderList headers = {
         {"Set-Cookie",

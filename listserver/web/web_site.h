@@ -7,6 +7,7 @@
 // requests; the lists come from the same store.
 
 #include "listserver/core/list_service.h"
+#include "listserver/core/write_budget.h"
 #include "listserver/web/web_sessions.h"
 
 #include <functional>
@@ -82,6 +83,9 @@ std::string listsJson(const std::vector<FleetEntry>& allied, const std::vector<F
 
 class WebSite {
   public:
+    // Logins with the right password one client may make at once, and again per minute.
+    static constexpr double kLoginsPerMinute = 10;
+
     WebSite(ListService& service, std::function<double()> monotonicSeconds,
             std::size_t maxSessions = WebSessions::kMaxSessions);
 
@@ -99,6 +103,9 @@ class WebSite {
     ListService& service_;
     std::function<double()> monotonicSeconds_;
     WebSessions sessions_;
+    // Right-password logins per client: each opens a session, and a flood of them would crowd
+    // the table.
+    WriteBudget logins_{kLoginsPerMinute};
 };
 
 } // namespace reef::listserver

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <map>
 #include <thread>
 
 using namespace reef::listserver::testing;
@@ -113,6 +114,22 @@ TEST_F(WebHttpTest, OneSessionMayAskForTheListsOnlySoOften) {
     EXPECT_GE(refused, 4) << "ten at once, then one every 6 seconds";
     EXPECT_EQ(status(request("GET", "/api/lists", "", sessionHeader())), 200)
         << "another session has its own allowance";
+}
+
+// One alliance's member logging in again and again from one address neither gets past the
+// address's rate nor pushes out another alliance's members.
+TEST_F(WebHttpTest, RightPasswordLoginsOfOneAddressAreLimited) {
+    HttpAnswer haie = login(kOtherPassword, "127.0.0.42");
+    ASSERT_EQ(status(haie), 303);
+    const std::string cookie = haie.headers["set-cookie"];
+    const std::string other = "Cookie: " + cookie.substr(0, cookie.find(';')) + "\r\n";
+    std::map<int, int> answers;
+    for (int i = 0; i < 25; ++i)
+        ++answers[status(login(kPassword, "127.0.0.41"))];
+    EXPECT_EQ(answers[303], 10) << "ten at once";
+    EXPECT_EQ(answers[429], 15);
+    EXPECT_EQ(status(login(kPassword, "127.0.0.43")), 303) << "another address has its own";
+    EXPECT_EQ(status(request("GET", "/api/lists", "", other)), 200);
 }
 
 TEST_F(WebHttpTest, LogoutEndsTheSession) {

@@ -3,6 +3,7 @@
 #include "listserver/core/local_time.h"
 #include "listserver/core/query.h"
 
+#include <algorithm>
 #include <limits>
 #include <mutex>
 
@@ -45,7 +46,7 @@ ListService::ListService(ListStore& store, const ServerKey& key, ServiceClock cl
                          ServiceOptions options)
     : store_(store), key_(key), clock_(std::move(clock)), options_(options),
       clientWrites_(options.writesPerMinutePerAddress),
-      allianceWrites_(options.writesPerMinutePerAlliance) {}
+      allianceWrites_(options.writesPerMinutePerAlliance), bodies_(options.maxListBytes) {}
 
 Outcome ListService::handle(std::string_view target, const std::string& clientAddress,
                             GuardTicket& ticket) {
@@ -245,19 +246,11 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
         }
     }
     ListSnapshot snapshot = store_.entries(alliance.id, kind, notBefore(now));
-    std::string built = listBody(snapshot.entries);
-    const std::size_t size = built.size();
-    if (listBytes_->fetch_add(size) + size > options_.maxListBytes) {
-        listBytes_->fetch_sub(size);
+    SharedBody body = bodies_.hold(listBody(snapshot.entries));
+    if (!body)
         return word("Error10", "list bodies in memory over " +
                                    std::to_string(options_.maxListBytes >> 20) +
                                    " MiB (slow readers), list not sent");
-    }
-    std::shared_ptr<const std::string> body(new std::string(std::move(built)),
-                                            [counter = listBytes_, size](const std::string* gone) {
-                                                counter->fetch_sub(size);
-                                                delete gone;
-                                            });
     {
         std::unique_lock lock(cacheMutex_);
         CachedList& cached = cache_[slotKey];
@@ -275,12 +268,114 @@ Answer ListService::update(const Alliance& alliance, ListKind kind) {
     return Answer{200, body, std::to_string(snapshot.entries.size()) + " entries"};
 }
 
+std::optional<std::uint64_t> ListService::generationOf(AllianceId alliance, ListKind kind) const {
+    auto it = cache_.find(std::make_pair(alliance, static_cast<int>(kind)));
+    if (it == cache_.end())
+        return 0;
+    if (it->second.writing > 0)
+        return std::nullopt;
+    return it->second.generation;
+}
+
+Answer ListService::bothLists(AllianceId alliance, const ListsRenderer& render) {
+    constexpr ListKind kKinds[2] = {ListKind::Allied, ListKind::Enemy};
+    const std::int64_t now = clock_.utcSeconds();
+    // Read before the entries, as for a download.
+    const std::optional<std::int64_t> versions[2] = {store_.listVersion(alliance, kKinds[0]),
+                                                     store_.listVersion(alliance, kKinds[1])};
+    std::optional<std::uint64_t> generations[2];
+    // The kept body when it is still that of the current versions. Caller holds cacheMutex_.
+    auto kept = [&](const CachedBoth& cached) -> std::optional<Answer> {
+        generations[0] = generationOf(alliance, kKinds[0]);
+        generations[1] = generationOf(alliance, kKinds[1]);
+        if (cached.body && now < cached.validUntilUtc && generations[0] && generations[1] &&
+            *generations[0] == cached.generations[0] && *generations[1] == cached.generations[1] &&
+            versions[0] == cached.storeVersions[0] && versions[1] == cached.storeVersions[1])
+            return Answer{200, cached.body,
+                          std::to_string(cached.count) + " entries (kept in memory)"};
+        return std::nullopt;
+    };
+    {
+        std::shared_lock lock(cacheMutex_);
+        if (auto it = bothCache_.find(alliance); it != bothCache_.end())
+            if (auto answer = kept(it->second))
+                return *answer;
+    }
+    bool building = false;
+    {
+        std::unique_lock lock(cacheMutex_);
+        for (;;) {
+            CachedBoth& cached = bothCache_[alliance];
+            if (auto answer = kept(cached))
+                return *answer;
+            // Building a body of two full lists takes a while and much memory: the requests
+            // that come meanwhile wait for it rather than build it once more each.
+            if (!cached.building)
+                break;
+            bothBuilt_.wait(lock);
+        }
+        // While a list is written nothing is kept, and no build stands in anybody's way.
+        building = generations[0] && generations[1];
+        if (building)
+            bothCache_[alliance].building = true;
+    }
+    struct BuildEnds {
+        ListService& service;
+        AllianceId alliance;
+        bool building;
+        ~BuildEnds() {
+            if (!building)
+                return;
+            {
+                std::unique_lock lock(service.cacheMutex_);
+                service.bothCache_[alliance].building = false;
+            }
+            service.bothBuilt_.notify_all();
+        }
+    } ends{*this, alliance, building};
+
+    const ListSnapshot allied = store_.entries(alliance, kKinds[0], notBefore(now));
+    const ListSnapshot enemy = store_.entries(alliance, kKinds[1], notBefore(now));
+    const std::size_t count = allied.entries.size() + enemy.entries.size();
+    SharedBody body = bodies_.hold(render(allied.entries, enemy.entries));
+    if (!body)
+        return answerOf(503, "",
+                        "list bodies in memory over " +
+                            std::to_string(options_.maxListBytes >> 20) +
+                            " MiB (slow readers), lists not sent");
+    if (building) {
+        std::unique_lock lock(cacheMutex_);
+        // Kept only when no write began or ended since the generations were read.
+        if (generationOf(alliance, kKinds[0]) == generations[0] &&
+            generationOf(alliance, kKinds[1]) == generations[1]) {
+            CachedBoth& cached = bothCache_[alliance];
+            cached.body = body;
+            cached.count = count;
+            cached.generations[0] = *generations[0];
+            cached.generations[1] = *generations[1];
+            cached.storeVersions[0] = versions[0];
+            cached.storeVersions[1] = versions[1];
+            cached.validUntilUtc = std::numeric_limits<std::int64_t>::max();
+            for (const ListSnapshot* snapshot : {&allied, &enemy})
+                if (snapshot->oldestChangeUtc)
+                    cached.validUntilUtc =
+                        std::min(cached.validUntilUtc,
+                                 *snapshot->oldestChangeUtc + options_.expirySeconds + 1);
+        }
+    }
+    return Answer{200, body, std::to_string(count) + " entries"};
+}
+
 void ListService::listWriteStarts(AllianceId alliance, ListKind kind) {
     std::unique_lock lock(cacheMutex_);
     CachedList& cached = cache_[std::make_pair(alliance, static_cast<int>(kind))];
     ++cached.generation;
     ++cached.writing;
     cached.body.reset();
+    // The page's body of both lists is stale too: let go of it now rather than at the next
+    // look (slow readers may still hold it).
+    if (auto both = bothCache_.find(alliance); both != bothCache_.end())
+        both->second.body.reset();
 }
 
 void ListService::listWriteEnds(AllianceId alliance, ListKind kind) {

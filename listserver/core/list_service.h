@@ -10,10 +10,11 @@
 #include "listserver/core/entry.h"
 #include "listserver/core/password_guard.h"
 #include "listserver/core/server_key.h"
+#include "listserver/core/shared_body.h"
 #include "listserver/core/store.h"
 #include "listserver/core/write_budget.h"
 
-#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -99,6 +100,10 @@ struct StoredEntry {
 };
 using EntryStoredHook = std::function<void(const StoredEntry&)>;
 
+// Renders both lists of an alliance, each in the order of a download, into one body.
+using ListsRenderer = std::function<std::string(const std::vector<FleetEntry>& allied,
+                                                const std::vector<FleetEntry>& enemy)>;
+
 class ListService {
   public:
     ListService(ListStore& store, const ServerKey& key, ServiceClock clock, ServiceOptions options);
@@ -121,6 +126,12 @@ class ListService {
     std::optional<Alliance> allianceWithHash(const std::string& passwordHash);
     // The entries of a list that have not expired, in the order of a download.
     std::vector<FleetEntry> currentEntries(AllianceId alliance, ListKind kind);
+    // Both lists of an alliance as `render` makes them (the browser page's JSON): built once
+    // per version of the two lists, shared by every answer that sends that version, and
+    // counted against the same limit as the downloads' bodies. Status 200 with the body, or
+    // 503 without one past that limit. A service renders with one renderer only. Throws
+    // when the store cannot be read.
+    Answer bothLists(AllianceId alliance, const ListsRenderer& render);
 
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();
@@ -130,7 +141,7 @@ class ListService {
     void onEntryStored(EntryStoredHook hook) { entryStored_ = std::move(hook); }
 
     // Bytes of list bodies in memory now.
-    std::size_t listBytes() const { return *listBytes_; }
+    std::size_t listBytes() const { return bodies_.bytes(); }
 
   private:
     Answer update(const Alliance& alliance, ListKind kind);
@@ -178,11 +189,22 @@ class ListService {
         // write the list too.
         std::optional<std::int64_t> storeVersion;
     };
+    // Both lists of an alliance as the page shows them, and the versions they were built of.
+    struct CachedBoth {
+        std::uint64_t generations[2] = {0, 0};
+        std::optional<std::int64_t> storeVersions[2];
+        SharedBody body;
+        std::int64_t validUntilUtc = 0;
+        std::size_t count = 0;
+        bool building = false; // one build at a time: the others wait for its body
+    };
+    // The generation of a list, or nothing while it is being written. Caller holds cacheMutex_.
+    std::optional<std::uint64_t> generationOf(AllianceId alliance, ListKind kind) const;
     std::shared_mutex cacheMutex_;
     std::map<std::pair<AllianceId, int>, CachedList> cache_;
-    // Counted by the bodies themselves, which may outlive a request.
-    std::shared_ptr<std::atomic<std::size_t>> listBytes_ =
-        std::make_shared<std::atomic<std::size_t>>(0);
+    std::map<AllianceId, CachedBoth> bothCache_;
+    std::condition_variable_any bothBuilt_;
+    BodyBudget bodies_;
 };
 
 } // namespace reef::listserver

@@ -80,9 +80,9 @@ PasswordGuard::Decision PasswordGuard::admit(const std::string& address, double 
                                    [&](const std::string& key) { return buckets_.contains(key); });
     if (!known)
         return {Verdict::Check, 0}; // no wrong password yet: nothing to hold back
-    // The client's own bucket counts its held requests.
-    Bucket& own =
-        buckets_.try_emplace(keys.front(), Bucket{kFreeFailures, nowSeconds}).first->second;
+    // The client's own bucket counts its held requests. Made through the bounded path: the
+    // other /64 networks of a /48 that has a bucket are new clients here too.
+    Bucket& own = refilledBucket(keys.front(), nowSeconds);
     if (ticket.waiting) {
         --own.waiting;
         ticket.waiting = false;

@@ -1,13 +1,16 @@
 #pragma once
 // How many connections each client holds open, and all together: a client is an IPv4 address
 // or an IPv6 /64 network (one host can usually pick any address of its /64), so that a few
-// addresses trickling bytes cannot take every slot of the server. A connection past a limit
-// is closed at once rather than left waiting unanswered.
+// addresses trickling bytes cannot take every slot of the server. The /56 of an IPv6 client
+// counts as well, with the same share: a home connection holds a /56, and its 256 /64
+// networks would otherwise hold 256 shares. A connection past a limit is closed at once
+// rather than left waiting unanswered.
 
 #include <cstddef>
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace reef::listserver {
 
@@ -22,6 +25,9 @@ class ConnectionLimits {
     void closed(const std::string& client);
 
     std::size_t openOf(const std::string& address);
+
+    // Every key a connection of the address counts in: its client, and for IPv6 its /56.
+    static std::vector<std::string> keysOf(const std::string& address);
 
   private:
     unsigned perClient_;

@@ -24,6 +24,7 @@
 #include <netinet/in.h>
 #include <optional>
 #include <stdexcept>
+#include <strings.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -257,7 +258,19 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
 }
 
 void releaseBody(void* reference) {
-    delete static_cast<std::shared_ptr<const std::string>*>(reference);
+    delete static_cast<SharedBody*>(reference);
+}
+
+// A response that sends the shared body itself and holds a reference to it until
+// libmicrohttpd is done with the connection: no copy per connection, and a body replaced
+// meanwhile stays whole for whoever is still reading it.
+MHD_Response* sharedResponse(const SharedBody& body) {
+    auto reference = std::make_unique<SharedBody>(body);
+    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+        body->size(), const_cast<char*>(body->data()), &releaseBody, reference.get());
+    if (response)
+        reference.release(); // now the response's
+    return response;
 }
 
 // libmicrohttpd's own messages may quote the decoded request path: escaped and rate-limited
@@ -288,6 +301,20 @@ MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* val
     return MHD_YES;
 }
 
+MHD_Result countRealIp(void* cls, MHD_ValueKind, const char* key, const char*) {
+    if (strcasecmp(key, "X-Real-IP") == 0)
+        ++*static_cast<int*>(cls);
+    return MHD_YES;
+}
+
+// A proxy that appends its X-Real-IP to the client's own instead of replacing it would let
+// the client choose the address it counts for: a request with two names nobody.
+bool namesSeveralClients(MHD_Connection* connection) {
+    int count = 0;
+    MHD_get_connection_values(connection, MHD_HEADER_KIND, countRealIp, &count);
+    return count > 1;
+}
+
 bool isWebTarget(const std::string& target);
 MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection, Request& request,
                             const char* method, const char* uploadData, size_t* uploadSize);
@@ -314,7 +341,10 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         std::strlen(method) + request->target.size() + std::strlen(version) + 4;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, headerSize, &requestBytes);
 
-    if (requestBytes <= state->options.maxRequestBytes &&
+    const bool severalClients =
+        !request->web && !request->answerComes && namesSeveralClients(connection);
+
+    if (requestBytes <= state->options.maxRequestBytes && !severalClients &&
         (request->web || (!request->answerComes && isWebTarget(request->target))))
         return answerWebRequest(*state, connection, *request, method, uploadData, uploadSize);
 
@@ -322,6 +352,8 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     if (requestBytes > state->options.maxRequestBytes) {
         answer = answerOf(request->target.size() > state->options.maxRequestBytes ? 414 : 431,
                           "Request too large", "refused: request over 8 KiB");
+    } else if (severalClients) {
+        answer = answerOf(400, "Bad Request", "refused: more than one X-Real-IP header");
     } else if (std::strcmp(method, "GET") != 0) {
         // HEAD included: a request that may store an entry must not hide behind a method
         // that promises to change nothing.
@@ -357,16 +389,12 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     }
     request->answered = true;
 
-    // The response sends the shared body itself and holds a reference to it until
-    // libmicrohttpd is done with the connection: no copy per connection, and a list that
-    // changes meanwhile leaves this version whole for whoever is still reading it.
-    const std::string& bytes = answer.text();
-    auto reference = std::make_unique<std::shared_ptr<const std::string>>(answer.body);
-    MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
-        bytes.size(), const_cast<char*>(bytes.data()), &releaseBody, reference.get());
+    if (!answer.body)
+        answer.body = std::make_shared<const std::string>();
+    const std::string& bytes = *answer.body;
+    MHD_Response* response = sharedResponse(answer.body);
     if (!response)
         return MHD_NO;
-    reference.release(); // now the response's
     MHD_set_response_options(
         response,
         static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
@@ -408,8 +436,8 @@ std::string headerValue(MHD_Connection* connection, const char* name) {
 
 MHD_Result sendWebAnswer(MHD_Connection* connection, const Request& request,
                          const std::string& method, const WebAnswer& answer) {
-    MHD_Response* response = MHD_create_response_from_buffer(
-        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response = sharedResponse(
+        answer.sharedBody ? answer.sharedBody : std::make_shared<const std::string>(answer.body));
     if (!response)
         return MHD_NO;
     MHD_set_response_options(
@@ -430,8 +458,8 @@ MHD_Result sendWebAnswer(MHD_Connection* connection, const Request& request,
     std::string_view target = request.target;
     writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, target.find('?')), 120) + "\" " +
-                 std::to_string(answer.status) + " " + std::to_string(answer.body.size()) + " B " +
-                 took + " - " + printable(answer.note, 300));
+                 std::to_string(answer.status) + " " + std::to_string(answer.text().size()) +
+                 " B " + took + " - " + printable(answer.note, 300));
     return queued;
 }
 
@@ -444,6 +472,9 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         web->cookieHeader = headerValue(connection, MHD_HTTP_HEADER_COOKIE);
         web->overTls = headerValue(connection, "X-Forwarded-Proto") == "https";
         web->fetchSite = headerValue(connection, "Sec-Fetch-Site");
+        web->origin = headerValue(connection, MHD_HTTP_HEADER_ORIGIN);
+        web->referer = headerValue(connection, MHD_HTTP_HEADER_REFERER);
+        web->host = headerValue(connection, MHD_HTTP_HEADER_HOST);
         web->clientAddress = request.address;
         request.web = std::move(web);
         // The body of a POST comes in the calls that follow; the last one brings none.
@@ -480,7 +511,8 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
                                 .contentType = "text/plain; charset=utf-8",
                                 .body = "Der Server wird beendet.\n",
                                 .headers = {},
-                                .note = "web: held back while the server stops"};
+                                .note = "web: held back while the server stops",
+                                .sharedBody = {}};
         }
     }
     request.answered = true;

@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 
 namespace reef::listserver {
@@ -24,8 +25,11 @@ bool wellFormed(std::string_view token) {
 
 } // namespace
 
-WebSessions::WebSessions(std::size_t maxSessions, double lifetimeSeconds)
-    : maxSessions_(std::max<std::size_t>(1, maxSessions)), lifetimeSeconds_(lifetimeSeconds) {
+WebSessions::WebSessions(std::size_t maxSessions, double lifetimeSeconds,
+                         std::size_t maxPerAlliance, std::size_t maxPerClient)
+    : maxSessions_(std::max<std::size_t>(1, maxSessions)),
+      maxPerAlliance_(std::max<std::size_t>(1, maxPerAlliance)),
+      maxPerClient_(std::max<std::size_t>(1, maxPerClient)), lifetimeSeconds_(lifetimeSeconds) {
     if (sodium_init() < 0)
         throw std::runtime_error("libsodium cannot be initialised");
 }
@@ -37,8 +41,10 @@ std::string WebSessions::open(WebSession session, double now) {
     sodium_bin2hex(hex, sizeof hex, random, sizeof random);
     std::string token(hex, kTokenLength);
     session.expires = now + lifetimeSeconds_;
+    session.asksLeft = kAsksAtOnce;
+    session.asksCounted = now;
     std::lock_guard lock(mutex_);
-    makeRoom(now);
+    makeRoom(session, now);
     sessions_[tokenHash(token)] = std::move(session);
     return token;
 }
@@ -64,19 +70,69 @@ void WebSessions::close(std::string_view token) {
     sessions_.erase(tokenHash(token));
 }
 
+bool WebSessions::takeAsk(std::string_view token, double now) {
+    if (!wellFormed(token))
+        return false;
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(tokenHash(token));
+    if (it == sessions_.end())
+        return false;
+    WebSession& session = it->second;
+    if (now > session.asksCounted) {
+        session.asksLeft = std::min(kAsksAtOnce, session.asksLeft + (now - session.asksCounted) /
+                                                                        kAskRefillSeconds);
+        session.asksCounted = now;
+    }
+    if (session.asksLeft < 1)
+        return false;
+    session.asksLeft -= 1;
+    return true;
+}
+
 std::size_t WebSessions::size() {
     std::lock_guard lock(mutex_);
     return sessions_.size();
 }
 
-void WebSessions::makeRoom(double now) {
+void WebSessions::makeRoom(const WebSession& coming, double now) {
     std::erase_if(sessions_, [now](const auto& each) { return each.second.expires <= now; });
-    while (sessions_.size() >= maxSessions_) {
-        auto oldest =
-            std::min_element(sessions_.begin(), sessions_.end(), [](const auto& a, const auto& b) {
-                return a.second.expires < b.second.expires;
-            });
+    // Logins are few (their rate is bounded per address): a pass over the table each is cheap.
+    std::map<AllianceId, std::size_t> perAlliance;
+    std::size_t ofClient = 0;
+    for (const auto& [hash, session] : sessions_) {
+        ++perAlliance[session.alliance];
+        ofClient += session.client == coming.client;
+    }
+    auto dropOldest = [&](auto&& belongs) {
+        auto oldest = sessions_.end();
+        for (auto it = sessions_.begin(); it != sessions_.end(); ++it)
+            if (belongs(it->second) &&
+                (oldest == sessions_.end() || it->second.expires < oldest->second.expires))
+                oldest = it;
+        if (oldest == sessions_.end())
+            return false;
+        --perAlliance[oldest->second.alliance];
+        ofClient -= oldest->second.client == coming.client;
         sessions_.erase(oldest);
+        return true;
+    };
+    while (ofClient >= maxPerClient_ &&
+           dropOldest([&](const WebSession& s) { return s.client == coming.client; })) {
+    }
+    auto sameAlliance = [&](const WebSession& s) { return s.alliance == coming.alliance; };
+    while (perAlliance[coming.alliance] >= maxPerAlliance_ && dropOldest(sameAlliance)) {
+    }
+    while (sessions_.size() >= maxSessions_) {
+        if (perAlliance[coming.alliance] > 0) {
+            dropOldest(sameAlliance);
+            continue;
+        }
+        std::erase_if(perAlliance, [](const auto& each) { return each.second == 0; });
+        const AllianceId largest =
+            std::max_element(perAlliance.begin(), perAlliance.end(),
+                             [](const auto& a, const auto& b) { return a.second < b.second; })
+                ->first;
+        dropOldest([&](const WebSession& s) { return s.alliance == largest; });
     }
 }
 

@@ -35,7 +35,8 @@ WebAnswer page(int status, std::string body, std::string note) {
             .contentType = kHtml,
             .body = std::move(body),
             .headers = {{"Cache-Control", "no-store"}},
-            .note = std::move(note)};
+            .note = std::move(note),
+            .sharedBody = {}};
 }
 
 WebAnswer backToStart(HeaderList headers, std::string note) {
@@ -45,7 +46,8 @@ WebAnswer backToStart(HeaderList headers, std::string note) {
             .contentType = "text/plain; charset=utf-8",
             .body = "",
             .headers = std::move(headers),
-            .note = std::move(note)};
+            .note = std::move(note),
+            .sharedBody = {}};
 }
 
 WebAnswer jsonAnswer(int status, std::string body, std::string note) {
@@ -53,7 +55,8 @@ WebAnswer jsonAnswer(int status, std::string body, std::string note) {
             .contentType = kJson,
             .body = std::move(body),
             .headers = {{"Cache-Control", "no-store"}},
-            .note = std::move(note)};
+            .note = std::move(note),
+            .sharedBody = {}};
 }
 
 WebAnswer methodNotAllowed(const char* allowed) {
@@ -61,7 +64,8 @@ WebAnswer methodNotAllowed(const char* allowed) {
             .contentType = "text/plain; charset=utf-8",
             .body = "Methode nicht erlaubt\n",
             .headers = {{"Allow", allowed}},
-            .note = "web: method not allowed"};
+            .note = "web: method not allowed",
+            .sharedBody = {}};
 }
 
 // Alliance names come from an admin's terminal: UTF-8 as a rule, else taken as Windows-1252.
@@ -127,6 +131,45 @@ void appendList(std::string& out, ListKind kind, const std::vector<FleetEntry>& 
     out.push_back(']');
 }
 
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+// "scheme://host[:port]" of a URL, in lower case and without the port its scheme implies;
+// empty for anything else ("null" included).
+std::string originOf(std::string_view url) {
+    const std::size_t schemeEnd = url.find("://");
+    if (schemeEnd == std::string_view::npos || schemeEnd == 0)
+        return "";
+    const std::string scheme = lowerCase(url.substr(0, schemeEnd));
+    const std::string_view rest = url.substr(schemeEnd + 3);
+    std::string authority = lowerCase(rest.substr(0, rest.find_first_of("/?#")));
+    if (authority.empty())
+        return "";
+    const std::string_view implied = scheme == "http" ? ":80" : scheme == "https" ? ":443" : "";
+    if (!implied.empty() && authority.ends_with(implied))
+        authority.resize(authority.size() - implied.size());
+    return scheme + "://" + authority;
+}
+
+// Whether a form was sent by this page. Browsers that send Sec-Fetch-Site say so themselves;
+// of older ones the Origin (else the Referer) must be the page's own when they send one. A
+// request that names neither is taken: this page sends no Referer, and older browsers no
+// Origin with a form.
+bool fromThisSite(const WebRequest& request) {
+    if (!request.fetchSite.empty())
+        return request.fetchSite == "same-origin" || request.fetchSite == "none";
+    const std::string& named = !request.origin.empty() ? request.origin : request.referer;
+    if (named.empty())
+        return true;
+    const std::string own = originOf((request.overTls ? "https://" : "http://") + request.host);
+    return !own.empty() && originOf(named) == own;
+}
+
 } // namespace
 
 WebRequest::~WebRequest() {
@@ -171,8 +214,7 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
     const bool post = request.method == "POST";
     // A form of another site must neither log a member into a session of its choosing nor
     // log one out (the answer's cookie would replace the member's).
-    if (post && !request.fetchSite.empty() && request.fetchSite != "same-origin" &&
-        request.fetchSite != "none")
+    if (post && !fromThisSite(request))
         return page(403, loginPage("Die Anmeldung geht nur von dieser Seite aus."),
                     "web: form of another site refused");
     if (path == kLoginPath)
@@ -186,13 +228,15 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
                          .contentType = "text/javascript; charset=utf-8",
                          .body = std::string(webScript()),
                          .headers = {{"Cache-Control", "no-cache"}},
-                         .note = "web: script"};
+                         .note = "web: script",
+                         .sharedBody = {}};
     if (path == kWebStylePath)
         return WebAnswer{.status = 200,
                          .contentType = "text/css; charset=utf-8",
                          .body = std::string(webStyle()),
                          .headers = {{"Cache-Control", "no-cache"}},
-                         .note = "web: style"};
+                         .note = "web: style",
+                         .sharedBody = {}};
     if (path == kListsPath)
         return lists(request);
     try {
@@ -217,6 +261,12 @@ WebOutcome WebSite::login(const WebRequest& request, GuardTicket& ticket) {
     } wipe{password};
     if (!found || password.empty())
         return page(400, loginPage("Bitte das Passwort angeben."), "web: login without password");
+    const std::string client = PasswordGuard::clientOf(request.clientAddress);
+    if (!logins_.has(client, monotonicSeconds_()))
+        return page(429,
+                    loginPage("Zu viele Anmeldungen von dieser Adresse. Bitte warte eine Minute "
+                              "und versuche es dann noch einmal."),
+                    "web: too many logins from this address, password not checked");
 
     PasswordCheck check;
     try {
@@ -243,9 +293,12 @@ WebOutcome WebSite::login(const WebRequest& request, GuardTicket& ticket) {
         break;
     }
     const double now = monotonicSeconds_();
-    WebSession session{.alliance = check.alliance->id,
-                       .allianceName = nameAsUtf8(check.alliance->name),
-                       .passwordHash = std::move(check.passwordHash)};
+    logins_.take(client, now);
+    WebSession session;
+    session.alliance = check.alliance->id;
+    session.allianceName = nameAsUtf8(check.alliance->name);
+    session.passwordHash = std::move(check.passwordHash);
+    session.client = client;
     std::string token = sessions_.open(std::move(session), now);
     HeaderList headers = {
         {"Set-Cookie",
@@ -264,9 +317,21 @@ WebAnswer WebSite::lists(const WebRequest& request) {
         std::optional<WebSession> session = sessionOf(request);
         if (!session)
             return jsonAnswer(401, "{\"error\":\"not logged in\"}", "web: lists without session");
-        std::string body = listsJson(service_.currentEntries(session->alliance, ListKind::Allied),
-                                     service_.currentEntries(session->alliance, ListKind::Enemy));
-        return jsonAnswer(200, std::move(body), "web: lists of alliance " + session->allianceName);
+        if (!sessions_.takeAsk(cookieValue(request.cookieHeader, kSessionCookie),
+                               monotonicSeconds_())) {
+            WebAnswer refused = jsonAnswer(429, "{\"error\":\"too many requests\"}",
+                                           "web: lists asked too often by one session");
+            refused.headers.emplace_back(
+                "Retry-After", std::to_string(static_cast<int>(WebSessions::kAskRefillSeconds)));
+            return refused;
+        }
+        Answer both = service_.bothLists(session->alliance, &listsJson);
+        if (both.status != 200)
+            return jsonAnswer(503, "{\"error\":\"busy\"}", "web: " + both.note);
+        WebAnswer answer = jsonAnswer(
+            200, "", "web: lists of alliance " + session->allianceName + ", " + both.note);
+        answer.sharedBody = std::move(both.body);
+        return answer;
     } catch (const std::exception& error) {
         return jsonAnswer(503, "{\"error\":\"database unavailable\"}",
                           std::string("web: database unavailable: ") + error.what());

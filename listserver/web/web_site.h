@@ -7,6 +7,7 @@
 // requests; the lists come from the same store.
 
 #include "listserver/core/list_service.h"
+#include "listserver/core/write_budget.h"
 #include "listserver/web/web_sessions.h"
 
 #include <functional>
@@ -33,6 +34,11 @@ struct WebRequest {
     // What the browser says of where the request comes from ("Sec-Fetch-Site"); empty when
     // it says nothing (older browsers, other clients).
     std::string fetchSite;
+    // Where older browsers, which say nothing of Sec-Fetch-Site, say a form came from: the
+    // Origin header, else the Referer; and the Host the browser asked for.
+    std::string origin;
+    std::string referer;
+    std::string host;
     std::string body; // the form of a POST; wiped when the request is gone
     bool bodyTooLarge = false;
     std::string clientAddress;
@@ -51,6 +57,10 @@ struct WebAnswer {
     std::string body;
     HeaderList headers; // besides those of webSecurityHeaders()
     std::string note;   // for the log, never a password or a token
+    // A body that many answers send (the lists): sent instead of `body`, never copied.
+    SharedBody sharedBody;
+
+    const std::string& text() const { return sharedBody ? *sharedBody : body; }
 };
 
 // The answer comes later: ask again at `until` (monotonic seconds), or send `then` then.
@@ -73,6 +83,9 @@ std::string listsJson(const std::vector<FleetEntry>& allied, const std::vector<F
 
 class WebSite {
   public:
+    // Logins with the right password one client may make at once, and again per minute.
+    static constexpr double kLoginsPerMinute = 10;
+
     WebSite(ListService& service, std::function<double()> monotonicSeconds,
             std::size_t maxSessions = WebSessions::kMaxSessions);
 
@@ -90,6 +103,9 @@ class WebSite {
     ListService& service_;
     std::function<double()> monotonicSeconds_;
     WebSessions sessions_;
+    // Right-password logins per client: each opens a session, and a flood of them would crowd
+    // the table.
+    WriteBudget logins_{kLoginsPerMinute};
 };
 
 } // namespace reef::listserver

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,32 @@ TEST(PasswordGuard, AFloodOfNewClientsNeitherGrowsWithoutBoundNorFreesTheHeldBac
              1, 1);
     EXPECT_LE(guard.rememberedClients(), PasswordGuard::kMaxClients);
     EXPECT_FALSE(checkedNow(guard, "198.51.100.1", 1)) << "the emptiest buckets are kept";
+}
+
+TEST(PasswordGuard, EveryPathThatMakesABucketKeepsTheBound) {
+    // After one wrong password of a /48, each of its other /64 networks is a new client.
+    using Path = void (*)(PasswordGuard&, const std::string&);
+    const std::pair<const char*, Path> paths[] = {
+        {"right password",
+         [](PasswordGuard& guard, const std::string& address) {
+             GuardTicket ticket;
+             if (guard.admit(address, 1, ticket).verdict == PasswordGuard::Verdict::Check)
+                 guard.settle(address, 1, ticket, true);
+         }},
+        {"wrong password",
+         [](PasswordGuard& guard, const std::string& address) { fail(guard, address, 1, 1); }},
+    };
+    for (const auto& [name, path] : paths) {
+        PasswordGuard guard;
+        fail(guard, "2001:db8:0::1", 1, 0);
+        fail(guard, "2001:db8:1::1", 1, 0);
+        char address[64];
+        for (std::size_t i = 0; i < PasswordGuard::kMaxClients + 20000; ++i) {
+            std::snprintf(address, sizeof address, "2001:db8:%zx:%zx::1", i >> 16, i & 0xFFFF);
+            path(guard, address);
+        }
+        EXPECT_LE(guard.rememberedClients(), PasswordGuard::kMaxClients) << name;
+    }
 }
 
 TEST(PasswordGuard, TheNetworksOfOneIPv6SiteShareABucketToo) {

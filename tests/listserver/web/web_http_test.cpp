@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <map>
 #include <thread>
 
 using namespace reef::listserver::testing;
@@ -102,6 +103,35 @@ TEST_F(WebHttpTest, TheListsNeedTheCookie) {
     EXPECT_NE(form.body.find("type=\"password\""), std::string::npos);
 }
 
+TEST_F(WebHttpTest, OneSessionMayAskForTheListsOnlySoOften) {
+    const std::string session = sessionHeader();
+    int refused = 0;
+    for (int i = 0; i < 15; ++i) {
+        HttpAnswer lists = request("GET", "/api/lists", "", session);
+        refused += status(lists) == 429;
+        EXPECT_TRUE(status(lists) == 200 || lists.headers["retry-after"] == "6") << i;
+    }
+    EXPECT_GE(refused, 4) << "ten at once, then one every 6 seconds";
+    EXPECT_EQ(status(request("GET", "/api/lists", "", sessionHeader())), 200)
+        << "another session has its own allowance";
+}
+
+// One alliance's member logging in again and again from one address neither gets past the
+// address's rate nor pushes out another alliance's members.
+TEST_F(WebHttpTest, RightPasswordLoginsOfOneAddressAreLimited) {
+    HttpAnswer haie = login(kOtherPassword, "127.0.0.42");
+    ASSERT_EQ(status(haie), 303);
+    const std::string cookie = haie.headers["set-cookie"];
+    const std::string other = "Cookie: " + cookie.substr(0, cookie.find(';')) + "\r\n";
+    std::map<int, int> answers;
+    for (int i = 0; i < 25; ++i)
+        ++answers[status(login(kPassword, "127.0.0.41"))];
+    EXPECT_EQ(answers[303], 10) << "ten at once";
+    EXPECT_EQ(answers[429], 15);
+    EXPECT_EQ(status(login(kPassword, "127.0.0.43")), 303) << "another address has its own";
+    EXPECT_EQ(status(request("GET", "/api/lists", "", other)), 200);
+}
+
 TEST_F(WebHttpTest, LogoutEndsTheSession) {
     const std::string session = sessionHeader();
     ASSERT_EQ(status(request("GET", "/api/lists", "", session)), 200);
@@ -116,6 +146,32 @@ TEST_F(WebHttpTest, ALoginFromAFormOfAnotherSiteIsRefused) {
     EXPECT_EQ(status(answer), 403);
     EXPECT_EQ(answer.headers.count("set-cookie"), 0u);
     EXPECT_EQ(status(login(kPassword, "", "Sec-Fetch-Site: same-origin\r\n")), 303);
+}
+
+// Older browsers send no Sec-Fetch-Site: there the Origin, else the Referer, tells.
+TEST_F(WebHttpTest, WithoutSecFetchSiteAFormOfAnotherOriginIsRefused) {
+    const std::pair<const char*, int> cases[] = {
+        {"Origin: https://evil.example\r\n", 403},
+        {"Origin: null\r\n", 403},
+        {"Origin: http://127.0.0.1.evil.example\r\n", 403},
+        {"Origin: https://127.0.0.1\r\n", 403}, // another scheme is another origin
+        {"Referer: https://evil.example/form.html\r\n", 403},
+        {"Origin: https://evil.example\r\nReferer: http://127.0.0.1/\r\n", 403},
+        {"Origin: http://127.0.0.1\r\n", 303},
+        {"Origin: HTTP://127.0.0.1:80\r\n", 303},
+        {"Referer: http://127.0.0.1/?x\r\n", 303},
+        {"", 303},
+    };
+    for (const auto& [headers, expected] : cases) {
+        HttpAnswer in = login(kPassword, "", headers);
+        EXPECT_EQ(status(in), expected) << headers;
+        EXPECT_EQ(in.headers.count("set-cookie"), expected == 303 ? 1u : 0u) << headers;
+    }
+    // Nor may another site log a member out.
+    const std::string session = sessionHeader();
+    EXPECT_EQ(status(request("POST", "/logout", "", session + "Origin: https://evil.example\r\n")),
+              403);
+    EXPECT_EQ(status(request("GET", "/api/lists", "", session)), 200);
 }
 
 TEST_F(WebHttpTest, AWrongPasswordGetsTheFormAgainAndNoCookie) {
@@ -193,6 +249,31 @@ TEST_F(WebHttpTest, TheLogHoldsNeitherPasswordNorToken) {
     EXPECT_EQ(log.find(kPassword), std::string::npos);
     EXPECT_EQ(log.find("NotTheRightOne"), std::string::npos);
     EXPECT_EQ(log.find(token), std::string::npos);
+}
+
+// A proxy that appends its X-Real-IP to the client's own would let the client pick the
+// address it counts for: more than one such header is refused, on every path.
+TEST_F(WebHttpTest, BehindAProxyARequestNamingSeveralClientsIsRefused) {
+    server_.reset();
+    startServer({"--trusted-proxy", "127.0.0.1"});
+    struct Case {
+        const char* headers;
+        int program; // status of the program's download
+        int login;   // status of the page's login
+    };
+    const Case cases[] = {
+        {"X-Real-IP: 198.51.100.7\r\n", 200, 303},
+        {"X-Real-IP: 203.0.113.5\r\nX-Real-IP: 198.51.100.7\r\n", 400, 400},
+        {"X-Real-IP: 198.51.100.7\r\nx-real-ip: 198.51.100.7\r\n", 400, 400},
+    };
+    for (const Case& each : cases) {
+        EXPECT_EQ(status(request("GET", target("Reef_Frend", "Update"), "", each.headers)),
+                  each.program)
+            << each.headers;
+        HttpAnswer login = this->login(kPassword, "", each.headers);
+        EXPECT_EQ(status(login), each.login) << each.headers;
+        EXPECT_EQ(login.headers.count("set-cookie"), each.login == 303 ? 1u : 0u);
+    }
 }
 
 } // namespace

@@ -11,7 +11,8 @@ using namespace reef::listserver;
 namespace {
 
 WebSession of(AllianceId alliance) {
-    return {.alliance = alliance, .allianceName = "A", .passwordHash = "h", .expires = 0};
+    return {
+        .alliance = alliance, .allianceName = "A", .passwordHash = "h", .client = "", .expires = 0};
 }
 
 TEST(WebSessions, TokensAreLongRandomHexAndFindTheirSession) {
@@ -75,6 +76,36 @@ TEST(WebSessions, ExpiredSessionsAreDroppedAtTheNextLogin) {
         sessions.open(of(i), 0);
     sessions.open(of(99), 60);
     EXPECT_EQ(sessions.size(), 1u);
+}
+
+// Each login as {alliance, client}, and which earlier login's session it pushes out.
+TEST(WebSessions, BoundsPerAddressAndAllianceMakeRoomWithinThemFirst) {
+    struct Login {
+        AllianceId alliance;
+        const char* client;
+        int pushesOut; // index of the login whose session goes, -1 for none
+    };
+    const Login logins[] = {
+        {1, "c1", -1}, {2, "c2", -1}, {1, "c3", -1},
+        {1, "c1", -1}, {1, "c1", 0}, // its address holds two: the address's oldest goes
+        {1, "c4", 2}, // its alliance holds three: the alliance's oldest goes, not alliance 2's
+        {3, "c5", 3}, // the table is full and alliance 3 has none: the largest alliance pays
+        {2, "c6", 1}, // full again: alliance 2's own oldest goes
+    };
+    WebSessions sessions(4, 100, 3, 2);
+    std::vector<std::string> tokens;
+    std::set<int> gone;
+    for (std::size_t i = 0; i < std::size(logins); ++i) {
+        WebSession session = of(logins[i].alliance);
+        session.client = logins[i].client;
+        tokens.push_back(sessions.open(session, static_cast<double>(i)));
+        if (logins[i].pushesOut >= 0)
+            gone.insert(logins[i].pushesOut);
+        for (std::size_t k = 0; k <= i; ++k)
+            EXPECT_EQ(sessions.find(tokens[k], static_cast<double>(i)).has_value(),
+                      !gone.contains(static_cast<int>(k)))
+                << "login " << k << " after login " << i;
+    }
 }
 
 } // namespace

@@ -133,8 +133,8 @@ TEST_F(WebSiteTest, TheListsNeedASessionAndAreJsonWithTheRecordFieldNames) {
     WebAnswer lists = answer("GET", "/api/lists", "", login());
     ASSERT_EQ(lists.status, 200);
     EXPECT_EQ(lists.contentType, "application/json; charset=utf-8");
-    EXPECT_EQ(lists.body.find('<'), std::string::npos) << "no markup even inside strings";
-    nlohmann::json json = nlohmann::json::parse(lists.body);
+    EXPECT_EQ(lists.text().find('<'), std::string::npos) << "no markup even inside strings";
+    nlohmann::json json = nlohmann::json::parse(lists.text());
     EXPECT_TRUE(json["lists"]["Reef_Frend"].empty());
     ASSERT_EQ(json["lists"]["Reef_Enemy"].size(), 1u);
     const nlohmann::json& e = json["lists"]["Reef_Enemy"][0];
@@ -156,14 +156,74 @@ TEST_F(WebSiteTest, TheListsNeedASessionAndAreJsonWithTheRecordFieldNames) {
     EXPECT_EQ(e["UpdateZeit"], 36000);
 }
 
+TEST_F(WebSiteTest, TheListsAreOneSharedBodyPerVersionCountedAgainstTheListLimit) {
+    FleetEntry entry;
+    entry.Name = "Erste";
+    store(ListKind::Allied, entry);
+    const std::string sessions[] = {login(), login()};
+    const WebAnswer first = answer("GET", "/api/lists", "", sessions[0]);
+    const WebAnswer again = answer("GET", "/api/lists", "", sessions[1]);
+    ASSERT_TRUE(first.sharedBody);
+    EXPECT_EQ(first.sharedBody, again.sharedBody) << "one body for every session";
+    EXPECT_EQ(service_.listBytes(), first.text().size()) << "counted once";
+
+    entry.Name = "Zweite";
+    store(ListKind::Enemy, entry);
+    const WebAnswer next = answer("GET", "/api/lists", "", sessions[0]);
+    EXPECT_NE(next.sharedBody, first.sharedBody) << "a new version of a list, a new body";
+    EXPECT_NE(next.text().find("Zweite"), std::string::npos);
+    EXPECT_EQ(service_.listBytes(), first.text().size() + next.text().size())
+        << "the old version is counted while an answer holds it";
+
+    // Past the limit no body is built: the page hears that the server is busy.
+    ServiceOptions small;
+    small.maxListBytes = next.text().size() - 1;
+    ListService tight(store_, key_,
+                      ServiceClock{[this] { return utc_; }, [this] { return utc_ + 3600; },
+                                   [this] { return monotonic_; }},
+                      small);
+    WebSite site(tight, [this] { return monotonic_; });
+    WebRequest request;
+    request.method = "POST";
+    request.path = "/login";
+    request.body = "passwort=pw-korallen";
+    request.clientAddress = "192.0.2.1";
+    GuardTicket ticket;
+    const std::string cookie =
+        header(std::get<WebAnswer>(site.handle(request, ticket)), "Set-Cookie");
+    request.method = "GET";
+    request.path = "/api/lists";
+    request.cookieHeader = cookie.substr(0, cookie.find(';'));
+    const WebAnswer refused = std::get<WebAnswer>(site.handle(request, ticket));
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(tight.listBytes(), 0u);
+}
+
+TEST_F(WebSiteTest, ASessionAsksForTheListsWithinItsAllowance) {
+    const std::string session = login();
+    const std::string other = login();
+    // {seconds later, status}: ten at once, then one per refill.
+    const std::pair<double, int> asks[] = {{0, 200}, {0, 200}, {0, 200}, {0, 200}, {0, 200},
+                                           {0, 200}, {0, 200}, {0, 200}, {0, 200}, {0, 200},
+                                           {0, 429}, {3, 429}, {3, 200}, {0, 429}, {60, 200}};
+    for (const auto& [later, status] : asks) {
+        monotonic_ += later;
+        const WebAnswer done = answer("GET", "/api/lists", "", session);
+        EXPECT_EQ(done.status, status) << monotonic_;
+        EXPECT_EQ(header(done, "Retry-After"), status == 429 ? "6" : "");
+    }
+    EXPECT_EQ(answer("GET", "/api/lists", "", other).status, 200) << "another session has its own";
+}
+
 TEST_F(WebSiteTest, EachSessionSeesOnlyItsOwnAlliance) {
     FleetEntry entry;
     entry.Name = "Nur Korallen";
     store(ListKind::Allied, entry);
     nlohmann::json haie =
-        nlohmann::json::parse(answer("GET", "/api/lists", "", login("pw-haie")).body);
+        nlohmann::json::parse(answer("GET", "/api/lists", "", login("pw-haie")).text());
     EXPECT_TRUE(haie["lists"]["Reef_Frend"].empty());
-    nlohmann::json korallen = nlohmann::json::parse(answer("GET", "/api/lists", "", login()).body);
+    nlohmann::json korallen =
+        nlohmann::json::parse(answer("GET", "/api/lists", "", login()).text());
     EXPECT_EQ(korallen["lists"]["Reef_Frend"].size(), 1u);
 }
 

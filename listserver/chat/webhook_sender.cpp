@@ -67,11 +67,19 @@ void WebhookSender::send(Delivery delivery) {
     wake_.notify_all();
 }
 
+WebhookFigures WebhookSender::figures() {
+    std::lock_guard lock(mutex_);
+    WebhookFigures figures = counted_;
+    figures.waiting = waiting_.size() + (posting_ ? 1 : 0);
+    return figures;
+}
+
 void WebhookSender::dropOldestBeyondCapacity() {
     while (waiting_.size() > options_.capacity) {
         const Delivery& oldest = waiting_.front().delivery;
         log_("webhook " + oldest.label + " (" + oldest.shownUrl + "): queue full (" +
              std::to_string(options_.capacity) + " messages), dropped the oldest");
+        ++counted_.dropped;
         waiting_.pop_front();
     }
 }
@@ -130,11 +138,14 @@ void WebhookSender::settle(Waiting waiting, const Outcome& outcome, double start
     double& nextPost = nextPostAt_[delivery.url];
     nextPost = std::max(nextPost, startedAt + options_.secondsBetween);
     if (outcome.delivered) {
+        ++counted_.delivered;
         log_(who + ": sent");
         return;
     }
+    ++counted_.failedTries;
     ++waiting.tries;
     if (!outcome.retry || waiting.tries >= options_.attempts) {
+        ++counted_.givenUp;
         log_(who + ": " + outcome.what + ", given up after " + std::to_string(waiting.tries) +
              (waiting.tries == 1 ? " try" : " tries"));
         return;

@@ -35,6 +35,15 @@ struct Delivery {
     std::string body;     // UTF-8 JSON
 };
 
+// What the sender did since it started, for the server's metrics.
+struct WebhookFigures {
+    std::size_t waiting = 0;       // messages queued or under way now
+    std::uint64_t delivered = 0;   // messages a chat server took
+    std::uint64_t failedTries = 0; // posts that failed, whether tried again or not
+    std::uint64_t givenUp = 0;     // messages given up after their last try
+    std::uint64_t dropped = 0;     // messages dropped from a full queue
+};
+
 class WebhookSender {
   public:
     using Log = std::function<void(const std::string&)>;
@@ -48,6 +57,7 @@ class WebhookSender {
 
     // Never blocks on the network.
     void send(Delivery delivery);
+    WebhookFigures figures();
 
   private:
     struct Waiting {
@@ -77,6 +87,7 @@ class WebhookSender {
     std::deque<Waiting> waiting_;
     std::map<std::string, double> nextPostAt_; // by URL
     bool posting_ = false;                     // a message is under way, outside waiting_
+    WebhookFigures counted_;                   // under mutex_; waiting is filled in when read
     std::atomic<bool> stopping_ = false;       // set under mutex_, read by a post under way
     std::thread thread_;
 };

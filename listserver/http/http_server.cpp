@@ -5,6 +5,7 @@
 #include "listserver/core/query.h"
 #include "listserver/http/connection_limits.h"
 #include "listserver/http/held_connections.h"
+#include "listserver/http/server_metrics.h"
 #include "listserver/http/write_queue.h"
 #include "listserver/web/web_site.h"
 
@@ -169,6 +170,7 @@ struct HttpServer::State {
     LibraryLog libraryLog;
     ConnectionLimits limits;
     WebSite web;
+    ServerMetrics metrics;
 
     State(const HttpOptions& o, ListService& s)
         : options(o), service(s), writes(kMaxWaitingWrites,
@@ -192,6 +194,7 @@ struct HttpServer::State {
                     // down makes libmicrohttpd drop the connection by itself.
                     ::shutdown(entry.fd, SHUT_RDWR);
                     entry.cut = true;
+                    metrics.countRefused(RefusedConnection::Deadline);
                 }
             }
         }
@@ -276,7 +279,14 @@ void onLibraryMessage(void* cls, const char* format, va_list args) {
 MHD_Result onAccept(void* cls, const sockaddr* address, socklen_t) {
     try {
         auto* state = static_cast<HttpServer::State*>(cls);
-        return state->limits.mayOpen(addressText(address)) ? MHD_YES : MHD_NO;
+        const std::string client = addressText(address);
+        if (state->limits.mayOpen(client))
+            return MHD_YES;
+        state->metrics.countRefused(state->limits.openOf(client) >=
+                                            state->options.connectionsPerAddress
+                                        ? RefusedConnection::PerAddress
+                                        : RefusedConnection::Total);
+        return MHD_NO;
     } catch (...) {
         return MHD_NO;
     }
@@ -289,6 +299,9 @@ MHD_Result headerSize(void* cls, MHD_ValueKind, const char* key, const char* val
 }
 
 bool isWebTarget(const std::string& target);
+bool isMetricsTarget(const std::string& target);
+MHD_Result answerMetrics(HttpServer::State& state, MHD_Connection* connection, Request& request,
+                         const char* method);
 MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection, Request& request,
                             const char* method, const char* uploadData, size_t* uploadSize);
 
@@ -314,6 +327,8 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
         std::strlen(method) + request->target.size() + std::strlen(version) + 4;
     MHD_get_connection_values(connection, MHD_HEADER_KIND, headerSize, &requestBytes);
 
+    if (requestBytes <= state->options.maxRequestBytes && isMetricsTarget(request->target))
+        return answerMetrics(*state, connection, *request, method);
     if (requestBytes <= state->options.maxRequestBytes &&
         (request->web || (!request->answerComes && isWebTarget(request->target))))
         return answerWebRequest(*state, connection, *request, method, uploadData, uploadSize);
@@ -385,12 +400,62 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     std::size_t question = target.find('?');
     std::string shown =
         answer.status == 200 && bytes.starts_with("|>Update<|") ? "list" : printable(bytes, 12);
+    const double seconds = monotonicSeconds() - request->started;
+    state->metrics.countAnswer(requestKindOf(request->target), answerWordOf(answer.status, bytes),
+                               seconds);
     char took[32];
-    std::snprintf(took, sizeof took, "%.1f ms", (monotonicSeconds() - request->started) * 1000);
+    std::snprintf(took, sizeof took, "%.1f ms", seconds * 1000);
     writeLogLine(utcTimestamp() + " " + address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, question), 120) + "\" " +
                  std::to_string(answer.status) + " " + shown + " " + std::to_string(bytes.size()) +
                  " B " + took + " - " + printable(answer.note, 300));
+    return queued;
+}
+
+// --- /metrics for the admin's Prometheus, to the addresses of --metrics-from only.
+
+bool isMetricsTarget(const std::string& target) {
+    auto parts = splitTarget(target);
+    return parts && parts->path == "/metrics";
+}
+
+MHD_Result answerMetrics(HttpServer::State& state, MHD_Connection* connection, Request& request,
+                         const char* method) {
+    request.answered = true;
+    // To anyone else as if there were no such path: nobody learns that the server counts.
+    int status = 404;
+    std::string body = "Not Found";
+    std::string contentType = "text/plain; charset=windows-1252";
+    std::string note = "metrics: not a --metrics-from address";
+    if (metricsAllowed(request.address, state.options.metricsFrom)) {
+        if (std::strcmp(method, "GET") != 0) {
+            status = 405;
+            body = "Method Not Allowed";
+            note = "metrics: only GET";
+        } else {
+            status = 200;
+            body = state.metrics.text();
+            contentType = "text/plain; version=0.0.4; charset=utf-8";
+            note = "metrics";
+        }
+    }
+    MHD_Response* response = MHD_create_response_from_buffer(
+        body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_set_response_options(
+        response,
+        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
+        MHD_RO_END);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    if (status == 405)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET");
+    MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
+    MHD_destroy_response(response);
+    writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) +
+                 " /metrics\" " + std::to_string(status) + " " + std::to_string(body.size()) +
+                 " B - " + note);
     return queued;
 }
 
@@ -406,8 +471,10 @@ std::string headerValue(MHD_Connection* connection, const char* name) {
     return value ? value : "";
 }
 
-MHD_Result sendWebAnswer(MHD_Connection* connection, const Request& request,
-                         const std::string& method, const WebAnswer& answer) {
+MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
+                         const Request& request, const std::string& method,
+                         const WebAnswer& answer) {
+    state.metrics.countWebAnswer(answer.status);
     MHD_Response* response = MHD_create_response_from_buffer(
         answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response)
@@ -462,7 +529,7 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         request.answerComes = false;
         if (request.webReady) {
             request.answered = true;
-            return sendWebAnswer(connection, request, method, *request.webReady);
+            return sendWebAnswer(state, connection, request, method, *request.webReady);
         }
     }
     WebOutcome outcome = state.web.handle(*request.web, request.ticket);
@@ -484,7 +551,7 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         }
     }
     request.answered = true;
-    return sendWebAnswer(connection, request, method, std::get<WebAnswer>(outcome));
+    return sendWebAnswer(state, connection, request, method, std::get<WebAnswer>(outcome));
 }
 
 MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
@@ -577,6 +644,22 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
         throw std::runtime_error("cannot start the HTTP server on " + options.listen);
     }
     s.reaper = std::thread([&s] { s.reap(); });
+    s.metrics.addReader([&s] {
+        const ListService::BudgetRefusals refused = s.service.budgetRefusals();
+        return std::vector<MetricReading>{
+            {"reef_held_requests", "gauge",
+             "Requests held back after wrong passwords, waiting for their answer.", "",
+             static_cast<double>(s.held.count())},
+            {"reef_write_budget_refusals_total", "counter",
+             "New and Change refused with Error10: the budget of the address or the alliance "
+             "was used up.",
+             "budget=\"address\"", static_cast<double>(refused.address)},
+            {"reef_write_budget_refusals_total", "counter", "", "budget=\"alliance\"",
+             static_cast<double>(refused.alliance)},
+            {"reef_list_bytes", "gauge",
+             "Bytes of list bodies in memory: those kept and those slow readers still receive.", "",
+             static_cast<double>(s.service.listBytes())}};
+    });
 }
 
 HttpServer::~HttpServer() {
@@ -585,6 +668,10 @@ HttpServer::~HttpServer() {
 
 std::uint16_t HttpServer::port() const {
     return state_->port;
+}
+
+ServerMetrics& HttpServer::metrics() {
+    return state_->metrics;
 }
 
 namespace {

@@ -275,6 +275,10 @@ std::unique_ptr<ListStore> openStore(const std::string& db, bool mayCreate,
     if (isPostgresAddress(db)) {
         auto store = std::make_unique<PostgresStore>(db);
         store->openConnections(connections);
+        // Only a serving process keeps lists in memory and needs to hear of other processes'
+        // writes.
+        if (mayCreate)
+            store->listenForChanges();
         return store;
     }
     auto store = std::make_unique<SqliteStore>(db, mayCreate ? SqliteStore::Create::IfMissing

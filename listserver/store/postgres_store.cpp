@@ -80,6 +80,25 @@ CREATE TABLE webhook (
     mention     bytea NOT NULL
 );
 )sql",
+    // Every process hears of a new list version and of a client's first wrong password on
+    // its own listening connection, instead of asking per request.
+    R"sql(
+CREATE FUNCTION reef_list_version_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('reef_list_version',
+                      NEW.alliance_id || ' ' || NEW.list || ' ' || NEW.version);
+    RETURN NULL;
+END $$;
+CREATE TRIGGER list_state_notify AFTER INSERT OR UPDATE ON list_state
+    FOR EACH ROW EXECUTE FUNCTION reef_list_version_notify();
+CREATE FUNCTION reef_wrong_password_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('reef_wrong_password', NEW.client);
+    RETURN NULL;
+END $$;
+CREATE TRIGGER wrong_password_notify AFTER INSERT ON wrong_password
+    FOR EACH ROW EXECUTE FUNCTION reef_wrong_password_notify();
+)sql",
 };
 
 // Advisory lock keys of this program (arbitrary, fixed for good).
@@ -414,7 +433,30 @@ ListSnapshot PostgresStore::entries(AllianceId alliance, ListKind kind, std::int
     return snapshot;
 }
 
+void PostgresStore::listenForChanges() {
+    if (!watch_)
+        watch_ = std::make_unique<PostgresWatch>(address_);
+}
+
+bool PostgresStore::listening() {
+    return watch_ && watch_->listening();
+}
+
 std::optional<std::int64_t> PostgresStore::listVersion(AllianceId alliance, ListKind kind) {
+    if (watch_) {
+        if (auto heard = watch_->listVersion(alliance, kind))
+            return heard;
+        // The listening connection is down: every version at once, at most once a second.
+        Lease connection(*this);
+        Result all = connection->run("SELECT alliance_id, list, version FROM list_state");
+        PostgresWatch::Versions versions;
+        for (int row = 0; row < all.rows(); ++row)
+            versions[{all.integer(row, 0), all.integer(row, 1)}] = all.integer(row, 2);
+        auto it = versions.find({alliance, static_cast<std::int64_t>(kind)});
+        const std::int64_t version = it == versions.end() ? 0 : it->second;
+        watch_->tookVersions(std::move(versions));
+        return version;
+    }
     Lease connection(*this);
     Result version =
         connection->run("SELECT version FROM list_state WHERE alliance_id = $1 AND list = $2",
@@ -489,6 +531,8 @@ std::int64_t PostgresStore::removeExpired(std::int64_t beforeUtc) {
 
 std::optional<double> PostgresStore::sharedTriesLeft(const std::string& client, double capacity,
                                                      double refillSeconds) {
+    if (watch_ && !watch_->mayHaveWrongPasswords(client))
+        return std::nullopt;
     Lease connection(*this);
     Result left = connection->run(
         "SELECT LEAST($2::float8, tries + (extract(epoch FROM clock_timestamp()) - updated) / "
@@ -501,6 +545,8 @@ std::optional<double> PostgresStore::sharedTriesLeft(const std::string& client, 
 
 void PostgresStore::recordWrongPassword(const std::string& client, double capacity,
                                         double refillSeconds) {
+    if (watch_)
+        watch_->countedWrongPassword(client);
     Lease connection(*this);
     connection->run(
         "INSERT INTO wrong_password (client, tries, updated) VALUES ($1, $2::float8 - 1, "

@@ -98,6 +98,13 @@ BEGIN
 END $$;
 CREATE TRIGGER wrong_password_notify AFTER INSERT ON wrong_password
     FOR EACH ROW EXECUTE FUNCTION reef_wrong_password_notify();
+CREATE FUNCTION reef_alliance_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('reef_alliance', '');
+    RETURN NULL;
+END $$;
+CREATE TRIGGER alliance_notify AFTER UPDATE OR DELETE ON alliance
+    FOR EACH STATEMENT EXECUTE FUNCTION reef_alliance_notify();
 )sql",
 };
 
@@ -338,12 +345,21 @@ void PostgresStore::openConnections(std::size_t count) {
 }
 
 std::optional<Alliance> PostgresStore::findAlliance(const std::string& passwordHash) {
+    std::uint64_t generation = 0;
+    if (watch_) {
+        if (auto known = watch_->alliance(passwordHash))
+            return known;
+        generation = watch_->allianceGeneration();
+    }
     Lease connection(*this);
     Result found = connection->run("SELECT id, name FROM alliance WHERE password_hash = $1",
                                    Params().add(passwordHash));
     if (found.rows() == 0)
         return std::nullopt;
-    return Alliance{found.integer(0, 0), found.bytes(0, 1)};
+    Alliance alliance{found.integer(0, 0), found.bytes(0, 1)};
+    if (watch_)
+        watch_->rememberAlliance(passwordHash, alliance, generation);
+    return alliance;
 }
 
 std::vector<Alliance> PostgresStore::alliances() {

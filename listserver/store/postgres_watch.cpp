@@ -19,6 +19,7 @@ namespace {
 // Channels the triggers of the schema notify on.
 constexpr const char* kListChannel = "reef_list_version";
 constexpr const char* kWrongPasswordChannel = "reef_wrong_password";
+constexpr const char* kAllianceChannel = "reef_alliance";
 
 double monotonicNow() {
     using namespace std::chrono;
@@ -80,6 +81,29 @@ void PostgresWatch::rememberClient(const std::string& client) {
     }
 }
 
+std::optional<Alliance> PostgresWatch::alliance(const std::string& passwordHash) {
+    std::lock_guard lock(mutex_);
+    if (!listening_)
+        return std::nullopt;
+    auto it = alliances_.find(passwordHash);
+    if (it == alliances_.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::uint64_t PostgresWatch::allianceGeneration() {
+    std::lock_guard lock(mutex_);
+    return allianceGeneration_;
+}
+
+void PostgresWatch::rememberAlliance(const std::string& passwordHash, const Alliance& alliance,
+                                     std::uint64_t generation) {
+    std::lock_guard lock(mutex_);
+    // An alliance that changed after the query began may be this one.
+    if (listening_ && generation == allianceGeneration_)
+        alliances_[passwordHash] = alliance;
+}
+
 bool PostgresWatch::tooManyClientsNow() {
     std::lock_guard lock(mutex_);
     return tooManyClients_;
@@ -125,6 +149,7 @@ void PostgresWatch::run() {
             // before is in the readings that follow.
             connection->exec((std::string("LISTEN ") + kListChannel).c_str());
             connection->exec((std::string("LISTEN ") + kWrongPasswordChannel).c_str());
+            connection->exec((std::string("LISTEN ") + kAllianceChannel).c_str());
             postgres::Result versions =
                 connection->run("SELECT alliance_id, list, version FROM list_state");
             postgres::Result clients = connection->run("SELECT client FROM wrong_password");
@@ -136,6 +161,8 @@ void PostgresWatch::run() {
             versions_ = std::move(read);
             wrongPasswordClients_.clear();
             tooManyClients_ = false;
+            alliances_.clear();
+            ++allianceGeneration_;
             for (int row = 0; row < clients.rows(); ++row)
                 rememberClient(clients.bytes(row, 0));
             listening_ = true;
@@ -172,6 +199,9 @@ void PostgresWatch::run() {
                     }
                 } else if (channel == kWrongPasswordChannel) {
                     rememberClient(notice->extra);
+                } else if (channel == kAllianceChannel) {
+                    alliances_.clear();
+                    ++allianceGeneration_;
                 }
                 PQfreemem(notice);
             }
@@ -180,6 +210,8 @@ void PostgresWatch::run() {
             std::lock_guard lock(mutex_);
             listening_ = false;
             versionsReadAt_ = -1e300;
+            alliances_.clear();
+            ++allianceGeneration_;
         }
         justLost = true;
     }

@@ -44,6 +44,13 @@ class PostgresWatch {
     // This process counted one itself.
     void countedWrongPassword(const std::string& client);
 
+    // The alliance of a password hash as found before, while no alliance has changed since;
+    // allianceGeneration() is read before the query whose answer rememberAlliance keeps.
+    std::optional<Alliance> alliance(const std::string& passwordHash);
+    std::uint64_t allianceGeneration();
+    void rememberAlliance(const std::string& passwordHash, const Alliance& alliance,
+                          std::uint64_t generation);
+
     // Whether the connection of its own is up (for tests).
     bool listening();
 
@@ -58,6 +65,10 @@ class PostgresWatch {
     Versions versions_;
     double versionsReadAt_ = -1e300; // monotonic seconds of the last fallback reading
     std::set<std::string> wrongPasswordClients_;
+    // Found alliances by password hash (never a hash that found none, which a guesser could
+    // make many of); dropped whenever an alliance changes or the connection is lost.
+    std::map<std::string, Alliance> alliances_;
+    std::uint64_t allianceGeneration_ = 0;
     // Past this many clients the set is dropped and every client asked for, until a reading
     // of the table finds fewer (the store removes counts an hour old).
     static constexpr std::size_t kMaxWrongPasswordClients = 100000;

@@ -68,7 +68,8 @@ TEST_F(PostgresStoreTest, AnOlderSchemaGetsTheMissingStepsAndKeepsItsData) {
     runPostgres(database_.address(),
                 "DROP TABLE wrong_password; DROP TABLE webhook; DROP TRIGGER list_state_notify "
                 "ON list_state; DROP FUNCTION reef_list_version_notify(); DROP FUNCTION "
-                "reef_wrong_password_notify(); UPDATE reef_schema SET version = 1");
+                "reef_wrong_password_notify(); DROP TRIGGER alliance_notify ON alliance; DROP "
+                "FUNCTION reef_alliance_notify(); UPDATE reef_schema SET version = 1");
     PostgresStore migrated(database_.address());
     EXPECT_EQ(runPostgres(database_.address(), "SELECT version FROM reef_schema"),
               std::to_string(PostgresStore::schemaVersion()));
@@ -77,9 +78,10 @@ TEST_F(PostgresStoreTest, AnOlderSchemaGetsTheMissingStepsAndKeepsItsData) {
     EXPECT_TRUE(migrated.sharedTriesLeft("192.0.2.7", 10, 6));
     EXPECT_TRUE(
         migrated.setWebhook("A", Webhook{"https://chat.example/h", WebhookFormat::Json, ""}));
-    EXPECT_EQ(runPostgres(database_.address(), "SELECT count(*) FROM pg_trigger WHERE tgname "
-                                               "IN ('list_state_notify', 'wrong_password_notify')"),
-              "2");
+    EXPECT_EQ(runPostgres(database_.address(),
+                          "SELECT count(*) FROM pg_trigger WHERE tgname "
+                          "IN ('list_state_notify', 'wrong_password_notify', 'alliance_notify')"),
+              "3");
 }
 
 TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheSchemaOnce) {
@@ -161,6 +163,14 @@ TEST_F(PostgresStoreTest, AListeningProcessHearsOfOtherWritesAlsoAfterItsConnect
         writer.recordWrongPassword(client, 10, 6);
         EXPECT_TRUE(eventually([&] { return reader.sharedTriesLeft(client, 10, 6).has_value(); }));
         EXPECT_NEAR(reader.sharedTriesLeft(client, 10, 6).value_or(-1), 9, 0.05);
+
+        // An alliance the reader found is kept until any alliance changes.
+        const std::string before = "hash-A" + std::string(round ? "1" : "");
+        const std::string after = "hash-A" + std::to_string(round + 1);
+        ASSERT_EQ(reader.findAlliance(before)->id, alliance);
+        ASSERT_TRUE(writer.setAlliancePassword("A", after));
+        EXPECT_TRUE(eventually([&] { return !reader.findAlliance(before); })) << round;
+        EXPECT_EQ(reader.findAlliance(after)->id, alliance);
 
         // Every connection of both ends, the listening one too: the reader still hears, by
         // reading the versions itself until it listens again.

@@ -10,6 +10,7 @@
 #include "listserver/core/local_time.h"
 #include "listserver/core/server_key.h"
 #include "listserver/http/http_server.h"
+#include "listserver/http/server_metrics.h"
 #include "listserver/store/postgres_store.h"
 #include "listserver/store/sqlite_store.h"
 
@@ -41,6 +42,7 @@ Usage:
                         [--expiry-hours HOURS] [--threads N] [--max-connections N]
                         [--connections-per-address N] [--writes-per-minute N]
                         [--alliance-writes-per-minute N] [--trusted-proxy ADDRESS] [--demo]
+                        [--metrics-from ADDRESS]
   reef-listserver alliance add NAME [--db FILE] [--public-address HOST[:PORT]]
                                                        password from standard input
   reef-listserver alliance list [--db FILE]
@@ -85,6 +87,10 @@ Options:
                          on the same machine; the option may be repeated): its requests
                          count for the client its X-Real-IP header names, for the password
                          throttle and the write budgets
+  --metrics-from ADDRESS an address that may read GET /metrics, the server's counters in
+                         the Prometheus text format (default 127.0.0.1 and ::1; the option
+                         may be repeated and then replaces the default); behind a trusted
+                         proxy the address its X-Real-IP names. Everyone else gets 404
   --demo                 make sure an alliance "Demo" exists (for trying the desktop
                          program out); a new one gets a random password, shown at a
                          terminal, else written to FILE.demo-password for this user
@@ -143,6 +149,8 @@ struct Arguments {
     std::optional<std::string> mention;
     bool remove = false;
     std::vector<std::string> trustedProxies;
+    std::vector<std::string> metricsFrom = {"127.0.0.1", "::1"};
+    bool metricsFromGiven = false;
 };
 
 [[noreturn]] void usageError(const std::string& text) {
@@ -227,7 +235,13 @@ Arguments parseArguments(int argc, char** argv) {
             args.remove = true;
         else if (word == "--trusted-proxy")
             args.trustedProxies.push_back(numericAddress(word, value()));
-        else
+        else if (word == "--metrics-from") {
+            // The first one given replaces the default addresses.
+            if (!args.metricsFromGiven)
+                args.metricsFrom.clear();
+            args.metricsFromGiven = true;
+            args.metricsFrom.push_back(numericAddress(word, value()));
+        } else
             usageError("unknown option " + word);
     }
     return args;
@@ -261,6 +275,10 @@ std::unique_ptr<ListStore> openStore(const std::string& db, bool mayCreate,
     if (isPostgresAddress(db)) {
         auto store = std::make_unique<PostgresStore>(db);
         store->openConnections(connections);
+        // Only a serving process keeps lists in memory and needs to hear of other processes'
+        // writes.
+        if (mayCreate)
+            store->listenForChanges();
         return store;
     }
     auto store = std::make_unique<SqliteStore>(db, mayCreate ? SqliteStore::Create::IfMissing
@@ -383,7 +401,26 @@ int serve(const Arguments& args) {
     httpOptions.maxConnections = connectionLimit(args.maxConnections);
     httpOptions.connectionsPerAddress = static_cast<unsigned>(args.connectionsPerAddress);
     httpOptions.trustedProxies = args.trustedProxies;
+    httpOptions.metricsFrom = args.metricsFrom;
     HttpServer server(httpOptions, service);
+    server.metrics().addReader([&webhooks] {
+        const WebhookFigures figures = webhooks.figures();
+        auto value = [](auto number) { return static_cast<double>(number); };
+        return std::vector<MetricReading>{
+            {"reef_webhook_queue_messages", "gauge",
+             "Chat alerts waiting to be posted or under way.", "", value(figures.waiting)},
+            {"reef_webhook_messages_total", "counter",
+             "Chat alerts by outcome: delivered, given up after the last try, dropped from a "
+             "full queue.",
+             "outcome=\"delivered\"", value(figures.delivered)},
+            {"reef_webhook_messages_total", "counter", "", "outcome=\"given_up\"",
+             value(figures.givenUp)},
+            {"reef_webhook_messages_total", "counter", "", "outcome=\"dropped\"",
+             value(figures.dropped)},
+            {"reef_webhook_failures_total", "counter",
+             "Posts of chat alerts that failed (each try counts).", "",
+             value(figures.failedTries)}};
+    });
 
     std::string host;
     std::uint16_t port = 0;

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Benchmark of reef-listserver on loopback (not a test: it prints figures, it asserts nothing).
 #
-#  1. "Update" of a 200-entry list from reef-listserver, against nginx serving the very same
-#     body as a static file: same wrk load, same concurrency, "Connection: close" on both.
-#     Prints requests/s and p99 latency of each, and the ratio (goal: at least 0.5).
-#  2. Durable "New" requests per second (each "ready" is on disk before it is sent).
-#  3. "Update" latency (8 connections) alone, and again while the "New" flood of 2. runs
+#  1. "Update" of a 200-entry and of a 2000-entry list from reef-listserver, against nginx
+#     serving the very same bodies as static files: same wrk load, same concurrency,
+#     "Connection: close" on both. Prints requests/s and p99 latency of each, and the ratios
+#     (goal: at least 0.9).
+#  2. "Update" of the 200-entry list from one process on a PostgreSQL database, against the
+#     SQLite figure of 1. (goal: at least 0.9).
+#  3. Durable "New" requests per second (each "ready" is on disk before it is sent).
+#  4. "Update" latency (8 connections) alone, and again while the "New" flood of 3. runs
 #     beside it: writes must not stall downloads.
 #
 # Usage: scripts/listserver-bench.sh        (builds the native-release preset if needed)
@@ -14,9 +17,12 @@ set -euo pipefail
 
 # shellcheck source=listserver-run.sh
 source "$(dirname "$0")/listserver-run.sh"
-# shellcheck disable=SC2119
-prepare_listserver
-require_tools wrk nginx
+# The PostgreSQL run needs a cluster: the whole script runs again beside a durable one.
+if [ -z "${REEF_TEST_POSTGRES:-}" ]; then
+    prepare_listserver postgresql
+    exec bash "$ROOT/scripts/with-postgres.sh" --durable bash "$0" "$@"
+fi
+require_tools wrk nginx psql
 make_work_folder bench
 
 DB=$WORK/lists.sqlite
@@ -28,36 +34,62 @@ add_alliances "$DB" Bench "$PASSWORD"
 SERVE_ARGS=${SERVE_ARGS-"--connections-per-address 256 --writes-per-minute 1000000000 --alliance-writes-per-minute 1000000000"}
 # shellcheck disable=SC2086
 start_server "$DB" "$WORK/server.log" $SERVE_ARGS
+SQLITE_PORT=$PORT
 
-fill_list "$PORT" "$PASSWORD"
+# 200 entries in the friends' list of Bench, 2000 in its enemies' list.
+fill_list "$PORT" "$PASSWORD" 200 Reef_Frend
+fill_list "$PORT" "$PASSWORD" 2000 Reef_Enemy
 UPDATE_QUERY="Info1=$PASSWORD&Info2=Reef_Frend&Info3=Update"
+BIG_QUERY="Info1=$PASSWORD&Info2=Reef_Enemy&Info3=Update"
 request "$PORT" "$UPDATE_QUERY" >"$WORK/Reef-Update.php"
-# nginx's workers run as an unprivileged user: they must be able to read the file.
-chmod 644 "$WORK/Reef-Update.php"
-BODY_BYTES=$(stat -c %s "$WORK/Reef-Update.php")
+request "$PORT" "$BIG_QUERY" >"$WORK/Reef-Update-2000.php"
+# nginx's workers run as an unprivileged user: they must be able to read the files.
+chmod 644 "$WORK/Reef-Update.php" "$WORK/Reef-Update-2000.php"
 
-# nginx with the same body as a static file, on its own free port.
+# nginx with the same bodies as static files, on its own free port.
 NGINX_PORT=$(free_port 18080)
 start_nginx "$NGINX_PORT" auto "access_log $WORK/nginx/access.log;
 server { listen 127.0.0.1:$NGINX_PORT;
-    location = /Reef-Update.php { default_type text/plain; alias $WORK/Reef-Update.php; } }"
+    location = /Reef-Update.php { default_type text/plain; alias $WORK/Reef-Update.php; }
+    location = /Reef-Update-2000.php { default_type text/plain; alias $WORK/Reef-Update-2000.php; } }"
 
 echo "reef-listserver benchmark: $(nproc) cores, wrk -t$THREADS -c$CONNECTIONS -d${DURATION}s, Connection: close"
-echo "Update body: 200 entries, $BODY_BYTES bytes"
+ratio() { # label ours theirs
+    awk -v l="$1" -v a="$2" -v b="$3" 'BEGIN { printf "ratio %-40s %.2f (goal >= 0.9)\n", l ":", a / b }'
+}
+line() { printf '%-34s %12s req/s   p99 %s\n' "$1" "$(rps "$2")" "$(p99 "$2")"; }
 
-run_wrk "http://127.0.0.1:$PORT/Reef-Update.php?$UPDATE_QUERY" >"$WORK/ours.txt"
-run_wrk "http://127.0.0.1:$NGINX_PORT/Reef-Update.php?$UPDATE_QUERY" >"$WORK/nginx.txt"
-OURS=$(rps "$WORK/ours.txt")
-THEIRS=$(rps "$WORK/nginx.txt")
-printf '%-28s %12s req/s   p99 %s\n' "reef-listserver Update" "$OURS" "$(p99 "$WORK/ours.txt")"
-printf '%-28s %12s req/s   p99 %s\n' "nginx static file" "$THEIRS" "$(p99 "$WORK/nginx.txt")"
-awk -v a="$OURS" -v b="$THEIRS" 'BEGIN { printf "ratio reef-listserver/nginx: %.2f (goal >= 0.5)\n", a / b }'
-grep -E 'Non-2xx|Socket errors' "$WORK/ours.txt" "$WORK/nginx.txt" || true
+for size in 200 2000; do
+    if [ "$size" = 200 ]; then query=$UPDATE_QUERY file=Reef-Update.php; else query=$BIG_QUERY file=Reef-Update-2000.php; fi
+    echo "Update body: $size entries, $(stat -c %s "$WORK/$file") bytes"
+    run_wrk "http://127.0.0.1:$PORT/Reef-Update.php?$query" >"$WORK/ours-$size.txt"
+    run_wrk "http://127.0.0.1:$NGINX_PORT/$file?$query" >"$WORK/nginx-$size.txt"
+    line "reef-listserver Update ($size)" "$WORK/ours-$size.txt"
+    line "nginx static file ($size)" "$WORK/nginx-$size.txt"
+    ratio "reef-listserver/nginx, $size entries" "$(rps "$WORK/ours-$size.txt")" "$(rps "$WORK/nginx-$size.txt")"
+    grep -E 'Non-2xx|Socket errors' "$WORK/ours-$size.txt" "$WORK/nginx-$size.txt" || true
+done
+
+# One process on a PostgreSQL database: the same 200-entry download.
+PG_NAME=reef_bench
+PGOPTIONS='-c client_min_messages=warning' psql -q "$REEF_TEST_POSTGRES" \
+    -c "DROP DATABASE IF EXISTS $PG_NAME" -c "CREATE DATABASE $PG_NAME"
+PG_DB="postgresql:///$PG_NAME?${REEF_TEST_POSTGRES#*\?}"
+add_alliances "$PG_DB" Bench "$PASSWORD"
+# shellcheck disable=SC2086
+start_server "$PG_DB" "$WORK/server-postgres.log" $SERVE_ARGS
+PG_PORT=$PORT
+fill_list "$PG_PORT" "$PASSWORD" 200 Reef_Frend
+run_wrk "http://127.0.0.1:$PG_PORT/Reef-Update.php?$UPDATE_QUERY" >"$WORK/postgres.txt"
+line "PostgreSQL Update (200)" "$WORK/postgres.txt"
+ratio "PostgreSQL/SQLite Update per process" "$(rps "$WORK/postgres.txt")" "$(rps "$WORK/ours-200.txt")"
+grep -E 'Non-2xx|Socket errors' "$WORK/postgres.txt" || true
+PORT=$SQLITE_PORT
 
 # Durable "New": every answer must be "ready"; spread over 40 alliances x 2 lists.
 write_new_script "$WORK/new.lua" "$PASSWORD" Bench
 run_wrk "http://127.0.0.1:$PORT/" "$WORK/new.lua" >"$WORK/new.txt"
-printf '%-28s %12s req/s   p99 %s\n' "reef-listserver durable New" "$(rps "$WORK/new.txt")" "$(p99 "$WORK/new.txt")"
+line "reef-listserver durable New" "$WORK/new.txt"
 grep 'answers other than ready' "$WORK/new.txt"
 
 # Downloads beside a write flood: the same "New" load as above, and 8 connections of "Update".
@@ -66,6 +98,6 @@ run_wrk "http://127.0.0.1:$PORT/" "$WORK/new.lua" >"$WORK/flood.txt" &
 FLOOD_PID=$!
 WRK_CONNECTIONS=8 run_wrk "http://127.0.0.1:$PORT/Reef-Update.php?$UPDATE_QUERY" >"$WORK/beside.txt"
 wait "$FLOOD_PID"
-printf '%-28s %12s req/s   p99 %s\n' "Update alone (8 conns)" "$(rps "$WORK/alone.txt")" "$(p99 "$WORK/alone.txt")"
-printf '%-28s %12s req/s   p99 %s\n' "Update beside New flood" "$(rps "$WORK/beside.txt")" "$(p99 "$WORK/beside.txt")"
-printf '%-28s %12s req/s   p99 %s\n' "the New flood meanwhile" "$(rps "$WORK/flood.txt")" "$(p99 "$WORK/flood.txt")"
+line "Update alone (8 conns)" "$WORK/alone.txt"
+line "Update beside New flood" "$WORK/beside.txt"
+line "the New flood meanwhile" "$WORK/flood.txt"

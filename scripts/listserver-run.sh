@@ -130,11 +130,11 @@ request() { # port query
     exec 3<&-
 }
 
-# 200 entries of every kind of value in the friends' list.
-fill_list() { # port password
-    local i answer
-    for i in $(seq 1 200); do
-        answer=$(request "$1" "Info1=$2&Info2=Reef_Frend&Info3=New&Hilfe=$((i % 6))&Name=Spieler_$i&Allianz=Korallen&Basis=$((i % 9)):$((i % 400)):$((i % 12))&Punkte=$((i * 15731))&Schiffe=$((i * 37))&Modus=$((i % 3))&ZielName=Ziel_$i&ZielAllianz=Haie&ZielBasis=4:$i:7&ZielPunkte=$((i * 9973))&BasisZeit=$(((i * 1200) % 86400))&ZielZeit=$(((i * 600) % 86400))")
+# COUNT (default 200) entries of every kind of value in a list (default the friends' list).
+fill_list() { # port password [count] [list]
+    local i answer count=${3:-200} list=${4:-Reef_Frend}
+    for i in $(seq 1 "$count"); do
+        answer=$(request "$1" "Info1=$2&Info2=$list&Info3=New&Hilfe=$((i % 6))&Name=Spieler_$i&Allianz=Korallen&Basis=$((i % 9)):$((i % 400)):$((i % 12))&Punkte=$((i * 15731))&Schiffe=$((i * 37))&Modus=$((i % 3))&ZielName=Ziel_$i&ZielAllianz=Haie&ZielBasis=4:$i:7&ZielPunkte=$((i * 9973))&BasisZeit=$(((i * 1200) % 86400))&ZielZeit=$(((i * 600) % 86400))&Von=Bench")
         [ "$answer" = ready ] || { echo "filling the list failed at $i: $answer"; exit 1; }
     done
 }

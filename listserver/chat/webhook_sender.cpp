@@ -90,11 +90,21 @@ void WebhookSender::send(Delivery delivery) {
     curl_multi_wakeup(multi_);
 }
 
+WebhookFigures WebhookSender::figures() {
+    std::lock_guard lock(mutex_);
+    WebhookFigures figures = counted_;
+    figures.waiting = 0;
+    for (const auto& [url, queue] : queues_)
+        figures.waiting += queue.waiting.size() + (queue.posting ? 1 : 0);
+    return figures;
+}
+
 void WebhookSender::dropOldestBeyondCapacity(Queue& queue) {
     while (queue.waiting.size() > options_.capacity) {
         const Delivery& oldest = queue.waiting.front().delivery;
         log_("webhook " + oldest.label + " (" + oldest.shownUrl + "): queue full (" +
              std::to_string(options_.capacity) + " messages), dropped the oldest");
+        ++counted_.dropped;
         queue.waiting.pop_front();
     }
 }
@@ -210,11 +220,14 @@ void WebhookSender::settle(Waiting waiting, const Outcome& outcome, double start
     Queue& queue = queues_[delivery.url];
     queue.nextPostAt = std::max(queue.nextPostAt, startedAt + options_.secondsBetween);
     if (outcome.delivered) {
+        ++counted_.delivered;
         log_(who + ": sent");
         return;
     }
+    ++counted_.failedTries;
     ++waiting.tries;
     if (!outcome.retry || waiting.tries >= options_.attempts) {
+        ++counted_.givenUp;
         log_(who + ": " + outcome.what + ", given up after " + std::to_string(waiting.tries) +
              (waiting.tries == 1 ? " try" : " tries"));
         return;

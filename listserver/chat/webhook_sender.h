@@ -35,6 +35,15 @@ struct Delivery {
     std::string body;     // UTF-8 JSON
 };
 
+// What the sender did since it started, for the server's metrics.
+struct WebhookFigures {
+    std::size_t waiting = 0;       // messages queued or under way now
+    std::uint64_t delivered = 0;   // messages a chat server took
+    std::uint64_t failedTries = 0; // posts that failed, whether tried again or not
+    std::uint64_t givenUp = 0;     // messages given up after their last try
+    std::uint64_t dropped = 0;     // messages dropped from a full queue
+};
+
 class WebhookSender {
   public:
     using Log = std::function<void(const std::string&)>;
@@ -48,6 +57,7 @@ class WebhookSender {
 
     // Never blocks on the network.
     void send(Delivery delivery);
+    WebhookFigures figures();
 
   private:
     struct Waiting {
@@ -87,6 +97,7 @@ class WebhookSender {
     std::mutex mutex_;
     std::map<std::string, Queue> queues_; // by URL
     bool stopping_ = false;
+    WebhookFigures counted_; // under mutex_; waiting is filled in when read
     std::thread thread_;
 };
 

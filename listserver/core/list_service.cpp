@@ -214,10 +214,14 @@ std::optional<Answer> ListService::spendWrite(AllianceId alliance,
     const double now = clock_.monotonicSeconds();
     const std::string client = PasswordGuard::clientOf(clientAddress);
     const std::string allianceKey = std::to_string(alliance);
-    if (!clientWrites_.has(client, now))
+    if (!clientWrites_.has(client, now)) {
+        refusedByAddress_.fetch_add(1, std::memory_order_relaxed);
         return word("Error10", "write budget of this address used up");
-    if (!allianceWrites_.has(allianceKey, now))
+    }
+    if (!allianceWrites_.has(allianceKey, now)) {
+        refusedByAlliance_.fetch_add(1, std::memory_order_relaxed);
         return word("Error10", "write budget of this alliance used up");
+    }
     clientWrites_.take(client, now);
     allianceWrites_.take(allianceKey, now);
     return std::nullopt;

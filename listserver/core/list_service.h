@@ -142,6 +142,15 @@ class ListService {
 
     // Bytes of list bodies in memory now.
     std::size_t listBytes() const { return bodies_.bytes(); }
+    // Writes refused since the start because the client's or the alliance's budget was used up.
+    struct BudgetRefusals {
+        std::uint64_t address = 0;
+        std::uint64_t alliance = 0;
+    };
+    BudgetRefusals budgetRefusals() const {
+        return {refusedByAddress_.load(std::memory_order_relaxed),
+                refusedByAlliance_.load(std::memory_order_relaxed)};
+    }
 
   private:
     Answer update(const Alliance& alliance, ListKind kind);
@@ -176,6 +185,8 @@ class ListService {
     PasswordGuard guard_;
     WriteBudget clientWrites_;
     WriteBudget allianceWrites_;
+    std::atomic<std::uint64_t> refusedByAddress_{0};
+    std::atomic<std::uint64_t> refusedByAlliance_{0};
 
     // The download body of a list, kept until the list is written or its oldest entry
     // expires, so that the frequent downloads cost no database work.

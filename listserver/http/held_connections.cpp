@@ -84,4 +84,9 @@ void HeldConnections::run() {
     }
 }
 
+std::size_t HeldConnections::count() {
+    std::lock_guard lock(mutex_);
+    return due_.size();
+}
+
 } // namespace reef::listserver

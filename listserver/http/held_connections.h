@@ -26,6 +26,8 @@ class HeldConnections {
     // Resumes every held connection now and takes no more; libmicrohttpd may not be stopped
     // while a connection is suspended.
     void close();
+    // Connections held now.
+    std::size_t count();
 
     static double monotonicNow();
 

@@ -5,6 +5,7 @@
 #include "listserver/core/query.h"
 #include "listserver/http/connection_limits.h"
 #include "listserver/http/held_connections.h"
+#include "listserver/http/server_metrics.h"
 #include "listserver/http/write_queue.h"
 #include "listserver/web/web_site.h"
 
@@ -170,6 +171,7 @@ struct HttpServer::State {
     LibraryLog libraryLog;
     ConnectionLimits limits;
     WebSite web;
+    ServerMetrics metrics;
 
     State(const HttpOptions& o, ListService& s)
         : options(o), service(s), writes(kMaxWaitingWrites,
@@ -193,6 +195,7 @@ struct HttpServer::State {
                     // down makes libmicrohttpd drop the connection by itself.
                     ::shutdown(entry.fd, SHUT_RDWR);
                     entry.cut = true;
+                    metrics.countRefused(RefusedConnection::Deadline);
                 }
             }
         }
@@ -235,8 +238,6 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
         if (!info)
             return;
         const int fd = info->connect_fd;
-        int bytes = state->options.sendBufferBytes;
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
         // A connection that cannot be tracked (memory exhausted) could be neither cut at its
         // deadline nor counted: it is shut down, and libmicrohttpd drops it by itself.
         std::string client;
@@ -255,6 +256,21 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
             state->open.erase(it);
         }
     }
+}
+
+// Caps the kernel's send buffer of a connection whose answer is larger than the cap: left to
+// itself it grows to megabytes, and a slow reader would keep a whole list there. Smaller
+// answers fit into the buffer anyway and are spared the system call.
+void capSendBuffer(const HttpServer::State& state, MHD_Connection* connection,
+                   std::size_t answerBytes) {
+    if (answerBytes <= static_cast<std::size_t>(state.options.sendBufferBytes))
+        return;
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (!info)
+        return;
+    int bytes = state.options.sendBufferBytes;
+    ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
 }
 
 void releaseBody(void* reference) {
@@ -289,7 +305,14 @@ void onLibraryMessage(void* cls, const char* format, va_list args) {
 MHD_Result onAccept(void* cls, const sockaddr* address, socklen_t) {
     try {
         auto* state = static_cast<HttpServer::State*>(cls);
-        return state->limits.mayOpen(addressText(address)) ? MHD_YES : MHD_NO;
+        const std::string client = addressText(address);
+        if (state->limits.mayOpen(client))
+            return MHD_YES;
+        state->metrics.countRefused(state->limits.openOf(client) >=
+                                            state->options.connectionsPerAddress
+                                        ? RefusedConnection::PerAddress
+                                        : RefusedConnection::Total);
+        return MHD_NO;
     } catch (...) {
         return MHD_NO;
     }
@@ -316,6 +339,9 @@ bool namesSeveralClients(MHD_Connection* connection) {
 }
 
 bool isWebTarget(const std::string& target);
+bool isMetricsTarget(const std::string& target);
+MHD_Result answerMetrics(HttpServer::State& state, MHD_Connection* connection, Request& request,
+                         const char* method);
 MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection, Request& request,
                             const char* method, const char* uploadData, size_t* uploadSize);
 
@@ -344,6 +370,9 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     const bool severalClients =
         !request->web && !request->answerComes && namesSeveralClients(connection);
 
+    if (requestBytes <= state->options.maxRequestBytes && !severalClients &&
+        isMetricsTarget(request->target))
+        return answerMetrics(*state, connection, *request, method);
     if (requestBytes <= state->options.maxRequestBytes && !severalClients &&
         (request->web || (!request->answerComes && isWebTarget(request->target))))
         return answerWebRequest(*state, connection, *request, method, uploadData, uploadSize);
@@ -392,6 +421,7 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     if (!answer.body)
         answer.body = std::make_shared<const std::string>();
     const std::string& bytes = *answer.body;
+    capSendBuffer(*state, connection, bytes.size());
     MHD_Response* response = sharedResponse(answer.body);
     if (!response)
         return MHD_NO;
@@ -413,12 +443,62 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     std::size_t question = target.find('?');
     std::string shown =
         answer.status == 200 && bytes.starts_with("|>Update<|") ? "list" : printable(bytes, 12);
+    const double seconds = monotonicSeconds() - request->started;
+    state->metrics.countAnswer(requestKindOf(request->target), answerWordOf(answer.status, bytes),
+                               seconds);
     char took[32];
-    std::snprintf(took, sizeof took, "%.1f ms", (monotonicSeconds() - request->started) * 1000);
+    std::snprintf(took, sizeof took, "%.1f ms", seconds * 1000);
     writeLogLine(utcTimestamp() + " " + address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, question), 120) + "\" " +
                  std::to_string(answer.status) + " " + shown + " " + std::to_string(bytes.size()) +
                  " B " + took + " - " + printable(answer.note, 300));
+    return queued;
+}
+
+// --- /metrics for the admin's Prometheus, to the addresses of --metrics-from only.
+
+bool isMetricsTarget(const std::string& target) {
+    auto parts = splitTarget(target);
+    return parts && parts->path == "/metrics";
+}
+
+MHD_Result answerMetrics(HttpServer::State& state, MHD_Connection* connection, Request& request,
+                         const char* method) {
+    request.answered = true;
+    // To anyone else as if there were no such path: nobody learns that the server counts.
+    int status = 404;
+    std::string body = "Not Found";
+    std::string contentType = "text/plain; charset=windows-1252";
+    std::string note = "metrics: not a --metrics-from address";
+    if (metricsAllowed(request.address, state.options.metricsFrom)) {
+        if (std::strcmp(method, "GET") != 0) {
+            status = 405;
+            body = "Method Not Allowed";
+            note = "metrics: only GET";
+        } else {
+            status = 200;
+            body = state.metrics.text();
+            contentType = "text/plain; version=0.0.4; charset=utf-8";
+            note = "metrics";
+        }
+    }
+    MHD_Response* response = MHD_create_response_from_buffer(
+        body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
+    if (!response)
+        return MHD_NO;
+    MHD_set_response_options(
+        response,
+        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
+        MHD_RO_END);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    if (status == 405)
+        MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET");
+    MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
+    MHD_destroy_response(response);
+    writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) +
+                 " /metrics\" " + std::to_string(status) + " " + std::to_string(body.size()) +
+                 " B - " + note);
     return queued;
 }
 
@@ -434,10 +514,14 @@ std::string headerValue(MHD_Connection* connection, const char* name) {
     return value ? value : "";
 }
 
-MHD_Result sendWebAnswer(MHD_Connection* connection, const Request& request,
-                         const std::string& method, const WebAnswer& answer) {
-    MHD_Response* response = sharedResponse(
-        answer.sharedBody ? answer.sharedBody : std::make_shared<const std::string>(answer.body));
+MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
+                         const Request& request, const std::string& method,
+                         const WebAnswer& answer) {
+    state.metrics.countWebAnswer(answer.status);
+    const SharedBody body =
+        answer.sharedBody ? answer.sharedBody : std::make_shared<const std::string>(answer.body);
+    capSendBuffer(state, connection, body->size());
+    MHD_Response* response = sharedResponse(body);
     if (!response)
         return MHD_NO;
     MHD_set_response_options(
@@ -493,7 +577,7 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         request.answerComes = false;
         if (request.webReady) {
             request.answered = true;
-            return sendWebAnswer(connection, request, method, *request.webReady);
+            return sendWebAnswer(state, connection, request, method, *request.webReady);
         }
     }
     WebOutcome outcome = state.web.handle(*request.web, request.ticket);
@@ -516,7 +600,7 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         }
     }
     request.answered = true;
-    return sendWebAnswer(connection, request, method, std::get<WebAnswer>(outcome));
+    return sendWebAnswer(state, connection, request, method, std::get<WebAnswer>(outcome));
 }
 
 MHD_Result onRequest(void* cls, MHD_Connection* connection, const char*, const char* method,
@@ -589,7 +673,10 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
     : state_(std::make_unique<State>(options, service)) {
     State& s = *state_;
     s.listenFd = bindListenSocket(options, s.port);
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ITC |
+    // Turbo: a new connection is read at once and closed without shutdown() and without its
+    // round through epoll, half the system calls of a download that arrives in one packet
+    // (the desktop program's always does); the rest of a download's cost is the kernel's.
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TURBO | MHD_USE_ITC |
                      MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     s.daemon = MHD_start_daemon(
         flags, 0, &onAccept, &s, &onRequest, &s,
@@ -609,6 +696,22 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
         throw std::runtime_error("cannot start the HTTP server on " + options.listen);
     }
     s.reaper = std::thread([&s] { s.reap(); });
+    s.metrics.addReader([&s] {
+        const ListService::BudgetRefusals refused = s.service.budgetRefusals();
+        return std::vector<MetricReading>{
+            {"reef_held_requests", "gauge",
+             "Requests held back after wrong passwords, waiting for their answer.", "",
+             static_cast<double>(s.held.count())},
+            {"reef_write_budget_refusals_total", "counter",
+             "New and Change refused with Error10: the budget of the address or the alliance "
+             "was used up.",
+             "budget=\"address\"", static_cast<double>(refused.address)},
+            {"reef_write_budget_refusals_total", "counter", "", "budget=\"alliance\"",
+             static_cast<double>(refused.alliance)},
+            {"reef_list_bytes", "gauge",
+             "Bytes of list bodies in memory: those kept and those slow readers still receive.", "",
+             static_cast<double>(s.service.listBytes())}};
+    });
 }
 
 HttpServer::~HttpServer() {
@@ -617,6 +720,10 @@ HttpServer::~HttpServer() {
 
 std::uint16_t HttpServer::port() const {
     return state_->port;
+}
+
+ServerMetrics& HttpServer::metrics() {
+    return state_->metrics;
 }
 
 namespace {

@@ -14,6 +14,7 @@
 namespace reef::listserver {
 
 class ListService;
+class ServerMetrics;
 
 struct HttpOptions {
     std::string listen = "0.0.0.0:80";
@@ -39,6 +40,9 @@ struct HttpOptions {
     // names, so that the wrong-password throttle and the write budgets still tell members
     // apart. From every other peer the header is ignored.
     std::vector<std::string> trustedProxies;
+    // Clients (numeric addresses, after X-Real-IP of a trusted proxy) that may read /metrics;
+    // everyone else gets 404 there.
+    std::vector<std::string> metricsFrom = {"127.0.0.1", "::1"};
 };
 
 // The client a request counts for: the peer, or the X-Real-IP a trusted proxy sends when it
@@ -62,6 +66,8 @@ class HttpServer {
     std::uint16_t port() const;
     // Stops accepting, lets running requests end, closes every connection.
     void stop();
+    // What /metrics reports; other parts add their readings before the first request.
+    ServerMetrics& metrics();
 
     struct State;
 

@@ -80,6 +80,32 @@ CREATE TABLE webhook (
     mention     bytea NOT NULL
 );
 )sql",
+    // Every process hears of a new list version and of a client's first wrong password on
+    // its own listening connection, instead of asking per request.
+    R"sql(
+CREATE FUNCTION reef_list_version_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('reef_list_version',
+                      NEW.alliance_id || ' ' || NEW.list || ' ' || NEW.version);
+    RETURN NULL;
+END $$;
+CREATE TRIGGER list_state_notify AFTER INSERT OR UPDATE ON list_state
+    FOR EACH ROW EXECUTE FUNCTION reef_list_version_notify();
+CREATE FUNCTION reef_wrong_password_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('reef_wrong_password', NEW.client);
+    RETURN NULL;
+END $$;
+CREATE TRIGGER wrong_password_notify AFTER INSERT ON wrong_password
+    FOR EACH ROW EXECUTE FUNCTION reef_wrong_password_notify();
+CREATE FUNCTION reef_alliance_notify() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('reef_alliance', '');
+    RETURN NULL;
+END $$;
+CREATE TRIGGER alliance_notify AFTER UPDATE OR DELETE ON alliance
+    FOR EACH STATEMENT EXECUTE FUNCTION reef_alliance_notify();
+)sql",
 };
 
 // Advisory lock keys of this program (arbitrary, fixed for good).
@@ -319,12 +345,21 @@ void PostgresStore::openConnections(std::size_t count) {
 }
 
 std::optional<Alliance> PostgresStore::findAlliance(const std::string& passwordHash) {
+    std::uint64_t generation = 0;
+    if (watch_) {
+        if (auto known = watch_->alliance(passwordHash))
+            return known;
+        generation = watch_->allianceGeneration();
+    }
     Lease connection(*this);
     Result found = connection->run("SELECT id, name FROM alliance WHERE password_hash = $1",
                                    Params().add(passwordHash));
     if (found.rows() == 0)
         return std::nullopt;
-    return Alliance{found.integer(0, 0), found.bytes(0, 1)};
+    Alliance alliance{found.integer(0, 0), found.bytes(0, 1)};
+    if (watch_)
+        watch_->rememberAlliance(passwordHash, alliance, generation);
+    return alliance;
 }
 
 std::vector<Alliance> PostgresStore::alliances() {
@@ -414,7 +449,30 @@ ListSnapshot PostgresStore::entries(AllianceId alliance, ListKind kind, std::int
     return snapshot;
 }
 
+void PostgresStore::listenForChanges() {
+    if (!watch_)
+        watch_ = std::make_unique<PostgresWatch>(address_);
+}
+
+bool PostgresStore::listening() {
+    return watch_ && watch_->listening();
+}
+
 std::optional<std::int64_t> PostgresStore::listVersion(AllianceId alliance, ListKind kind) {
+    if (watch_) {
+        if (auto heard = watch_->listVersion(alliance, kind))
+            return heard;
+        // The listening connection is down: every version at once, at most once a second.
+        Lease connection(*this);
+        Result all = connection->run("SELECT alliance_id, list, version FROM list_state");
+        PostgresWatch::Versions versions;
+        for (int row = 0; row < all.rows(); ++row)
+            versions[{all.integer(row, 0), all.integer(row, 1)}] = all.integer(row, 2);
+        auto it = versions.find({alliance, static_cast<std::int64_t>(kind)});
+        const std::int64_t version = it == versions.end() ? 0 : it->second;
+        watch_->tookVersions(std::move(versions));
+        return version;
+    }
     Lease connection(*this);
     Result version =
         connection->run("SELECT version FROM list_state WHERE alliance_id = $1 AND list = $2",
@@ -489,6 +547,8 @@ std::int64_t PostgresStore::removeExpired(std::int64_t beforeUtc) {
 
 std::optional<double> PostgresStore::sharedTriesLeft(const std::string& client, double capacity,
                                                      double refillSeconds) {
+    if (watch_ && !watch_->mayHaveWrongPasswords(client))
+        return std::nullopt;
     Lease connection(*this);
     Result left = connection->run(
         "SELECT LEAST($2::float8, tries + (extract(epoch FROM clock_timestamp()) - updated) / "
@@ -501,6 +561,8 @@ std::optional<double> PostgresStore::sharedTriesLeft(const std::string& client, 
 
 void PostgresStore::recordWrongPassword(const std::string& client, double capacity,
                                         double refillSeconds) {
+    if (watch_)
+        watch_->countedWrongPassword(client);
     Lease connection(*this);
     connection->run(
         "INSERT INTO wrong_password (client, tries, updated) VALUES ($1, $2::float8 - 1, "

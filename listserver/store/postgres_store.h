@@ -8,11 +8,13 @@
 // password hashes, and one version number per list that tells each process when the list it
 // keeps in memory was written by another. Writes of one list are serialised by that version
 // row; a commit of several writes holds one advisory lock, so that two of them never wait for
-// each other's rows. Expiry runs in one process at a time (a second advisory lock). Wrong
-// passwords are counted per client in the database too, so that the throttle holds a guesser
-// back whichever process the requests reach.
+// each other's rows. A serving process hears of the versions through notifications that
+// triggers send (see PostgresWatch), without a query per download. Expiry runs in one process at a
+// time (a second advisory lock). Wrong passwords are counted per client in the database too, so
+// that the throttle holds a guesser back whichever process the requests reach.
 
 #include "listserver/core/store.h"
+#include "listserver/store/postgres_watch.h"
 
 #include <atomic>
 #include <cstdint>
@@ -50,6 +52,11 @@ class PostgresStore final : public ListStore {
 
     // Opens connections until `count` wait in the pool.
     void openConnections(std::size_t count);
+    // From now on list versions and the clients with wrong passwords are learned from the
+    // database's notifications on a connection of its own, not asked for per request.
+    void listenForChanges();
+    // Whether that connection is up (for tests).
+    bool listening();
 
     std::optional<Alliance> findAlliance(const std::string& passwordHash) override;
     std::vector<Alliance> alliances() override;
@@ -89,6 +96,7 @@ class PostgresStore final : public ListStore {
     std::vector<std::unique_ptr<postgres::Connection>> idle_;
     std::atomic<std::thread::id> batchThread_{};
     postgres::Connection* batch_ = nullptr;
+    std::unique_ptr<PostgresWatch> watch_;
 };
 
 } // namespace reef::listserver

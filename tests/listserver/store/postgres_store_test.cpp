@@ -63,10 +63,13 @@ TEST_F(PostgresStoreTest, AnOlderSchemaGetsTheMissingStepsAndKeepsItsData) {
         PostgresStore store(database_.address());
         ASSERT_TRUE(store.addAlliance("A", "hash-a"));
     }
-    // What the first schema had: no count of wrong passwords, no chat webhooks.
-    runPostgres(
-        database_.address(),
-        "DROP TABLE wrong_password; DROP TABLE webhook; UPDATE reef_schema SET version = 1");
+    // What the first schema had: no count of wrong passwords, no chat webhooks, no
+    // notifications.
+    runPostgres(database_.address(),
+                "DROP TABLE wrong_password; DROP TABLE webhook; DROP TRIGGER list_state_notify "
+                "ON list_state; DROP FUNCTION reef_list_version_notify(); DROP FUNCTION "
+                "reef_wrong_password_notify(); DROP TRIGGER alliance_notify ON alliance; DROP "
+                "FUNCTION reef_alliance_notify(); UPDATE reef_schema SET version = 1");
     PostgresStore migrated(database_.address());
     EXPECT_EQ(runPostgres(database_.address(), "SELECT version FROM reef_schema"),
               std::to_string(PostgresStore::schemaVersion()));
@@ -75,6 +78,10 @@ TEST_F(PostgresStoreTest, AnOlderSchemaGetsTheMissingStepsAndKeepsItsData) {
     EXPECT_TRUE(migrated.sharedTriesLeft("192.0.2.7", 10, 6));
     EXPECT_TRUE(
         migrated.setWebhook("A", Webhook{"https://chat.example/h", WebhookFormat::Json, ""}));
+    EXPECT_EQ(runPostgres(database_.address(),
+                          "SELECT count(*) FROM pg_trigger WHERE tgname "
+                          "IN ('list_state_notify', 'wrong_password_notify', 'alliance_notify')"),
+              "3");
 }
 
 TEST_F(PostgresStoreTest, ProcessesStartingTogetherCreateTheSchemaOnce) {
@@ -119,6 +126,60 @@ TEST_F(PostgresStoreTest, AWriteOfAnotherProcessCountsUpTheVersionOfItsListAlone
                                                EntryPatch{}, ChangeTime{0, kNow + 1}, 0);
     ASSERT_EQ(changed.result, ChangeResult::Replaced);
     EXPECT_NE(reader.listVersion(alliance, ListKind::Allied), afterAdd);
+}
+
+// Waits up to two seconds for what a notification brings.
+template <typename Check> bool eventually(Check check) {
+    for (int i = 0; i < 200; ++i) {
+        if (check())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return check();
+}
+
+TEST_F(PostgresStoreTest, AListeningProcessHearsOfOtherWritesAlsoAfterItsConnectionsEnded) {
+    PostgresStore reader(database_.address());
+    PostgresStore writer(database_.address());
+    const AllianceId alliance = allianceIn(writer);
+    reader.listenForChanges();
+    ASSERT_TRUE(eventually([&] { return reader.listening(); }));
+    for (int round = 0; round < 2; ++round) {
+        const auto allied = reader.listVersion(alliance, ListKind::Allied);
+        const auto enemy = reader.listVersion(alliance, ListKind::Enemy);
+        ASSERT_TRUE(allied && enemy);
+        writer.addEntry(alliance, ListKind::Allied, entry("N" + std::to_string(round)),
+                        ChangeTime{0, kNow}, 0, 10);
+        EXPECT_TRUE(eventually([&] {
+            return reader.listVersion(alliance, ListKind::Allied) != allied;
+        })) << round;
+        EXPECT_EQ(reader.listVersion(alliance, ListKind::Enemy), enemy) << round;
+        // The writer's version is the reader's.
+        EXPECT_EQ(reader.listVersion(alliance, ListKind::Allied),
+                  writer.listVersion(alliance, ListKind::Allied));
+
+        const std::string client = "192.0.2." + std::to_string(10 + round);
+        EXPECT_FALSE(reader.sharedTriesLeft(client, 10, 6)) << "no wrong password yet";
+        writer.recordWrongPassword(client, 10, 6);
+        EXPECT_TRUE(eventually([&] { return reader.sharedTriesLeft(client, 10, 6).has_value(); }));
+        EXPECT_NEAR(reader.sharedTriesLeft(client, 10, 6).value_or(-1), 9, 0.05);
+
+        // An alliance the reader found is kept until any alliance changes.
+        const std::string before = "hash-A" + std::string(round ? "1" : "");
+        const std::string after = "hash-A" + std::to_string(round + 1);
+        ASSERT_EQ(reader.findAlliance(before)->id, alliance);
+        ASSERT_TRUE(writer.setAlliancePassword("A", after));
+        EXPECT_TRUE(eventually([&] { return !reader.findAlliance(before); })) << round;
+        EXPECT_EQ(reader.findAlliance(after)->id, alliance);
+
+        // Every connection of both ends, the listening one too: the reader still hears, by
+        // reading the versions itself until it listens again.
+        runPostgres(database_.address(),
+                    "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE "
+                    "datname = current_database() AND application_name = 'reef-listserver'");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_TRUE(eventually([&] { return reader.listening(); }));
 }
 
 TEST_F(PostgresStoreTest, TwoProcessesAddingAtOnceNeverOverfillAList) {

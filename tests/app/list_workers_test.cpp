@@ -487,60 +487,61 @@ TEST_F(ListWorkersTest, AWorkerThatCannotBeStartedGivesTheListBack) {
     ASSERT_TRUE(waitUntilIdle());
     EXPECT_FALSE(allied().dialog);
     EXPECT_EQ(server.requests().size(), 2u);
-    // The tray tells of what a download brings that the list did not hold: at the first download
-    // of a run the list is the cache file's; a click on the notification opens the list again.
-    TEST_F(ListWorkersTest, ADownloadTellsTheTrayOfANewAttackAndAClickOpensTheList) {
-        const auto enemyRecord = [](const std::string& name, const std::string& ships,
-                                    const std::string& target) {
-            std::string text;
-            wire::appendRecord(text, {"0", name, "EVL", "1:2:3", "0", ships, "2", target, "",
-                                      "4:5:6", "0", "Otto", "39600", "43200", "36000"});
-            return text;
-        };
-        FleetEntry bert = cachedRow("Bert");
-        bert.Basis = "1:2:3";
-        fleetlists::ListCacheData cache;
-        cache.rows = {bert};
-        fleetlists::saveListCache(FleetListKind::Enemy, "tblEnemy.dat", cache);
-        std::ofstream("FrendPre.dat") << "Name = anna\r\n";
-        const std::string list = "|>Update<|" + enemyRecord("Bert", "99", "Otto") +
-                                 enemyRecord("Carl", "40", "Anna") + "<>end|<>";
-        const std::string more = "|>Update<|" + enemyRecord("Bert", "99", "Otto") +
-                                 enemyRecord("Carl", "40", "Anna") +
-                                 enemyRecord("Dora", "1", "Emil") + "<>end|<>";
-        ScriptedListServer server({okAnswer(list), okAnswer(list), okAnswer(more)});
-        useServer(server);
-        fleetlists::ListWindowState& enemy = state.list(FleetListKind::Enemy);
-        const auto download = [&] {
-            click(enemy.refreshButton);
-            ASSERT_TRUE(ui.runTasksUntil([&] { return !enemy.workerBusy; }));
-        };
-        click(state.main.enemyListButton);
-        ASSERT_TRUE(enemy.window);
-        download();
-        ASSERT_EQ(ui.shownNotifications().size(), 1u);
-        EXPECT_EQ(ui.shownNotifications()[0].title, "Angriff auf dich!");
-        EXPECT_EQ(
-            ui.shownNotifications()[0].text,
-            "Neue gegnerische Flotte: Carl (EVL) greift Anna (4:5:6) an, Ankunft 11:00:00 (in "
-            "3 Ticks)");
-        EXPECT_TRUE(ui.shownNotifications()[0].sound);
-        download(); // the same list again
-        EXPECT_EQ(ui.shownNotifications().size(), 1u);
+}
 
-        user.requestClose(enemy.window);
-        handleEvents();
-        ASSERT_FALSE(enemy.window);
-        user.clickTray(platform::TrayEventType::NotificationClick);
-        handleEvents();
-        ASSERT_TRUE(enemy.window);
-        EXPECT_EQ(ui.listCell(enemy.listView, 1, 1), "Carl");
+// The tray tells of what a download brings that the list did not hold: at the first download
+// of a run the list is the cache file's; a click on the notification opens the list again.
+TEST_F(ListWorkersTest, ADownloadTellsTheTrayOfANewAttackAndAClickOpensTheList) {
+    const auto enemyRecord = [](const std::string& name, const std::string& ships,
+                                const std::string& target) {
+        std::string text;
+        wire::appendRecord(text, {"0", name, "EVL", "1:2:3", "0", ships, "2", target, "", "4:5:6",
+                                  "0", "Otto", "39600", "43200", "36000"});
+        return text;
+    };
+    FleetEntry bert = cachedRow("Bert");
+    bert.Basis = "1:2:3";
+    fleetlists::ListCacheData cache;
+    cache.rows = {bert};
+    fleetlists::saveListCache(FleetListKind::Enemy, "tblEnemy.dat", cache);
+    std::ofstream("FrendPre.dat") << "Name = anna\r\n";
+    const std::string list = "|>Update<|" + enemyRecord("Bert", "99", "Otto") +
+                             enemyRecord("Carl", "40", "Anna") + "<>end|<>";
+    const std::string more = "|>Update<|" + enemyRecord("Bert", "99", "Otto") +
+                             enemyRecord("Carl", "40", "Anna") + enemyRecord("Dora", "1", "Emil") +
+                             "<>end|<>";
+    ScriptedListServer server({okAnswer(list), okAnswer(list), okAnswer(more)});
+    useServer(server);
+    fleetlists::ListWindowState& enemy = state.list(FleetListKind::Enemy);
+    const auto download = [&] {
+        click(enemy.refreshButton);
+        ASSERT_TRUE(ui.runTasksUntil([&] { return !enemy.workerBusy; }));
+    };
+    click(state.main.enemyListButton);
+    ASSERT_TRUE(enemy.window);
+    download();
+    ASSERT_EQ(ui.shownNotifications().size(), 1u);
+    EXPECT_EQ(ui.shownNotifications()[0].title, "Angriff auf dich!");
+    EXPECT_EQ(ui.shownNotifications()[0].text,
+              "Neue gegnerische Flotte: Carl (EVL) greift Anna (4:5:6) an, Ankunft 11:00:00 (in "
+              "3 Ticks)");
+    EXPECT_TRUE(ui.shownNotifications()[0].sound);
+    download(); // the same list again
+    EXPECT_EQ(ui.shownNotifications().size(), 1u);
 
-        std::ofstream("Alarm.dat") << "Gegner = 0\r\n";
-        download(); // brings Dora, which the player does not want to hear of
-        EXPECT_EQ(enemy.rows.size(), 3u);
-        EXPECT_EQ(ui.shownNotifications().size(), 1u);
-    }
+    user.requestClose(enemy.window);
+    handleEvents();
+    ASSERT_FALSE(enemy.window);
+    user.clickTray(platform::TrayEventType::NotificationClick);
+    handleEvents();
+    ASSERT_TRUE(enemy.window);
+    EXPECT_EQ(ui.listCell(enemy.listView, 1, 1), "Carl");
+
+    std::ofstream("Alarm.dat") << "Gegner = 0\r\n";
+    download(); // brings Dora, which the player does not want to hear of
+    EXPECT_EQ(enemy.rows.size(), 3u);
+    EXPECT_EQ(ui.shownNotifications().size(), 1u);
+}
 
 } // namespace
 } // namespace reef::app::testing

@@ -15,6 +15,7 @@
 
 #include "fleetlists/list_cache.h"
 #include "list_window_driver.h"
+#include "loopback_server.h"
 #include "probe_support.h"
 #include "remote_controls.h"
 
@@ -70,66 +71,22 @@ std::string oddList() {
     return "HTTP/1.0 200 OK\r\n\r\n" + body + "<>end|<>";
 }
 
-// Answers every connection on a loopback port with the list and closes it.
-class OddListServer {
-  public:
-    OddListServer() {
-        WSADATA data{};
-        WSAStartup(MAKEWORD(2, 2), &data);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (listener_ == INVALID_SOCKET ||
-            bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(listener_, 8) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            return;
+// Reads a request up to its empty line, answers it with the list; the connection is done.
+bool answerWithOddList(SOCKET client) {
+    std::string request;
+    char buffer[1024];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        const int got = recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0) {
+            break;
         }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] {
-            const std::string answer = oddList();
-            for (;;) {
-                const SOCKET client = accept(listener_, nullptr, nullptr);
-                if (client == INVALID_SOCKET) {
-                    return; // the listener was closed
-                }
-                std::string request;
-                char buffer[1024];
-                while (request.find("\r\n\r\n") == std::string::npos) {
-                    const int got = recv(client, buffer, sizeof buffer, 0);
-                    if (got <= 0) {
-                        break;
-                    }
-                    request.append(buffer, static_cast<std::size_t>(got));
-                }
-                send(client, answer.data(), static_cast<int>(answer.size()), 0);
-                shutdown(client, SD_SEND);
-                closesocket(client);
-                served_ += 1;
-            }
-        });
+        request.append(buffer, static_cast<std::size_t>(got));
     }
-    ~OddListServer() {
-        closesocket(listener_);
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        WSACleanup();
-    }
-    OddListServer(const OddListServer&) = delete;
-    OddListServer& operator=(const OddListServer&) = delete;
-
-    int port() const { return port_; }
-    int served() const { return served_.load(); }
-
-  private:
-    SOCKET listener_ = INVALID_SOCKET;
-    int port_ = 0;
-    std::thread thread_;
-    std::atomic<int> served_{0};
-};
+    const std::string answer = oddList();
+    send(client, answer.data(), static_cast<int>(answer.size()), 0);
+    shutdown(client, SD_SEND);
+    return true;
+}
 
 bool answers(HWND window) {
     DWORD_PTR result = 0;
@@ -187,7 +144,7 @@ void checkCacheFile(const std::string& dir) {
 
 int run(const std::string& exe, const std::string& dir) {
     CreateDirectoryW(widen(dir).c_str(), nullptr);
-    OddListServer server;
+    LoopbackServer server(answerWithOddList);
     if (server.port() == 0) {
         fail("list server on loopback");
         return 1;
@@ -212,7 +169,8 @@ int run(const std::string& exe, const std::string& dir) {
         return failures();
     }
     downloadList(pid, allied);
-    check(server.served() == 1, "one download (served " + std::to_string(server.served()) + ")");
+    check(server.accepted() == 1,
+          "one download (served " + std::to_string(server.accepted()) + ")");
     checkRows(allied);
     check(answers(allied.window) && answers(main), "both windows go on answering");
 

@@ -10,6 +10,7 @@
 #include <winsock2.h>
 
 #include "list_window_driver.h"
+#include "loopback_server.h"
 #include "probe_support.h"
 
 #include <algorithm>
@@ -32,59 +33,6 @@ constexpr int kRoundTrips = 20;
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-// Accepts every connection on a loopback port and keeps it open without a word.
-class SilentServer {
-  public:
-    SilentServer() {
-        WSADATA data{};
-        WSAStartup(MAKEWORD(2, 2), &data);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int length = sizeof address;
-        if (listener_ == INVALID_SOCKET ||
-            bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(listener_, 8) != 0 ||
-            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            return;
-        }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] {
-            for (;;) {
-                const SOCKET client = accept(listener_, nullptr, nullptr);
-                if (client == INVALID_SOCKET) {
-                    return; // the listener was closed
-                }
-                clients_.push_back(client);
-                accepted_ += 1;
-            }
-        });
-    }
-    ~SilentServer() {
-        closesocket(listener_);
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-        for (SOCKET client : clients_) {
-            closesocket(client);
-        }
-        WSACleanup();
-    }
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-
-    int port() const { return port_; }
-    int accepted() const { return accepted_.load(); }
-
-  private:
-    SOCKET listener_ = INVALID_SOCKET;
-    int port_ = 0;
-    std::thread thread_;
-    std::vector<SOCKET> clients_; // touched by the accepting thread until it is joined
-    std::atomic<int> accepted_{0};
-};
 
 struct Figures {
     double median = 0;
@@ -132,7 +80,8 @@ std::string ms(double value) {
 
 int run(const std::string& exe, const std::string& dir) {
     CreateDirectoryW(widen(dir).c_str(), nullptr);
-    SilentServer server;
+    // Accepts every connection and keeps it open without a word.
+    LoopbackServer server([](SOCKET) { return false; });
     if (server.port() == 0) {
         fail("silent listener on loopback");
         return 1;

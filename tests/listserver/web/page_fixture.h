@@ -7,9 +7,15 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <string>
 
 namespace reef::listserver::testing {
+
+// The tests' literals are Windows-1252; what a browser sends and reads is UTF-8.
+inline std::string utf8(const char8_t* text) {
+    return reinterpret_cast<const char*>(text);
+}
 
 class PageTest : public ListServerTest {
   protected:
@@ -62,6 +68,14 @@ class PageTest : public ListServerTest {
         HttpAnswer answer = request("GET", "/api/lists", "", page.cookie);
         EXPECT_EQ(status(answer), 200) << answer.body;
         return nlohmann::json::parse(answer.body)["lists"];
+    }
+    // GET /api/events of the page: a live stream, read as it comes.
+    std::unique_ptr<StreamingConnection> events(const Page& page, const std::string& source = "") {
+        return std::make_unique<StreamingConnection>(
+            port(),
+            "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: text/event-stream\r\n" +
+                page.cookie + "\r\n",
+            source);
     }
     // POST /api/entries, or PUT /api/entries/N when given the entry's number.
     HttpAnswer write(const Page& page, const std::string& list, const nlohmann::json& entry,

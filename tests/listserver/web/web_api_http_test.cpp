@@ -33,11 +33,6 @@ json enemyJson(const std::string& name = "Klaus Peter") {
             {"Von", "Bert"}};
 }
 
-// The tests' literals are Windows-1252; what a browser sends and reads is UTF-8.
-std::string utf8(const char8_t* text) {
-    return reinterpret_cast<const char*>(text);
-}
-
 std::int64_t idOf(const HttpAnswer& answer) {
     return json::parse(answer.body).value("id", std::int64_t{0});
 }

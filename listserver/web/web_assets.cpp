@@ -35,16 +35,19 @@ constexpr std::string_view kListsBody = R"(<script src="/app.js" defer></script>
 <header>
 <h1>Reef - Tools</h1>
 <p class="allianz">Allianz: <span id="allianz">@ALLIANCE@</span></p>
+<p class="melden"><button type="button" id="benachrichtigungen" hidden>Benachrichtigungen erlauben</button> <span id="benachrichtigungen-hinweis"></span></p>
 <form method="post" action="/logout"><button type="submit">Abmelden</button></form>
 </header>
 <p class="status"><span id="aktualisiert">letzte Aktualisierung: -</span> <span id="status">Status: Liste aktualisieren</span></p>
 <section>
 <h2>Verbündete Flotten</h2>
+<div class="knoepfe"><button type="button" id="neu-Reef_Frend">Neuer Eintrag</button> <button type="button" id="aendern-Reef_Frend" disabled>Eintrag Aktualisieren</button> <button type="button" id="laden-Reef_Frend">Liste Aktualisieren</button></div>
 <div class="liste" id="liste-Reef_Frend"></div>
 <p class="hinweis" id="hinweis-Reef_Frend">Drücke auf einen Eintrag, um mehr über die Bedeutung der Spalte ''Hilfe'' zu erfahren.</p>
 </section>
 <section>
 <h2>Gegnerische Flotten</h2>
+<div class="knoepfe"><button type="button" id="neu-Reef_Enemy">Neuer Eintrag</button> <button type="button" id="aendern-Reef_Enemy" disabled>Eintrag Aktualisieren</button> <button type="button" id="laden-Reef_Enemy">Liste Aktualisieren</button></div>
 <div class="liste" id="liste-Reef_Enemy"></div>
 <p class="hinweis" id="hinweis-Reef_Enemy">Drücke auf einen Eintrag, um mehr über die Bedeutung der Spalte ''Hilfe'' zu erfahren.</p>
 </section>

@@ -170,6 +170,10 @@ nlohmann::json BrowserSession::call(const std::string& method, nlohmann::json pa
     return send(method, std::move(params), true);
 }
 
+nlohmann::json BrowserSession::callBrowser(const std::string& method, nlohmann::json params) {
+    return send(method, std::move(params), false);
+}
+
 nlohmann::json BrowserSession::evaluate(const std::string& expression) {
     nlohmann::json result =
         call("Runtime.evaluate",

@@ -29,6 +29,9 @@ class BrowserSession {
     // when no answer comes within the time limit.
     nlohmann::json call(const std::string& method,
                         nlohmann::json params = nlohmann::json::object());
+    // A command to the browser itself (permissions, for one).
+    nlohmann::json callBrowser(const std::string& method,
+                               nlohmann::json params = nlohmann::json::object());
     // The value of a JavaScript expression (promises awaited); throws when it threw.
     nlohmann::json evaluate(const std::string& expression);
     // Evaluates the expression until it is true (one that throws counts as false); false

@@ -55,6 +55,8 @@ struct Request {
     // A request of the browser page; nothing for the desktop program's.
     std::unique_ptr<WebRequest> web;
     std::optional<WebAnswer> webReady;
+    // The page's write went to the writer: the answer is webReady, whatever else happens.
+    bool webWrite = false;
 };
 
 std::string addressText(const sockaddr* address) {
@@ -518,8 +520,9 @@ MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
                          const Request& request, const std::string& method,
                          const WebAnswer& answer) {
     state.metrics.countWebAnswer(answer.status);
-    const SharedBody body =
-        answer.sharedBody ? answer.sharedBody : std::make_shared<const std::string>(answer.body);
+    const SharedBody body = answer.sharedBody && answer.ownMembers.empty()
+                                ? answer.sharedBody
+                                : std::make_shared<const std::string>(answer.sentText());
     capSendBuffer(state, connection, body->size());
     MHD_Response* response = sharedResponse(body);
     if (!response)
@@ -542,8 +545,8 @@ MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
     std::string_view target = request.target;
     writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, target.find('?')), 120) + "\" " +
-                 std::to_string(answer.status) + " " + std::to_string(answer.text().size()) +
-                 " B " + took + " - " + printable(answer.note, 300));
+                 std::to_string(answer.status) + " " + std::to_string(body->size()) + " B " + took +
+                 " - " + printable(answer.note, 300));
     return queued;
 }
 
@@ -559,14 +562,15 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         web->origin = headerValue(connection, MHD_HTTP_HEADER_ORIGIN);
         web->referer = headerValue(connection, MHD_HTTP_HEADER_REFERER);
         web->host = headerValue(connection, MHD_HTTP_HEADER_HOST);
+        web->csrfHeader = headerValue(connection, "X-Reef-Csrf");
         web->clientAddress = request.address;
         request.web = std::move(web);
-        // The body of a POST comes in the calls that follow; the last one brings none.
-        if (request.web->method == "POST")
+        // The body of a POST or PUT comes in the calls that follow; the last one brings none.
+        if (request.web->method == "POST" || request.web->method == "PUT")
             return MHD_YES;
     } else if (*uploadSize > 0) {
         WebRequest& web = *request.web;
-        if (web.body.size() + *uploadSize > kMaxFormBytes)
+        if (web.body.size() + *uploadSize > webBodyLimit(web.path))
             web.bodyTooLarge = true;
         else
             web.body.append(uploadData, *uploadSize);
@@ -575,12 +579,40 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
     }
     if (request.answerComes) {
         request.answerComes = false;
+        if (request.webWrite && !request.webReady)
+            request.webReady = WebAnswer{.status = 500,
+                                         .contentType = "application/json; charset=utf-8",
+                                         .body = "{\"error\":\"Der Eintrag wurde nicht "
+                                                 "gespeichert.\"}",
+                                         .headers = {{"Cache-Control", "no-store"}},
+                                         .note = "web: the write ended without an answer",
+                                         .sharedBody = {},
+                                         .ownMembers = {}};
         if (request.webReady) {
             request.answered = true;
             return sendWebAnswer(state, connection, request, method, *request.webReady);
         }
     }
     WebOutcome outcome = state.web.handle(*request.web, request.ticket);
+    if (WebWrite* write = std::get_if<WebWrite>(&outcome)) {
+        request.answerComes = true;
+        request.webWrite = true;
+        if (state.writes.submit(connection, std::move(write->run),
+                                [&request, wording = std::move(write->answer)](Answer written) {
+                                    request.webReady = wording(written);
+                                }))
+            return MHD_YES; // answered when the write is done
+        request.answerComes = false;
+        request.webWrite = false;
+        outcome = WebAnswer{.status = 503,
+                            .contentType = "application/json; charset=utf-8",
+                            .body = "{\"error\":\"Der Server ist gerade überlastet. Bitte "
+                                    "versuche es gleich noch einmal.\"}",
+                            .headers = {{"Cache-Control", "no-store"}, {"Retry-After", "5"}},
+                            .note = "web: too many writes waiting, not stored",
+                            .sharedBody = {},
+                            .ownMembers = {}};
+    }
     if (WebHold* hold = std::get_if<WebHold>(&outcome)) {
         request.answerComes = true;
         request.webReady = std::move(hold->then);
@@ -596,7 +628,8 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
                                 .body = "Der Server wird beendet.\n",
                                 .headers = {},
                                 .note = "web: held back while the server stops",
-                                .sharedBody = {}};
+                                .sharedBody = {},
+                                .ownMembers = {}};
         }
     }
     request.answered = true;

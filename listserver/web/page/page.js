@@ -4,6 +4,13 @@
 // stream and system notifications. Every value from the server is shown as text, never as
 // markup.
 (function () {
+  // The same script is the page's service worker: phones show notifications only through one.
+  // There it does nothing but bring the page forward at the entry of a clicked notification.
+  if (typeof document === "undefined") {
+    serveNotificationClicks();
+    return;
+  }
+
   var NOT_GIVEN = "n/a";
   var NOT_GIVEN_COLOR = "#670200";
   var WARNING = "#FFCC00";
@@ -613,6 +620,47 @@
 
   // ---- Notifications ----
 
+  function serveNotificationClicks() {
+    self.addEventListener("notificationclick", function (event) {
+      event.notification.close();
+      var shown = event.notification.data;
+      event.waitUntil(self.clients.matchAll({type: "window", includeUncontrolled: true})
+                          .then(function (pages) {
+                            if (pages.length === 0) {
+                              return self.clients.openWindow("/");
+                            }
+                            pages[0].postMessage({zeige: shown});
+                            return pages[0].focus();
+                          }));
+    });
+  }
+
+  function worker() {
+    return "serviceWorker" in navigator && window.isSecureContext ? navigator.serviceWorker : null;
+  }
+
+  function startWorker() {
+    var workers = worker();
+    if (workers) {
+      workers.register("/app.js").catch(function () {
+        // Without it, browsers that have a Notification constructor still notify.
+      });
+    }
+  }
+
+  function listenToWorker() {
+    var workers = worker();
+    if (!workers) {
+      return;
+    }
+    workers.addEventListener("message", function (event) {
+      var shown = event.data && event.data.zeige;
+      if (shown && typeof shown.id === "number" && LISTS.indexOf(shown.list) >= 0) {
+        highlight(LISTS.indexOf(shown.list), shown.id);
+      }
+    });
+  }
+
   function notificationsUsable() {
     return "Notification" in window && window.isSecureContext;
   }
@@ -626,6 +674,9 @@
       return;
     }
     var permission = Notification.permission;
+    if (permission === "granted") {
+      startWorker();
+    }
     button.hidden = permission !== "default";
     note.textContent = permission === "granted"   ? "Benachrichtigungen an"
                        : permission === "denied" ? "Benachrichtigungen blockiert"
@@ -654,16 +705,24 @@
       return;
     }
     var kind = LISTS.indexOf(alert.list);
+    var title = "Reef - Tools: " + LIST_NAMES[kind];
+    var options = {body: alert.text, tag: alert.list + ":" + alert.id,
+                   data: {list: alert.list, id: alert.id}};
     try {
-      var note = new Notification("Reef - Tools: " + LIST_NAMES[kind],
-                                  {body: alert.text, tag: alert.list + ":" + alert.id});
+      var note = new Notification(title, options);
       note.onclick = function () {
         window.focus();
         note.close();
         highlight(kind, alert.id);
       };
     } catch (error) {
-      // Phones allow notifications from service workers only; the page still updates.
+      // Phones refuse the constructor and notify through the service worker only.
+      var workers = worker();
+      if (workers) {
+        workers.ready.then(function (registration) {
+          return registration.showNotification(title, options);
+        }).catch(function () {});
+      }
     }
   }
 
@@ -971,9 +1030,11 @@
       return;
     }
     var message;
+    var failure;
     if (status === 422) {
       message = data && typeof data.error === "string" ? data.error
                                                        : "Der Eintrag wurde abgelehnt.";
+      failure = "falsche Eingabe";
       var field = fieldOfFault(data);
       if (field) {
         showFault(field, message);
@@ -981,17 +1042,27 @@
     } else if (status === 429) {
       message = "Zu viele Eintr\u00e4ge in kurzer Zeit. Bitte warte einen Moment und " +
                 "versuche es dann noch einmal.";
+      failure = "zu viele Eintr\u00e4ge";
     } else if (status === 403) {
       message = "Die Sitzung ist abgelaufen. Bitte lade die Seite neu.";
+      failure = "Sitzung abgelaufen";
     } else if (status === 404) {
       message = "Diesen Eintrag gibt es nicht mehr.";
+      failure = "Eintrag nicht gefunden";
     } else if (status === 0) {
       message = "Keine Verbindung zum Server. Bitte versuche es noch einmal.";
+      failure = "keine Verbindung";
     } else {
-      message = "Fehler: Der Server antwortet mit " + status + ".";
+      message = "Der Server antwortet mit dem Fehler " + status + ". Bitte versuche es " +
+                "sp\u00e4ter noch einmal.";
+      failure = "Server " + status;
+    }
+    // The server says what went wrong in German; its words win over the page's own.
+    if (status !== 422 && data && typeof data.error === "string" && data.error !== "") {
+      message = data.error;
     }
     form.message.textContent = message;
-    setStatus("Status: Fehler (falsche Eingabe)");
+    setStatus("Status: Fehler (" + failure + ")");
   }
 
   function submitForm(event) {
@@ -1233,6 +1304,7 @@
 
   document.addEventListener("DOMContentLoaded", function () {
     wireButtons();
+    listenToWorker();
     showNotificationState();
     requestLists();
     connectStream();

@@ -577,6 +577,10 @@
   function followTicks() {
     if (lists && Math.floor(nowSeconds() / TICK) !== shownSlot) {
       render();
+      if (form) {
+        showTicks("ZielZeit");
+        showTicks("BasisZeit");
+      }
     }
   }
 
@@ -1022,7 +1026,11 @@
     if (status === 200 || status === 201) {
       setStatus("Status: Fertig!");
       closeForm();
-      requestLists();
+      // An open stream announces the write itself; asking now as well would use up the
+      // session's allowance twice as fast.
+      if (!streamOpen) {
+        requestLists();
+      }
       return;
     }
     if (status === 401) {

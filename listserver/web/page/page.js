@@ -578,8 +578,11 @@
     if (lists && Math.floor(nowSeconds() / TICK) !== shownSlot) {
       render();
       if (form) {
-        showTicks("ZielZeit");
-        showTicks("BasisZeit");
+        TIME_FIELDS.forEach(function (f) {
+          if (form.ticks[f[0]].textContent !== "") {
+            showTicks(f[0]);
+          }
+        });
       }
     }
   }

@@ -555,6 +555,14 @@ TEST_F(WebBrowserTest, AMemberReportsAndChangesAttacksFromThePhone) {
     } else {
         phone.evaluate("document.querySelector('#liste-Reef_Enemy .karte-kopf').click(); true");
     }
+    EXPECT_TRUE(phone.evaluate("document.documentElement.scrollWidth <= 360").get<bool>());
+    // Every field of the opened card, named as the list's columns.
+    EXPECT_EQ(phone.evaluate("[...document.querySelectorAll('#liste-Reef_Enemy .karte.offen "
+                             "dd')].map(d => d.textContent).slice(0, 11)"),
+              nlohmann::json({"OK", "Hai", "Haie", "1:2:3", "1.234", "500", "Angreifen", "Anna",
+                              "Korallen", "4:5:6", "n/a"}));
+    EXPECT_EQ(phone.evaluate("document.querySelector('#liste-Reef_Enemy .karte-ziel').textContent"),
+              "greift Anna an");
     phone.screenshot(360, REEF_SCREENSHOT_DIR "/card-360.png");
 
     phone.evaluate("window.onlyThroughWorker = true");

@@ -504,6 +504,27 @@ Write ListService::storeChange(const Alliance& alliance, ListKind kind, ChangeKe
     }};
 }
 
+ListService::ListVersions ListService::listVersions(AllianceId alliance) {
+    return {store_.listVersion(alliance, ListKind::Allied),
+            store_.listVersion(alliance, ListKind::Enemy)};
+}
+
+ListService::ListsNow ListService::listsNow(AllianceId alliance) {
+    ListsNow now;
+    now.versions = listVersions(alliance);
+    const std::int64_t utc = clock_.utcSeconds();
+    for (ListKind kind : {ListKind::Allied, ListKind::Enemy}) {
+        ListSnapshot& list = now.lists[static_cast<int>(kind)];
+        list = store_.entries(alliance, kind, notBefore(utc));
+        // An entry changed at t counts up to t + expiry and is gone a second later.
+        if (list.oldestChangeUtc) {
+            const std::int64_t gone = *list.oldestChangeUtc + options_.expirySeconds + 1;
+            now.nextExpiryUtc = std::min(now.nextExpiryUtc.value_or(gone), gone);
+        }
+    }
+    return now;
+}
+
 std::int64_t ListService::removeExpired() {
     // Lists in memory need no notice: their bodies are kept only until their oldest entry
     // expires.

@@ -14,6 +14,7 @@
 #include "listserver/core/store.h"
 #include "listserver/core/write_budget.h"
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -149,6 +150,21 @@ class ListService {
     // budgets and stored bytes as the desktop program's requests.
     EntryWrite writeEntry(const Alliance& alliance, ListKind kind, const QueryValues& values,
                           std::optional<std::int64_t> entryId, const std::string& clientAddress);
+
+    // For following an alliance's lists (the page's live updates): the store's versions of
+    // both lists, which change with every write whichever process makes it...
+    using ListVersions = std::array<std::optional<std::int64_t>, 2>;
+    ListVersions listVersions(AllianceId alliance);
+    // ...and both lists as they count now, with their entries' numbers, their versions (read
+    // before them) and the real time at which the next of their entries expires.
+    struct ListsNow {
+        ListSnapshot lists[2]; // by ListKind
+        ListVersions versions;
+        std::optional<std::int64_t> nextExpiryUtc;
+    };
+    ListsNow listsNow(AllianceId alliance);
+    std::int64_t utcNow() { return clock_.utcSeconds(); }
+    std::int64_t localNow() { return clock_.localSeconds(); }
 
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();

@@ -41,6 +41,27 @@ WebSessions::~WebSessions() {
     sodium_memzero(csrfKey_, sizeof csrfKey_);
 }
 
+std::string WebSessions::keyOf(std::string_view token) {
+    return wellFormed(token) ? tokenHash(token) : std::string();
+}
+
+std::optional<WebSession> WebSessions::findByKey(const std::string& key, double now) {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(key);
+    if (it == sessions_.end())
+        return std::nullopt;
+    if (it->second.expires <= now) {
+        sessions_.erase(it);
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+void WebSessions::closeByKey(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    sessions_.erase(key);
+}
+
 std::string WebSessions::csrfOf(std::string_view token) const {
     unsigned char hash[32];
     crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(token.data()),

@@ -64,6 +64,12 @@ class WebSessions {
     bool takeAsk(std::string_view token, double now);
     std::size_t size();
 
+    // The key a session is kept by (a hash of its token): what holds on to a session without
+    // its token, such as a live stream, names it so.
+    static std::string keyOf(std::string_view token);
+    std::optional<WebSession> findByKey(const std::string& key, double now);
+    void closeByKey(const std::string& key);
+
     // What the page must send back in a header with every write: a keyed hash of the session's
     // token under a key of this process, bound to the session and telling nothing of the
     // cookie; 64 hex digits.

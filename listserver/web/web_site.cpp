@@ -22,6 +22,7 @@ constexpr std::string_view kEntriesPath = "/api/entries";
 // A changed entry: "/api/entries/" and the entry's number.
 constexpr std::string_view kEntryPrefix = "/api/entries/";
 constexpr std::string_view kCsrfHeader = "X-Reef-Csrf";
+constexpr std::string_view kEventsPath = "/api/events";
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 constexpr const char* kJson = "application/json; charset=utf-8";
@@ -224,7 +225,7 @@ WebRequest::~WebRequest() {
 bool isWebPath(std::string_view path) {
     return path == kRootPath || path == kLoginPath || path == kLogoutPath || path == kListsPath ||
            path == kWebScriptPath || path == kWebStylePath || path == kEntriesPath ||
-           path.starts_with(kEntryPrefix);
+           path.starts_with(kEntryPrefix) || path == kEventsPath;
 }
 
 std::size_t webBodyLimit(std::string_view path) {
@@ -305,6 +306,16 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
                          .ownMembers = {}};
     if (path == kListsPath)
         return lists(request);
+    if (path == kEventsPath) {
+        try {
+            if (std::optional<Member> member = memberOf(request))
+                return WebStream{member->session.alliance, WebSessions::keyOf(member->token)};
+        } catch (const std::exception& error) {
+            return jsonError(503, "Die Datenbank ist gerade nicht erreichbar.",
+                             std::string("web: events: database unavailable: ") + error.what());
+        }
+        return jsonError(401, "Nicht angemeldet.", "web: events without session");
+    }
     try {
         if (auto member = memberOf(request))
             return page(200, listsPage(member->session.allianceName),
@@ -462,6 +473,18 @@ WebOutcome WebSite::writeEntry(const WebRequest& request, std::optional<std::int
                                  "web: " + stored.note);
             return jsonError(500, "Der Eintrag wurde nicht gespeichert.", "web: " + stored.note);
         }};
+}
+
+bool WebSite::sessionLasts(const std::string& sessionKey) {
+    std::optional<WebSession> session = sessions_.findByKey(sessionKey, monotonicSeconds_());
+    if (!session)
+        return false;
+    std::optional<Alliance> alliance = service_.allianceWithHash(session->passwordHash);
+    if (!alliance || alliance->id != session->alliance) {
+        sessions_.closeByKey(sessionKey);
+        return false;
+    }
+    return true;
 }
 
 std::optional<WebSite::Member> WebSite::memberOf(const WebRequest& request) {

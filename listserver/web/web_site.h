@@ -1,10 +1,12 @@
 #pragma once
 // listserver/web: the browser page of an alliance's lists, its sessions, texts and compiled-in
-// assets, above HTTP (http/ carries its requests). Uses listserver/core only.
+// assets, its interface for new and changed entries and its live updates, above HTTP (http/
+// carries its requests). Uses listserver/core, and listserver/chat for the alerts' texts.
 //
-// The read-only browser page of an alliance's lists: the password form, the session cookie
-// and the lists as JSON. The password goes through the same guard as the desktop program's
-// requests; the lists come from the same store.
+// The browser page of an alliance's lists: the password form, the session cookie, the lists
+// as JSON, and new and changed entries. The password goes through the same guard as the
+// desktop program's requests; the lists come from the same store, and the entries go through
+// the same checks, write budgets and write queue.
 
 #include "listserver/core/list_service.h"
 #include "listserver/core/write_budget.h"
@@ -81,7 +83,13 @@ struct WebWrite {
     std::function<Answer()> run;
     std::function<WebAnswer(const Answer&)> answer;
 };
-using WebOutcome = std::variant<WebAnswer, WebHold, WebWrite>;
+// A live stream of the lists' events (GET /api/events) for a session that may have one: HTTP
+// holds it open, bounded per session and in all, while the session lasts.
+struct WebStream {
+    AllianceId alliance = 0;
+    std::string sessionKey; // WebSessions::keyOf the session's token
+};
+using WebOutcome = std::variant<WebAnswer, WebHold, WebWrite, WebStream>;
 
 // The paths the page answers; every other path is the desktop program's.
 bool isWebPath(std::string_view path);
@@ -109,6 +117,9 @@ class WebSite {
     WebOutcome handle(const WebRequest& request, GuardTicket& ticket);
 
     std::size_t sessionCount() { return sessions_.size(); }
+    // Whether the session of that key still lasts: not logged out, not expired, and its
+    // alliance still has the password it logged in with. Throws when the store cannot be read.
+    bool sessionLasts(const std::string& sessionKey);
 
   private:
     // A logged-in member: the session, its token and the alliance as the store has it now.

@@ -712,7 +712,8 @@
       return;
     }
     var kind = LISTS.indexOf(alert.list);
-    var title = "Reef - Tools: " + LIST_NAMES[kind];
+    // The text names the list already.
+    var title = "Reef - Tools";
     var options = {body: alert.text, tag: alert.list + ":" + alert.id,
                    data: {list: alert.list, id: alert.id}};
     try {

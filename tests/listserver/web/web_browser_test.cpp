@@ -545,6 +545,7 @@ TEST_F(WebBrowserTest, AMemberReportsAndChangesAttacksFromThePhone) {
     EXPECT_EQ(desk.evaluate("'raised' in window"), false);
     ASSERT_TRUE(phone.waitFor("document.querySelector('#liste-Reef_Enemy .karte') !== null"));
     if (told) {
+        EXPECT_EQ(phone.evaluate("window.raised[0].title"), "Reef - Tools");
         EXPECT_EQ(phone.evaluate("window.raised[0].body"),
                   "Neue gegnerische Flotte: Hai \xE2\x86\x92 Anna");
         // A tap on it brings the entry forward, opened and marked.
@@ -603,7 +604,9 @@ TEST_F(WebBrowserTest, AMemberReportsAndChangesAttacksFromThePhone) {
                                       ".join('|'))")
                             .get<std::string>();
     }
-    EXPECT_EQ(shownByWorker, "Gegnerische Flotten: Achtung bei Anna");
+    EXPECT_EQ(shownByWorker, "Gegnerische Flotten: Achtung bei Anna\nAnna weis noch nichts vom "
+                             "Angriff und wird wohl seine Flotte verlieren. (Eingetragen von "
+                             "Bert)");
     EXPECT_EQ(phone.evaluate("window.raised.length"), 1);
     desk.screenshot(1280, REEF_SCREENSHOT_DIR "/lists-live-1280.png");
 

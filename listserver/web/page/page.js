@@ -1109,13 +1109,15 @@
       return;
     }
     var kind = form.kind;
+    var scrolled = form.scrolled;
     form.layer.remove();
     form = null;
     document.body.classList.remove("formular-offen");
+    window.scrollTo(0, scrolled);
     updateButtons();
     var back = byId("neu-" + LISTS[kind]);
     if (back && back.offsetParent !== null) {
-      back.focus();
+      back.focus({preventScroll: true});
     }
   }
 
@@ -1188,7 +1190,8 @@
     if (form) {
       closeForm();
     }
-    form = {kind: kind, entry: entry, inputs: {}, ticks: {}, busy: false};
+    form = {kind: kind, entry: entry, inputs: {}, ticks: {}, busy: false,
+            scrolled: window.scrollY};
     var layer = element("div", "formular-ebene");
     var box = element("form", "formular");
     box.id = "formular";
@@ -1279,6 +1282,7 @@
     checkComplete();
     document.body.appendChild(layer);
     document.body.classList.add("formular-offen");
+    window.scrollTo(0, 0);
     updateButtons();
     setStatus("Status: warte auf Eingabe");
     form.inputs.Name.focus();

@@ -645,4 +645,38 @@ TEST_F(WebBrowserTest, AMemberReportsAndChangesAttacksFromThePhone) {
               "Status: Abgebrochen");
 }
 
+// Past the write budget, which the page shares with the program's requests from the same
+// address, the form stays as typed and says why.
+TEST_F(WebBrowserTest, AnEntryPastTheWriteBudgetKeepsTheForm) {
+    startServer({"--writes-per-minute", "2"});
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Erster")), "ready");
+    ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Zweiter")), "ready");
+    openLists();
+    browser_->evaluate("document.getElementById('neu-Reef_Frend').click(); true");
+    ASSERT_TRUE(browser_->waitFor("document.getElementById('formular')"));
+    for (const auto& [field, text] :
+         std::vector<std::pair<std::string, std::string>>{{"Name", "Dritter"},
+                                                          {"Basis", "1:1:1"},
+                                                          {"Schiffe", "5"},
+                                                          {"ZielName", "Otto"},
+                                                          {"ZielBasis", "2:2:2"},
+                                                          {"BasisZeit", "12:00"}})
+        browser_->evaluate(typeInto(field, text));
+    browser_->evaluate("document.querySelector('#formular .uebernehmen').click(); true");
+    ASSERT_TRUE(browser_->waitFor("document.getElementById('formular-meldung').textContent"));
+    EXPECT_EQ(reef::text::utf8ToCp1252(
+                  browser_->evaluate("document.getElementById('formular-meldung').textContent")
+                      .get<std::string>()),
+              "Zu viele Eintr\xE4ge in kurzer Zeit. Bitte warte einen Moment und versuche es "
+              "dann noch einmal.");
+    EXPECT_EQ(
+        reef::text::utf8ToCp1252(
+            browser_->evaluate("document.getElementById('status').textContent").get<std::string>()),
+        "Status: Fehler (zu viele Eintr\xE4ge)");
+    EXPECT_EQ(browser_->evaluate(fieldValue("Name")), "Dritter");
+    EXPECT_EQ(browser_->evaluate("document.querySelector('#formular .uebernehmen').disabled"),
+              false);
+    EXPECT_EQ(download("Reef_Frend").size(), 2u);
+}
+
 } // namespace

@@ -645,23 +645,41 @@ TEST_F(WebBrowserTest, AMemberReportsAndChangesAttacksFromThePhone) {
               "Status: Abgebrochen");
 }
 
-// Past the write budget, which the page shares with the program's requests from the same
-// address, the form stays as typed and says why.
-TEST_F(WebBrowserTest, AnEntryPastTheWriteBudgetKeepsTheForm) {
-    startServer({"--writes-per-minute", "2"});
+// A form sent with the token of a session that is no longer the browser's gets a fresh token
+// and goes once more. Past the write budget, which the page shares with the program's requests
+// from the same address, the form stays as typed and says why.
+TEST_F(WebBrowserTest, AnEntryWithAnOldTokenIsSentAgainAndOnePastTheBudgetKeepsTheForm) {
+    startServer({"--writes-per-minute", "3"});
     ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Erster")), "ready");
     ASSERT_EQ(submit("Reef_Frend", "New", alliedEntry("Zweiter")), "ready");
     openLists();
-    browser_->evaluate("document.getElementById('neu-Reef_Frend').click(); true");
-    ASSERT_TRUE(browser_->waitFor("document.getElementById('formular')"));
-    for (const auto& [field, text] :
-         std::vector<std::pair<std::string, std::string>>{{"Name", "Dritter"},
-                                                          {"Basis", "1:1:1"},
-                                                          {"Schiffe", "5"},
-                                                          {"ZielName", "Otto"},
-                                                          {"ZielBasis", "2:2:2"},
-                                                          {"BasisZeit", "12:00"}})
-        browser_->evaluate(typeInto(field, text));
+    auto fillForm = [this](const std::string& name) {
+        browser_->evaluate("document.getElementById('neu-Reef_Frend').click(); true");
+        ASSERT_TRUE(browser_->waitFor("document.getElementById('formular')"));
+        for (const auto& [field, text] :
+             std::vector<std::pair<std::string, std::string>>{{"Name", name},
+                                                              {"Basis", "1:1:1"},
+                                                              {"Schiffe", "5"},
+                                                              {"ZielName", "Otto"},
+                                                              {"ZielBasis", "2:2:2"},
+                                                              {"BasisZeit", "12:00"}})
+            browser_->evaluate(typeInto(field, text));
+    };
+    fillForm("Dritter");
+    // Another login in the same browser: the cookie now names a new session.
+    ASSERT_EQ(browser_->evaluate("fetch('/login', {method: 'POST', redirect: 'manual', body: "
+                                 "new URLSearchParams({passwort: " +
+                                 nlohmann::json(kPassword).dump() + "})}).then(a => a.type)"),
+              "opaqueredirect");
+    browser_->evaluate("document.querySelector('#formular .uebernehmen').click(); true");
+    ASSERT_TRUE(browser_->waitFor("!document.getElementById('formular')"))
+        << browser_->evaluate("document.getElementById('formular-meldung').textContent");
+    EXPECT_EQ(download("Reef_Frend").size(), 3u);
+    EXPECT_NE(server_->log().find("web: new entry without the session's X-Reef-Csrf"),
+              std::string::npos)
+        << "the first try was refused";
+
+    fillForm("Vierter");
     browser_->evaluate("document.querySelector('#formular .uebernehmen').click(); true");
     ASSERT_TRUE(browser_->waitFor("document.getElementById('formular-meldung').textContent"));
     EXPECT_EQ(reef::text::utf8ToCp1252(
@@ -673,10 +691,10 @@ TEST_F(WebBrowserTest, AnEntryPastTheWriteBudgetKeepsTheForm) {
         reef::text::utf8ToCp1252(
             browser_->evaluate("document.getElementById('status').textContent").get<std::string>()),
         "Status: Fehler (zu viele Eintr\xE4ge)");
-    EXPECT_EQ(browser_->evaluate(fieldValue("Name")), "Dritter");
+    EXPECT_EQ(browser_->evaluate(fieldValue("Name")), "Vierter");
     EXPECT_EQ(browser_->evaluate("document.querySelector('#formular .uebernehmen').disabled"),
               false);
-    EXPECT_EQ(download("Reef_Frend").size(), 2u);
+    EXPECT_EQ(download("Reef_Frend").size(), 3u);
 }
 
 } // namespace

@@ -697,4 +697,93 @@ TEST_F(WebBrowserTest, AnEntryWithAnOldTokenIsSentAgainAndOnePastTheBudgetKeepsT
     EXPECT_EQ(download("Reef_Frend").size(), 3u);
 }
 
+// Whatever comes back as the lists, the page shows nothing but text, throws nothing and keeps
+// the entries that have the fields it reads.
+TEST_F(WebBrowserTest, HostileListsAreShownAsTextOrLeftOut) {
+    // The page's fetch of the lists answers with window.nextLists while it is set.
+    browser_->call("Page.addScriptToEvaluateOnNewDocument", {{"source", R"JS(
+window.failures = [];
+window.addEventListener("error", function (e) { window.failures.push(String(e.message)); });
+window.addEventListener("unhandledrejection", function (e) {
+  window.failures.push(String(e.reason));
+});
+(function () {
+  var real = window.fetch;
+  window.fetch = function (path, options) {
+    if (path === "/api/lists" && typeof window.nextLists === "string") {
+      return Promise.resolve(new Response(window.nextLists,
+          {status: 200, headers: {"Content-Type": "application/json"}}));
+    }
+    return real.call(window, path, options);
+  };
+})();
+)JS"}});
+    openLists();
+    const nlohmann::json good = {
+        {"id", 7},         {"Hilfe", 1},          {"Name", "Gut"},     {"Allianz", ""},
+        {"Basis", "1"},    {"Punkte", "0"},       {"Schiffe", 3},      {"Modus", 2},
+        {"ZielName", "Z"}, {"ZielAllianz", ""},   {"ZielBasis", "2"},  {"ZielPunkte", "12"},
+        {"Von", ""},       {"ZielZeit", nullptr}, {"BasisZeit", 3600}, {"UpdateZeit", 0}};
+    auto with = [&good](const std::string& field, nlohmann::json value) {
+        nlohmann::json entry = good;
+        entry["id"] = 8;
+        entry[field] = std::move(value);
+        return entry;
+    };
+    const std::string markup =
+        "<img src=x onerror=\"window.boom=1\"><script>window.boom=2</script>";
+    struct HostileCase {
+        std::string body;
+        int shown; // rows of the allied list afterwards; -1: the lists before stay
+    };
+    const auto lists = [](nlohmann::json allied) {
+        return nlohmann::json{{"csrf", "x"}, {"lists", {{"Reef_Frend", allied}, {"Reef_Enemy", 7}}}}
+            .dump();
+    };
+    const std::vector<HostileCase> cases = {
+        {"nicht JSON", -1},
+        {"[]", -1},
+        {"{\"lists\": null}", -1},
+        {lists(nlohmann::json::array({good, with("Name", markup)})), 2},
+        {lists(nlohmann::json::array({good, with("Name", {{"a", 1}})})), 1},
+        {lists(nlohmann::json::array({good, with("id", "8")})), 1},
+        {lists(nlohmann::json::array({good, with("id", -3)})), 1},
+        {lists(nlohmann::json::array({good, with("ZielZeit", "12:00")})), 1},
+        {lists(nlohmann::json::array({good, with("Hilfe", 99)})), 2},
+        {lists(nlohmann::json::array({good, with("Modus", -1)})), 2},
+        {lists(nlohmann::json::array({good, with("BasisZeit", 1e12)})), 2},
+        {lists(nlohmann::json::array({good, with("UpdateZeit", -5)})), 2},
+        {lists(nlohmann::json::array({good, with("Punkte", markup)})), 2},
+        {lists(nlohmann::json::array({good, with("Von", nullptr)})), 1},
+        {lists(nlohmann::json::array({good, nullptr, 5, "x"})), 1},
+        {lists({{"__proto__", good}}), 0},
+    };
+    const std::string rows =
+        "document.querySelectorAll('#liste-Reef_Frend tbody tr[data-id]').length";
+    for (const HostileCase& c : cases) {
+        browser_->evaluate("window.nextLists = " + nlohmann::json(lists({good})).dump() +
+                           "; document.getElementById('laden-Reef_Frend').click(); true");
+        ASSERT_TRUE(browser_->waitFor(rows + " === 1"));
+        browser_->evaluate("document.getElementById('status').textContent = ''; window.nextLists "
+                           "= " +
+                           nlohmann::json(c.body).dump() +
+                           "; document.getElementById('laden-Reef_Frend').click(); true");
+        ASSERT_TRUE(browser_->waitFor(
+            "['Status: Fertig!', 'Status: Fehler!'].includes(document.getElementById('status')"
+            ".textContent)"))
+            << c.body;
+        EXPECT_EQ(browser_->evaluate(rows), c.shown < 0 ? 1 : c.shown) << c.body;
+        EXPECT_EQ(browser_->evaluate("document.querySelectorAll('.liste img, .liste script')"
+                                     ".length"),
+                  0)
+            << c.body;
+        // Every entry shown opens in the change form without a fault.
+        browser_->evaluate("[...document.querySelectorAll('#liste-Reef_Frend .karte-aendern')]"
+                           ".forEach(b => { b.click(); document.querySelector('#formular "
+                           ".abbrechen').click(); }); true");
+    }
+    EXPECT_EQ(browser_->evaluate("window.failures"), nlohmann::json::array());
+    EXPECT_EQ(browser_->evaluate("window.boom === undefined"), true);
+}
+
 } // namespace

@@ -468,7 +468,7 @@
       byId("liste-" + id).replaceChildren(listTable(kind, rows), listCards(kind, rows));
       markSelected(kind);
     });
-    showHighlight(false);
+    showHighlight();
     document.body.setAttribute("data-gezeigt", String(now));
   }
 
@@ -737,15 +737,14 @@
   // Brings the entry into view and marks it, also when the list holding it is still on its
   // way.
   function highlight(kind, id) {
-    highlighted = {kind: kind, id: id};
+    highlighted = {kind: kind, id: id, unseen: true};
     opened[LISTS[kind] + ":" + id] = true;
-    if (findEntry(kind, id)) {
-      render();
-      showHighlight(true);
-    }
+    render();
   }
 
-  function showHighlight(scroll) {
+  // Marks the entry a notification pointed at; the first time it is there, it is also
+  // scrolled into view and selected.
+  function showHighlight() {
     var marked = document.querySelectorAll(".hervorgehoben");
     for (var i = 0; i < marked.length; i++) {
       marked[i].classList.remove("hervorgehoben");
@@ -767,7 +766,8 @@
         visible = nodes[n];
       }
     }
-    if (scroll && visible) {
+    if (highlighted.unseen && visible) {
+      highlighted.unseen = false;
       visible.scrollIntoView({block: "center"});
       selected[kind] = entry.id;
       markSelected(kind);

@@ -666,6 +666,8 @@
         highlight(LISTS.indexOf(shown.list), shown.id);
       }
     });
+    // Messages wait in a queue until the page says it listens.
+    workers.startMessages();
   }
 
   function notificationsUsable() {

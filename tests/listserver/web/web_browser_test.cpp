@@ -611,6 +611,16 @@ TEST_F(WebBrowserTest, AMemberReportsAndChangesAttacksFromThePhone) {
                              "Angriff und wird wohl seine Flotte verlieren. (Eingetragen von "
                              "Bert)");
     EXPECT_EQ(phone.evaluate("window.raised.length"), 1);
+    // A click on the worker's notification opens the entry's card on the page again.
+    ASSERT_TRUE(phone.waitFor("!document.getElementById('formular')"));
+    phone.evaluate("document.querySelector('#liste-Reef_Enemy .karte-kopf').click(); true");
+    ASSERT_TRUE(phone.waitFor("document.querySelector('#liste-Reef_Enemy .karte.offen') === null"));
+    EXPECT_EQ(phone.evaluateInWorker(
+                  "self.registration.getNotifications().then(shown => { self.dispatchEvent(new "
+                  "NotificationEvent('notificationclick', {notification: shown[0]})); return "
+                  "shown.length; })"),
+              1);
+    EXPECT_TRUE(phone.waitFor("document.querySelector('#liste-Reef_Enemy .karte.offen') !== null"));
     desk.screenshot(1280, REEF_SCREENSHOT_DIR "/lists-live-1280.png");
 
     // A value the server refuses is shown at its field; the form stays as typed.

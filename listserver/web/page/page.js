@@ -481,6 +481,7 @@
   var loading = false;
   var askAgain = false;
   var waitTimer = null;
+  var waitAfterFailure = false; // the wait is ours, not the server's: a member may cut it short
 
   // A download at once, or one more after the running one; on "too many" after the wait the
   // server names.
@@ -495,8 +496,15 @@
     loading = true;
     setStatus("Status: warte auf Antwort");
     fetchLists().then(function (result) {
+      waitAfterFailure = !!result.failed && streamOpen;
+      if (waitAfterFailure) {
+        // No event may come for a long time: try again soon rather than show old lists.
+        result.wait = 10000;
+      }
       if (result.wait) {
-        setStatus("Status: warte " + Math.ceil(result.wait / 1000) + " s");
+        if (!result.failed) {
+          setStatus("Status: warte " + Math.ceil(result.wait / 1000) + " s");
+        }
         waitTimer = window.setTimeout(function () {
           waitTimer = null;
           requestLists();
@@ -511,7 +519,16 @@
     });
   }
 
-  // One GET of the lists; resolves to {ok} or {wait: ms}, never rejects.
+  // "Liste Aktualisieren": at once, unless the server asked for a pause.
+  function refreshByHand() {
+    if (waitTimer !== null && waitAfterFailure) {
+      window.clearTimeout(waitTimer);
+      waitTimer = null;
+    }
+    requestLists();
+  }
+
+  // One GET of the lists; resolves to {ok}, {wait: ms} or {failed}, never rejects.
   function fetchLists() {
     return fetch("/api/lists", {credentials: "same-origin", cache: "no-store"})
         .then(function (answer) {
@@ -533,7 +550,7 @@
         })
         .catch(function () {
           setStatus("Status: Fehler!");
-          return {ok: false};
+          return {ok: false, failed: true};
         });
   }
 
@@ -1314,7 +1331,7 @@
           openForm(kind, entry);
         }
       });
-      byId("laden-" + id).addEventListener("click", requestLists);
+      byId("laden-" + id).addEventListener("click", refreshByHand);
     });
     byId("benachrichtigungen").addEventListener("click", askForNotifications);
     updateButtons();

@@ -150,10 +150,15 @@ std::string BrowserSession::readMessage(std::chrono::steady_clock::time_point de
 }
 
 nlohmann::json BrowserSession::send(const std::string& method, nlohmann::json params, bool toPage) {
+    return sendTo(toPage ? sessionId_ : std::string(), method, std::move(params));
+}
+
+nlohmann::json BrowserSession::sendTo(const std::string& session, const std::string& method,
+                                      nlohmann::json params) {
     const long id = nextId_++;
     nlohmann::json message = {{"id", id}, {"method", method}, {"params", std::move(params)}};
-    if (toPage)
-        message["sessionId"] = sessionId_;
+    if (!session.empty())
+        message["sessionId"] = session;
     writeAll(commands_, message.dump() + std::string(1, '\0'));
     const auto deadline = std::chrono::steady_clock::now() + kAnswerLimit;
     for (;;) {
@@ -170,12 +175,37 @@ nlohmann::json BrowserSession::call(const std::string& method, nlohmann::json pa
     return send(method, std::move(params), true);
 }
 
+nlohmann::json BrowserSession::callBrowser(const std::string& method, nlohmann::json params) {
+    return send(method, std::move(params), false);
+}
+
 nlohmann::json BrowserSession::evaluate(const std::string& expression) {
     nlohmann::json result =
         call("Runtime.evaluate",
              {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}});
     if (result.contains("exceptionDetails"))
         throw std::runtime_error("script failed: " + result["exceptionDetails"].dump());
+    return result["result"].value("value", nlohmann::json());
+}
+
+nlohmann::json BrowserSession::evaluateInWorker(const std::string& expression) {
+    if (workerSessionId_.empty()) {
+        const nlohmann::json targets = callBrowser("Target.getTargets");
+        for (const auto& target : targets.at("targetInfos"))
+            if (target.value("type", "") == "service_worker")
+                workerSessionId_ =
+                    callBrowser("Target.attachToTarget",
+                                {{"targetId", target.at("targetId")}, {"flatten", true}})
+                        .at("sessionId")
+                        .get<std::string>();
+        if (workerSessionId_.empty())
+            throw std::runtime_error("the page has no service worker");
+    }
+    nlohmann::json result =
+        sendTo(workerSessionId_, "Runtime.evaluate",
+               {{"expression", expression}, {"returnByValue", true}, {"awaitPromise", true}});
+    if (result.contains("exceptionDetails"))
+        throw std::runtime_error("worker script failed: " + result["exceptionDetails"].dump());
     return result["result"].value("value", nlohmann::json());
 }
 

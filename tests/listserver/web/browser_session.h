@@ -29,8 +29,13 @@ class BrowserSession {
     // when no answer comes within the time limit.
     nlohmann::json call(const std::string& method,
                         nlohmann::json params = nlohmann::json::object());
+    // A command to the browser itself (permissions, for one).
+    nlohmann::json callBrowser(const std::string& method,
+                               nlohmann::json params = nlohmann::json::object());
     // The value of a JavaScript expression (promises awaited); throws when it threw.
     nlohmann::json evaluate(const std::string& expression);
+    // The same in the page's service worker; throws when the page has none.
+    nlohmann::json evaluateInWorker(const std::string& expression);
     // Evaluates the expression until it is true (one that throws counts as false); false
     // when the time ran out.
     bool waitFor(const std::string& expression,
@@ -43,6 +48,9 @@ class BrowserSession {
 
   private:
     nlohmann::json send(const std::string& method, nlohmann::json params, bool toPage);
+    // To the browser when session is empty, else to that attached target.
+    nlohmann::json sendTo(const std::string& session, const std::string& method,
+                          nlohmann::json params);
     std::string readMessage(std::chrono::steady_clock::time_point deadline);
 
     int pid_ = -1;
@@ -51,6 +59,7 @@ class BrowserSession {
     std::string pending_;
     long nextId_ = 1;
     std::string sessionId_;
+    std::string workerSessionId_;
     std::string failure_;
 };
 

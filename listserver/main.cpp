@@ -40,6 +40,7 @@ constexpr const char* kHelp =
 Usage:
   reef-listserver serve [--listen ADDRESS:PORT] [--db FILE] [--timezone ZONE]
                         [--expiry-hours HOURS] [--threads N] [--max-connections N]
+                        [--max-streams N]
                         [--connections-per-address N] [--writes-per-minute N]
                         [--alliance-writes-per-minute N] [--trusted-proxy ADDRESS] [--demo]
                         [--metrics-from ADDRESS]
@@ -79,6 +80,9 @@ Options:
   --connections-per-address N
                          connections one address, or one IPv6 /64 network, may hold
                          (default 8)
+  --max-streams N        live streams of the browser page (GET /api/events) open at once,
+                         two per session at most (default 200, within the open-file limit);
+                         they count against neither limit above
   --writes-per-minute N  new and changed entries one address (or IPv6 /64) may send in a
                          burst and per minute; past that "Error10" (default 20)
   --alliance-writes-per-minute N
@@ -144,6 +148,7 @@ struct Arguments {
     // every answer.
     long threads = std::clamp<long>(std::thread::hardware_concurrency(), 2, 256);
     long maxConnections = 512;
+    long maxStreams = 200;
     long connectionsPerAddress = 8;
     long writesPerMinute = 20;
     long allianceWritesPerMinute = 120;
@@ -223,6 +228,8 @@ Arguments parseArguments(int argc, char** argv) {
             args.threads = numberOption(word, value(), 1, 256);
         else if (word == "--max-connections")
             args.maxConnections = numberOption(word, value(), 4, 100000);
+        else if (word == "--max-streams")
+            args.maxStreams = numberOption(word, value(), 0, 100000);
         else if (word == "--connections-per-address")
             args.connectionsPerAddress = numberOption(word, value(), 1, 100000);
         else if (word == "--writes-per-minute")
@@ -403,6 +410,11 @@ int serve(const Arguments& args) {
     httpOptions.listen = args.listen;
     httpOptions.threads = static_cast<unsigned>(args.threads);
     httpOptions.maxConnections = connectionLimit(args.maxConnections);
+    // The live streams get what the open-file limit leaves after the connections.
+    const unsigned files = connectionLimit(args.maxConnections + args.maxStreams);
+    httpOptions.maxStreams = std::min<std::size_t>(
+        static_cast<std::size_t>(args.maxStreams),
+        files > httpOptions.maxConnections ? files - httpOptions.maxConnections : 0);
     httpOptions.connectionsPerAddress = static_cast<unsigned>(args.connectionsPerAddress);
     httpOptions.trustedProxies = args.trustedProxies;
     httpOptions.metricsFrom = args.metricsFrom;

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace reef::listserver {
@@ -69,9 +70,10 @@ struct Field {
     std::string value;
 };
 
-std::string title(const Alert& alert, WebhookFormat format) {
+using Shown = std::function<std::string(const std::string&)>;
+
+std::string titleOf(const Alert& alert, const Shown& shown) {
     const FleetEntry& entry = alert.entry;
-    const auto shown = [format](const std::string& cp1252) { return memberText(cp1252, format); };
     switch (alert.kind) {
     case AlertKind::NewEnemy:
         return "Neue gegnerische Flotte: " + shown(entry.Name) + " → " + shown(entry.ZielName);
@@ -83,6 +85,11 @@ std::string title(const Alert& alert, WebhookFormat format) {
     }
     return std::string("Verbündete Flotten: ") + helpText(ListKind::Allied, entry.Hilfe).name +
            " von " + shown(entry.Name);
+}
+
+std::string title(const Alert& alert, WebhookFormat format) {
+    return titleOf(alert,
+                   [format](const std::string& cp1252) { return memberText(cp1252, format); });
 }
 
 // Named as the list windows name their columns.
@@ -241,6 +248,14 @@ std::string webhookBody(const Alert& alert, WebhookFormat format, const std::str
     }
     // Every text is UTF-8 by construction; a stray byte still must not stop the alert.
     return body.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string alertText(const Alert& alert) {
+    std::string text =
+        titleOf(alert, [](const std::string& cp1252) { return text::cp1252ToUtf8(cp1252); });
+    if (alert.kind != AlertKind::NewEnemy)
+        text += "\n" + helpSentenceOf(listOf(alert.kind), alert.entry);
+    return text;
 }
 
 const char* alertName(AlertKind kind) {

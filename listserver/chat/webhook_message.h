@@ -32,6 +32,10 @@ std::optional<AlertKind> alertFor(ListKind list, const std::optional<FleetEntry>
 // The request body for the webhook's format, in UTF-8 JSON.
 std::string webhookBody(const Alert& alert, WebhookFormat format, const std::string& mention);
 
+// The alert as plain text (UTF-8, no chat markup): its title line, and for a call for help the
+// sentence of the help status, as a notification shows it.
+std::string alertText(const Alert& alert);
+
 // For the log: "new enemy entry", ...
 const char* alertName(AlertKind kind);
 

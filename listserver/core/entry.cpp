@@ -49,20 +49,24 @@ namespace {
 // A value that would break the record framing of a download, or a line of the cache files
 // the desktop program writes, is refused. The end marker is refused too: arriving at the end
 // of a received block it would make the desktop program take a cut-off list as complete.
-std::optional<std::string> valueFault(std::string_view key, std::string_view value) {
+std::optional<Rejection> valueFault(std::string_view key, std::string_view value) {
+    using Fault = Rejection::Fault;
+    auto refused = [key](const char* what, Fault fault) {
+        return Rejection{std::string(key) + " " + what, std::string(key), fault};
+    };
     if (value.size() > kMaxValueBytes)
-        return std::string(key) + " longer than 100 bytes";
+        return refused("longer than 100 bytes", Fault::TooLong);
     if (value.find("|>") != std::string_view::npos || value.find("<|") != std::string_view::npos)
-        return std::string(key) + " contains a field marker";
+        return refused("contains a field marker", Fault::Marker);
     if (value.find(wire::kEndMarker) != std::string_view::npos)
-        return std::string(key) + " contains the end marker";
+        return refused("contains the end marker", Fault::Marker);
     if (!wire::readsBackAsItself(value))
-        return std::string(key) + " would not read back as sent";
+        return refused("would not read back as sent", Fault::Marker);
     // Control bytes break the cache files' lines (CR, LF), cut the text (NUL) or hide in the
     // list (DEL after a name looks like the name alone).
     for (unsigned char c : value)
         if (c < 0x20 || c == 0x7f)
-            return std::string(key) + " contains a control character";
+            return refused("contains a control character", Fault::Control);
     return std::nullopt;
 }
 
@@ -79,8 +83,9 @@ template <typename Int> std::optional<Int> strictInteger(std::string_view text) 
 }
 
 struct Reader {
+    using Fault = Rejection::Fault;
     const QueryValues& query;
-    std::optional<std::string> fault;
+    std::optional<Rejection> fault;
 
     const std::string* raw(std::string_view key) {
         auto it = query.find(key);
@@ -94,15 +99,15 @@ struct Reader {
         return &it->second;
     }
 
-    void fail(std::string reason) {
+    void fail(std::string_view key, const std::string& what, Fault kind) {
         if (!fault)
-            fault = std::move(reason);
+            fault = Rejection{std::string(key) + " " + what, std::string(key), kind};
     }
 
     std::optional<std::string> text(std::string_view key, bool required) {
         const std::string* value = raw(key);
         if (required && (!value || value->empty())) {
-            fail(std::string(key) + " missing");
+            fail(key, "missing", Fault::Missing);
             return std::nullopt;
         }
         if (!value)
@@ -119,7 +124,7 @@ struct Reader {
             return Int{0};
         auto number = strictInteger<Int>(*value);
         if (!number)
-            fail(std::string(key) + " not a number");
+            fail(key, "not a number", Fault::NotNumber);
         return number;
     }
 
@@ -129,7 +134,7 @@ struct Reader {
             return std::nullopt;
         auto number = strictInteger<int>(*value);
         if (!number || *number < 0 || *number > highest) {
-            fail(std::string(key) + " outside 0.." + std::to_string(highest));
+            fail(key, "outside 0.." + std::to_string(highest), Fault::OutOfRange);
             return std::nullopt;
         }
         return number;
@@ -139,12 +144,12 @@ struct Reader {
         const std::string* value = raw(key);
         if (!value || value->empty()) {
             if (required)
-                fail(std::string(key) + " missing");
+                fail(key, "missing", Fault::Missing);
             return std::nullopt;
         }
         auto number = strictInteger<std::int32_t>(*value);
         if (!number || *number < 0 || *number > kLastSecondOfDay) {
-            fail(std::string(key) + " outside 0..86399");
+            fail(key, "outside 0..86399", Fault::OutOfRange);
             return std::nullopt;
         }
         return number;
@@ -172,7 +177,7 @@ std::variant<EntryPatch, Rejection> readEntryPatch(const QueryValues& query, Lis
         patch.ZielZeit = in.clockTime("ZielZeit", false);
     patch.BasisZeit = in.clockTime("BasisZeit", true);
     if (in.fault)
-        return Rejection{*in.fault};
+        return *in.fault;
     return patch;
 }
 
@@ -182,15 +187,15 @@ std::variant<ChangeKey, Rejection> readChangeKey(const QueryValues& query) {
     const std::string* idw = in.raw("IDW");
     const std::string* basisZeitW = in.raw("BasisZeitW");
     if (in.fault)
-        return Rejection{*in.fault};
+        return *in.fault;
     if (!idw || !basisZeitW)
-        return Rejection{"IDW or BasisZeitW missing"};
+        return Rejection{"IDW or BasisZeitW missing", "IDW", Rejection::Fault::Missing};
     auto length = strictInteger<std::int64_t>(*idw);
     auto time = strictInteger<std::int32_t>(*basisZeitW);
     if (!length || *length < 0)
-        return Rejection{"IDW not a length"};
+        return Rejection{"IDW not a length", "IDW", Rejection::Fault::NotNumber};
     if (!time || *time < 0 || *time > kLastSecondOfDay)
-        return Rejection{"BasisZeitW outside 0..86399"};
+        return Rejection{"BasisZeitW outside 0..86399", "BasisZeitW", Rejection::Fault::OutOfRange};
     key.nameLength = *length;
     key.basisZeit = *time;
     return key;

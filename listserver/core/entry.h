@@ -72,12 +72,26 @@ struct EntryPatch {
 struct ChangeKey {
     std::int64_t nameLength = 0;
     std::int32_t basisZeit = 0;
+    // Clients that know the entries by their number (the browser page) name the entry itself;
+    // then nameLength and basisZeit play no part.
+    std::optional<std::int64_t> entryId;
 };
 
-// Why a submission was refused; the answer is "false" in every case, the reason goes to
-// the log.
+// Why a submission was refused; the desktop program's answer is "false" in every case, the
+// reason goes to the log. The browser page tells its member which field was refused and why.
 struct Rejection {
+    enum class Fault {
+        Other,
+        Missing,    // a required value is missing or empty
+        TooLong,    // over kMaxValueBytes
+        Marker,     // would break a download's records (field or end marker)
+        Control,    // a control character
+        NotNumber,  // digits expected
+        OutOfRange, // a code or a clock time outside its range
+    };
     std::string reason;
+    std::string field; // the key of the refused value; empty when it is none in particular
+    Fault fault = Fault::Other;
 };
 
 // Reads the entry keys of a "New" or "Change" request and checks every value.

@@ -341,7 +341,7 @@ Answer ListService::bothLists(AllianceId alliance, const ListsRenderer& render) 
     const ListSnapshot allied = store_.entries(alliance, kKinds[0], notBefore(now));
     const ListSnapshot enemy = store_.entries(alliance, kKinds[1], notBefore(now));
     const std::size_t count = allied.entries.size() + enemy.entries.size();
-    SharedBody body = bodies_.hold(render(allied.entries, enemy.entries));
+    SharedBody body = bodies_.hold(render(allied, enemy));
     if (!body)
         return answerOf(503, "",
                         "list bodies in memory over " +
@@ -419,20 +419,8 @@ Outcome ListService::add(const Alliance& alliance, ListKind kind, const QueryVal
         return word("false", rejection->reason);
     if (auto refused = spendWrite(alliance.id, clientAddress))
         return *refused;
-    FleetEntry entry = std::get<EntryPatch>(patch).appliedTo(FleetEntry{});
-    return Write{[this, id = alliance.id, name = alliance.name, kind, entry] {
-        // The time of the write itself, which may come a moment after the request.
-        ListWrite writing(*this, id, kind);
-        ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
-        Added added = store_.addEntry(id, kind, entry, when, notBefore(when.utcSeconds),
-                                      options_.maxEntriesPerList);
-        if (added.result == AddResult::ListFull)
-            return word("false", "list full");
-        FleetEntry stored = entry;
-        stored.UpdateZeit = when.localTimeOfDay;
-        tellStored(StoredEntry{id, name, kind, std::nullopt, stored, when.localTimeOfDay});
-        return word("ready", "stored as entry " + std::to_string(added.id));
-    }};
+    return storeNew(alliance, kind, std::get<EntryPatch>(patch).appliedTo(FleetEntry{}),
+                    Words::Program);
 }
 
 Outcome ListService::change(const Alliance& alliance, ListKind kind, const QueryValues& query,
@@ -445,24 +433,96 @@ Outcome ListService::change(const Alliance& alliance, ListKind kind, const Query
         return word("false", rejection->reason);
     if (auto refused = spendWrite(alliance.id, clientAddress))
         return *refused;
-    return Write{[this, id = alliance.id, name = alliance.name, kind,
-                  changeKey = std::get<ChangeKey>(key), entryPatch = std::get<EntryPatch>(patch)] {
+    return storeChange(alliance, kind, std::get<ChangeKey>(key), std::get<EntryPatch>(patch),
+                       Words::Program);
+}
+
+EntryWrite ListService::writeEntry(const Alliance& alliance, ListKind kind,
+                                   const QueryValues& values, std::optional<std::int64_t> entryId,
+                                   const std::string& clientAddress) {
+    auto patch = readEntryPatch(values, kind);
+    if (auto* rejection = std::get_if<Rejection>(&patch))
+        return std::move(*rejection);
+    if (auto refused = spendWrite(alliance.id, clientAddress))
+        return WriteBudgetUsedUp{refused->note};
+    Write write = entryId
+                      ? storeChange(alliance, kind, ChangeKey{0, 0, entryId},
+                                    std::get<EntryPatch>(patch), Words::Page)
+                      : storeNew(alliance, kind,
+                                 std::get<EntryPatch>(patch).appliedTo(FleetEntry{}), Words::Page);
+    write.run = [run = std::move(write.run), prefix = "alliance " + alliance.name + " " +
+                                                      listName(kind) + " page " +
+                                                      (entryId ? "change" : "new") + ": "] {
+        Answer answer = answerFailures(run);
+        answer.note = prefix + answer.note;
+        return answer;
+    };
+    return write;
+}
+
+Write ListService::storeNew(const Alliance& alliance, ListKind kind, FleetEntry entry,
+                            Words words) {
+    return Write{[this, id = alliance.id, name = alliance.name, kind, entry, words] {
+        // The time of the write itself, which may come a moment after the request.
+        ListWrite writing(*this, id, kind);
+        ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
+        Added added = store_.addEntry(id, kind, entry, when, notBefore(when.utcSeconds),
+                                      options_.maxEntriesPerList);
+        if (added.result == AddResult::ListFull)
+            return word(words == Words::Page ? "full" : "false", "list full");
+        FleetEntry stored = entry;
+        stored.UpdateZeit = when.localTimeOfDay;
+        tellStored(StoredEntry{id, name, kind, std::nullopt, stored, when.localTimeOfDay});
+        const std::string number = std::to_string(added.id);
+        return word(words == Words::Page ? "ready " + number : "ready",
+                    "stored as entry " + number);
+    }};
+}
+
+Write ListService::storeChange(const Alliance& alliance, ListKind kind, ChangeKey key,
+                               EntryPatch patch, Words words) {
+    return Write{[this, id = alliance.id, name = alliance.name, kind, changeKey = std::move(key),
+                  entryPatch = std::move(patch), words] {
         ListWrite writing(*this, id, kind);
         ChangeTime when{secondsOfDay(clock_.localSeconds()), clock_.utcSeconds()};
         Changed changed =
             store_.changeEntry(id, kind, changeKey, entryPatch, when, notBefore(when.utcSeconds));
+        const bool page = words == Words::Page;
         switch (changed.result) {
-        case ChangeResult::Replaced:
+        case ChangeResult::Replaced: {
             tellStored(
                 StoredEntry{id, name, kind, changed.previous, changed.stored, when.localTimeOfDay});
-            return word("ready", "replaced entry " + std::to_string(changed.id));
+            const std::string number = std::to_string(changed.id);
+            return word(page ? "ready " + number : "ready", "replaced entry " + number);
+        }
         case ChangeResult::NotFound:
-            return word("false", "no entry matches");
+            return word(page ? "gone" : "false", "no entry matches");
         case ChangeResult::Ambiguous:
             break;
         }
-        return word("false", "several entries match, none clearly");
+        return word(page ? "gone" : "false", "several entries match, none clearly");
     }};
+}
+
+ListService::ListVersions ListService::listVersions(AllianceId alliance) {
+    return {store_.listVersion(alliance, ListKind::Allied),
+            store_.listVersion(alliance, ListKind::Enemy)};
+}
+
+ListService::ListsNow ListService::listsNow(AllianceId alliance) {
+    ListsNow now;
+    now.versions = listVersions(alliance);
+    const std::int64_t utc = clock_.utcSeconds();
+    for (ListKind kind : {ListKind::Allied, ListKind::Enemy}) {
+        ListSnapshot& list = now.lists[static_cast<int>(kind)];
+        list = store_.entries(alliance, kind, notBefore(utc));
+        // An entry changed at t counts up to t + expiry and is gone a second later.
+        if (list.oldestChangeUtc) {
+            const std::int64_t gone = *list.oldestChangeUtc + options_.expirySeconds + 1;
+            now.nextExpiryUtc = std::min(now.nextExpiryUtc.value_or(gone), gone);
+        }
+    }
+    return now;
 }
 
 std::int64_t ListService::removeExpired() {

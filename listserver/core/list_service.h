@@ -14,6 +14,7 @@
 #include "listserver/core/store.h"
 #include "listserver/core/write_budget.h"
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -101,8 +102,19 @@ struct StoredEntry {
 using EntryStoredHook = std::function<void(const StoredEntry&)>;
 
 // Renders both lists of an alliance, each in the order of a download, into one body.
-using ListsRenderer = std::function<std::string(const std::vector<FleetEntry>& allied,
-                                                const std::vector<FleetEntry>& enemy)>;
+using ListsRenderer =
+    std::function<std::string(const ListSnapshot& allied, const ListSnapshot& enemy)>;
+
+// A write of the browser page (or of another client of its interface) refused before it was
+// looked at further: the client's or the alliance's write budget is used up.
+struct WriteBudgetUsedUp {
+    std::string note;
+};
+// What becomes of such a write: refused for a value (the field and why), refused for the
+// budget, or to be stored. Its Write::run answers "ready <number of the entry>", "full" when
+// the list holds its most entries, "gone" when no current entry has the number of a change,
+// and "Error2" or "Error10" when the store fails, as for the desktop program.
+using EntryWrite = std::variant<Rejection, WriteBudgetUsedUp, Write>;
 
 class ListService {
   public:
@@ -133,6 +145,27 @@ class ListService {
     // when the store cannot be read.
     Answer bothLists(AllianceId alliance, const ListsRenderer& render);
 
+    // A new entry (no number) or the change of the entry of that number, with the values of a
+    // "New" or "Change" request (decoded, without IDW and BasisZeitW): the same checks, write
+    // budgets and stored bytes as the desktop program's requests.
+    EntryWrite writeEntry(const Alliance& alliance, ListKind kind, const QueryValues& values,
+                          std::optional<std::int64_t> entryId, const std::string& clientAddress);
+
+    // For following an alliance's lists (the page's live updates): the store's versions of
+    // both lists, which change with every write whichever process makes it...
+    using ListVersions = std::array<std::optional<std::int64_t>, 2>;
+    ListVersions listVersions(AllianceId alliance);
+    // ...and both lists as they count now, with their entries' numbers, their versions (read
+    // before them) and the real time at which the next of their entries expires.
+    struct ListsNow {
+        ListSnapshot lists[2]; // by ListKind
+        ListVersions versions;
+        std::optional<std::int64_t> nextExpiryUtc;
+    };
+    ListsNow listsNow(AllianceId alliance);
+    std::int64_t utcNow() { return clock_.utcSeconds(); }
+    std::int64_t localNow() { return clock_.localSeconds(); }
+
     // Deletes entries that have not been updated within the expiry time.
     std::int64_t removeExpired();
 
@@ -158,6 +191,12 @@ class ListService {
                 const std::string& clientAddress);
     Outcome change(const Alliance& alliance, ListKind kind, const QueryValues& query,
                    const std::string& clientAddress);
+    // The writes themselves, for the desktop program (its words "ready" and "false") or for the
+    // page (the words of EntryWrite).
+    enum class Words { Program, Page };
+    Write storeNew(const Alliance& alliance, ListKind kind, FleetEntry entry, Words words);
+    Write storeChange(const Alliance& alliance, ListKind kind, ChangeKey key, EntryPatch patch,
+                      Words words);
     // Where the store keeps wrong passwords for all server processes: takes in what the
     // others counted before a password is looked at, or adds this wrong one to the count.
     void shareWrongPasswords(const std::string& clientAddress, double now, bool wrongOneNow);

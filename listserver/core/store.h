@@ -57,6 +57,8 @@ struct ListSnapshot {
     std::vector<FleetEntry> entries;
     // Real time of the oldest change among them, for knowing when the list next shrinks.
     std::optional<std::int64_t> oldestChangeUtc;
+    // The number of each entry (its row in the store): it stays while the entry is changed.
+    std::vector<std::int64_t> ids;
 };
 
 class ListStore {
@@ -80,8 +82,9 @@ class ListStore {
     virtual Added addEntry(AllianceId alliance, ListKind kind, const FleetEntry& entry,
                            const ChangeTime& when, std::int64_t notBeforeUtc,
                            std::size_t maxEntries) = 0;
-    // Replaces the entry picked by pickEntryToChange among those matching the key with what
-    // the patch gives (EntryPatch::replacing). Durable when it returns.
+    // Replaces the entry picked by pickEntryToChange among those matching the key (or the entry
+    // of that number, when the key names one) with what the patch gives
+    // (EntryPatch::replacing), keeping its number. Durable when it returns.
     virtual Changed changeEntry(AllianceId alliance, ListKind kind, const ChangeKey& key,
                                 const EntryPatch& patch, const ChangeTime& when,
                                 std::int64_t notBeforeUtc) = 0;

@@ -4,6 +4,7 @@
 #include "listserver/core/log_text.h"
 #include "listserver/core/query.h"
 #include "listserver/http/connection_limits.h"
+#include "listserver/http/event_streams.h"
 #include "listserver/http/held_connections.h"
 #include "listserver/http/server_metrics.h"
 #include "listserver/http/write_queue.h"
@@ -55,6 +56,8 @@ struct Request {
     // A request of the browser page; nothing for the desktop program's.
     std::unique_ptr<WebRequest> web;
     std::optional<WebAnswer> webReady;
+    // The page's write went to the writer: the answer is webReady, whatever else happens.
+    bool webWrite = false;
 };
 
 std::string addressText(const sockaddr* address) {
@@ -159,6 +162,8 @@ struct HttpServer::State {
         double accepted = 0;
         bool cut = false;
         std::string client;
+        // A live stream: open as long as its session lasts, and not counted in the limits.
+        bool stream = false;
     };
     std::mutex openMutex;
     std::unordered_map<MHD_Connection*, Open> open;
@@ -171,6 +176,8 @@ struct HttpServer::State {
     LibraryLog libraryLog;
     ConnectionLimits limits;
     WebSite web;
+    LiveLists live;
+    EventStreams streams;
     ServerMetrics metrics;
 
     State(const HttpOptions& o, ListService& s)
@@ -178,7 +185,13 @@ struct HttpServer::State {
                                          [&s](const std::vector<std::function<Answer()>>& group) {
                                              return s.writeTogether(group);
                                          }),
-          limits(o.connectionsPerAddress, o.maxConnections), web(s, &monotonicSeconds) {}
+          limits(o.connectionsPerAddress, o.maxConnections), web(s, &monotonicSeconds), live(s),
+          streams(
+              live, [this](const std::string& key) { return web.sessionLasts(key); },
+              StreamLimits{.perSession = o.streamsPerSession,
+                           .total = o.maxStreams,
+                           .keepAliveSeconds = 20,
+                           .maxWaitingBytes = 64 * 1024}) {}
 
     void reap() {
         std::unique_lock lock(reaperMutex);
@@ -189,7 +202,8 @@ struct HttpServer::State {
             double now = monotonicSeconds();
             std::lock_guard guard(openMutex);
             for (auto& [connection, entry] : open) {
-                if (!entry.cut && now - entry.accepted > options.connectionDeadlineSeconds) {
+                if (!entry.cut && !entry.stream &&
+                    now - entry.accepted > options.connectionDeadlineSeconds) {
                     // libmicrohttpd reports the close to us (under openMutex) before it closes
                     // the socket, so this descriptor is still this connection's. Shutting it
                     // down makes libmicrohttpd drop the connection by itself.
@@ -252,7 +266,8 @@ void onConnection(void* cls, MHD_Connection* connection, void**,
     } else {
         auto it = state->open.find(connection);
         if (it != state->open.end()) {
-            state->limits.closed(it->second.client);
+            if (!it->second.stream)
+                state->limits.closed(it->second.client);
             state->open.erase(it);
         }
     }
@@ -518,8 +533,9 @@ MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
                          const Request& request, const std::string& method,
                          const WebAnswer& answer) {
     state.metrics.countWebAnswer(answer.status);
-    const SharedBody body =
-        answer.sharedBody ? answer.sharedBody : std::make_shared<const std::string>(answer.body);
+    const SharedBody body = answer.sharedBody && answer.ownMembers.empty()
+                                ? answer.sharedBody
+                                : std::make_shared<const std::string>(answer.sentText());
     capSendBuffer(state, connection, body->size());
     MHD_Response* response = sharedResponse(body);
     if (!response)
@@ -542,8 +558,65 @@ MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
     std::string_view target = request.target;
     writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, target.find('?')), 120) + "\" " +
-                 std::to_string(answer.status) + " " + std::to_string(answer.text().size()) +
-                 " B " + took + " - " + printable(answer.note, 300));
+                 std::to_string(answer.status) + " " + std::to_string(body->size()) + " B " + took +
+                 " - " + printable(answer.note, 300));
+    return queued;
+}
+
+// A live stream of the page: past its bounds 429, else an answer without end that the stream
+// feeds; its connection leaves the connection limits and the deadline.
+MHD_Result openStream(HttpServer::State& state, MHD_Connection* connection, Request& request,
+                      const std::string& method, const WebStream& stream) {
+    request.answered = true;
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    EventStreams::Opened opened =
+        info ? state.streams.open(connection, info->connect_fd, stream.alliance, stream.sessionKey)
+             : EventStreams::Opened{nullptr, EventStreams::Refusal::Unavailable};
+    if (!opened.response) {
+        const bool tooMany = opened.refusal == EventStreams::Refusal::Session ||
+                             opened.refusal == EventStreams::Refusal::Total;
+        const char* why = opened.refusal == EventStreams::Refusal::Session ? "of this session"
+                          : opened.refusal == EventStreams::Refusal::Total ? "of the server"
+                                                                           : "";
+        WebAnswer refused{
+            .status = tooMany ? 429 : 503,
+            .contentType = "application/json; charset=utf-8",
+            .body = tooMany ? "{\"error\":\"Zu viele offene Live-Verbindungen.\"}"
+                            : "{\"error\":\"Live-Verbindungen sind gerade nicht möglich.\"}",
+            .headers = {{"Cache-Control", "no-store"}, {"Retry-After", "30"}},
+            .note = tooMany ? std::string("web: events refused, all streams ") + why + " open"
+                            : std::string("web: events not possible now"),
+            .sharedBody = {},
+            .ownMembers = {}};
+        return sendWebAnswer(state, connection, request, method, refused);
+    }
+    {
+        std::lock_guard lock(state.openMutex);
+        auto it = state.open.find(connection);
+        if (it != state.open.end() && !it->second.stream) {
+            it->second.stream = true;
+            state.limits.closed(it->second.client);
+        }
+    }
+    MHD_Response* response = opened.response;
+    MHD_set_response_options(
+        response,
+        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
+        MHD_RO_END);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
+                            "text/event-stream; charset=utf-8");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+    // A proxy in front (nginx) would otherwise gather the events before it passes them on.
+    MHD_add_response_header(response, "X-Accel-Buffering", "no");
+    for (const auto& [name, value] : webSecurityHeaders())
+        MHD_add_response_header(response, name.c_str(), value.c_str());
+    MHD_Result queued = MHD_queue_response(connection, MHD_HTTP_OK, response);
+    MHD_destroy_response(response);
+    state.metrics.countWebAnswer(200);
+    writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) +
+                 " /api/events\" 200 stream - web: live stream opened");
     return queued;
 }
 
@@ -559,14 +632,15 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         web->origin = headerValue(connection, MHD_HTTP_HEADER_ORIGIN);
         web->referer = headerValue(connection, MHD_HTTP_HEADER_REFERER);
         web->host = headerValue(connection, MHD_HTTP_HEADER_HOST);
+        web->csrfHeader = headerValue(connection, "X-Reef-Csrf");
         web->clientAddress = request.address;
         request.web = std::move(web);
-        // The body of a POST comes in the calls that follow; the last one brings none.
-        if (request.web->method == "POST")
+        // The body of a POST or PUT comes in the calls that follow; the last one brings none.
+        if (request.web->method == "POST" || request.web->method == "PUT")
             return MHD_YES;
     } else if (*uploadSize > 0) {
         WebRequest& web = *request.web;
-        if (web.body.size() + *uploadSize > kMaxFormBytes)
+        if (web.body.size() + *uploadSize > webBodyLimit(web.path))
             web.bodyTooLarge = true;
         else
             web.body.append(uploadData, *uploadSize);
@@ -575,12 +649,42 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
     }
     if (request.answerComes) {
         request.answerComes = false;
+        if (request.webWrite && !request.webReady)
+            request.webReady = WebAnswer{.status = 500,
+                                         .contentType = "application/json; charset=utf-8",
+                                         .body = "{\"error\":\"Der Eintrag wurde nicht "
+                                                 "gespeichert.\"}",
+                                         .headers = {{"Cache-Control", "no-store"}},
+                                         .note = "web: the write ended without an answer",
+                                         .sharedBody = {},
+                                         .ownMembers = {}};
         if (request.webReady) {
             request.answered = true;
             return sendWebAnswer(state, connection, request, method, *request.webReady);
         }
     }
     WebOutcome outcome = state.web.handle(*request.web, request.ticket);
+    if (WebWrite* write = std::get_if<WebWrite>(&outcome)) {
+        request.answerComes = true;
+        request.webWrite = true;
+        if (state.writes.submit(connection, std::move(write->run),
+                                [&request, wording = std::move(write->answer)](Answer written) {
+                                    request.webReady = wording(written);
+                                }))
+            return MHD_YES; // answered when the write is done
+        request.answerComes = false;
+        request.webWrite = false;
+        outcome = WebAnswer{.status = 503,
+                            .contentType = "application/json; charset=utf-8",
+                            .body = "{\"error\":\"Der Server ist gerade überlastet. Bitte "
+                                    "versuche es gleich noch einmal.\"}",
+                            .headers = {{"Cache-Control", "no-store"}, {"Retry-After", "5"}},
+                            .note = "web: too many writes waiting, not stored",
+                            .sharedBody = {},
+                            .ownMembers = {}};
+    }
+    if (WebStream* stream = std::get_if<WebStream>(&outcome))
+        return openStream(state, connection, request, method, *stream);
     if (WebHold* hold = std::get_if<WebHold>(&outcome)) {
         request.answerComes = true;
         request.webReady = std::move(hold->then);
@@ -596,7 +700,8 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
                                 .body = "Der Server wird beendet.\n",
                                 .headers = {},
                                 .note = "web: held back while the server stops",
-                                .sharedBody = {}};
+                                .sharedBody = {},
+                                .ownMembers = {}};
         }
     }
     request.answered = true;
@@ -687,7 +792,8 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
         MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         static_cast<size_t>(std::max<std::size_t>(16384, options.maxRequestBytes * 2)),
         // A backstop only: the accept policy refuses past the total, before this is reached.
-        MHD_OPTION_CONNECTION_LIMIT, options.maxConnections + 16 * options.threads,
+        MHD_OPTION_CONNECTION_LIMIT,
+        static_cast<unsigned>(options.maxConnections + options.maxStreams + 16 * options.threads),
         MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_URI_LOG_CALLBACK, &onTarget, &s,
         MHD_OPTION_NOTIFY_COMPLETED, &onCompleted, &s, MHD_OPTION_NOTIFY_CONNECTION, &onConnection,
         &s, MHD_OPTION_END);
@@ -708,6 +814,8 @@ HttpServer::HttpServer(const HttpOptions& options, ListService& service)
              "budget=\"address\"", static_cast<double>(refused.address)},
             {"reef_write_budget_refusals_total", "counter", "", "budget=\"alliance\"",
              static_cast<double>(refused.alliance)},
+            {"reef_event_streams", "gauge", "Live streams of the browser page open now.", "",
+             static_cast<double>(s.streams.count())},
             {"reef_list_bytes", "gauge",
              "Bytes of list bodies in memory: those kept and those slow readers still receive.", "",
              static_cast<double>(s.service.listBytes())}};
@@ -760,7 +868,8 @@ void HttpServer::stop() {
             ::close(returned);
     }
     s.held.close();
-    s.writes.close(); // the waiting writes are stored and answered
+    s.streams.close(); // every live stream ends now
+    s.writes.close();  // the waiting writes are stored and answered
     waitForAnswersInFlight(s);
     s.reaperWake.notify_all();
     if (s.reaper.joinable())

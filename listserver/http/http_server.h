@@ -40,6 +40,12 @@ struct HttpOptions {
     // names, so that the wrong-password throttle and the write budgets still tell members
     // apart. From every other peer the header is ignored.
     std::vector<std::string> trustedProxies;
+    // The page's live streams (GET /api/events) open at once, in all and per session. They
+    // do not count against connectionsPerAddress or maxConnections: a member's phone keeps
+    // one open all day, and the desktop program's requests from the same address must not
+    // wait for it.
+    std::size_t maxStreams = 200;
+    std::size_t streamsPerSession = 2;
     // Clients (numeric addresses, after X-Real-IP of a trusted proxy) that may read /metrics;
     // everyone else gets 404 there.
     std::vector<std::string> metricsFrom = {"127.0.0.1", "::1"};

@@ -228,16 +228,23 @@ Changed changeEntryOn(Connection& connection, AllianceId alliance, ListKind kind
                       const ChangeKey& key, const EntryPatch& patch, const ChangeTime& when,
                       std::int64_t notBeforeUtc) {
     claimList(connection, alliance, kind);
+    const std::int64_t list = static_cast<std::int64_t>(kind);
     Result rows =
-        connection.run(std::string("SELECT id, ") + kEntryColumns +
-                           " FROM entry WHERE alliance_id = $1 AND list = $2 AND updated_at >= $3 "
-                           "AND basis_zeit = $4 AND length(name) = $5 ORDER BY id",
-                       Params()
-                           .add(alliance)
-                           .add(static_cast<std::int64_t>(kind))
-                           .add(notBeforeUtc)
-                           .add(std::int64_t{key.basisZeit})
-                           .add(static_cast<std::int64_t>(key.nameLength)));
+        key.entryId
+            ? connection.run(std::string("SELECT id, ") + kEntryColumns +
+                                 " FROM entry WHERE alliance_id = $1 AND list = $2 AND "
+                                 "updated_at >= $3 AND id = $4",
+                             Params().add(alliance).add(list).add(notBeforeUtc).add(*key.entryId))
+            : connection.run(std::string("SELECT id, ") + kEntryColumns +
+                                 " FROM entry WHERE alliance_id = $1 AND list = $2 AND "
+                                 "updated_at >= $3 AND basis_zeit = $4 AND length(name) = $5 "
+                                 "ORDER BY id",
+                             Params()
+                                 .add(alliance)
+                                 .add(list)
+                                 .add(notBeforeUtc)
+                                 .add(std::int64_t{key.basisZeit})
+                                 .add(static_cast<std::int64_t>(key.nameLength)));
     std::vector<std::int64_t> ids;
     std::vector<FleetEntry> candidates;
     for (int row = 0; row < rows.rows(); ++row) {
@@ -436,12 +443,13 @@ ListSnapshot PostgresStore::entries(AllianceId alliance, ListKind kind, std::int
     Lease connection(*this);
     Result rows = connection->run(
         std::string("SELECT ") + kEntryColumns +
-            ", updated_at FROM entry WHERE alliance_id = $1 AND list "
+            ", updated_at, id FROM entry WHERE alliance_id = $1 AND list "
             "= $2 AND updated_at >= $3 ORDER BY id",
         Params().add(alliance).add(static_cast<std::int64_t>(kind)).add(notBeforeUtc));
     ListSnapshot snapshot;
     for (int row = 0; row < rows.rows(); ++row) {
         snapshot.entries.push_back(readEntry(rows, row, 0));
+        snapshot.ids.push_back(rows.integer(row, 16));
         const std::int64_t changed = rows.integer(row, 15);
         if (!snapshot.oldestChangeUtc || changed < *snapshot.oldestChangeUtc)
             snapshot.oldestChangeUtc = changed;

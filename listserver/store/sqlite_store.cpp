@@ -481,12 +481,13 @@ bool SqliteStore::removeAlliance(const std::string& name) {
 ListSnapshot SqliteStore::entries(AllianceId alliance, ListKind kind, std::int64_t notBeforeUtc) {
     Lease connection(*this);
     Statement select(*connection, std::string("SELECT ") + kEntryColumns +
-                                      ", updated_at FROM entry WHERE alliance_id = ? AND list "
-                                      "= ? AND updated_at >= ? ORDER BY id");
+                                      ", updated_at, id FROM entry WHERE alliance_id = ? AND "
+                                      "list = ? AND updated_at >= ? ORDER BY id");
     select.bind(1, alliance).bind(2, static_cast<std::int64_t>(kind)).bind(3, notBeforeUtc);
     ListSnapshot snapshot;
     while (select.step()) {
         snapshot.entries.push_back(readEntry(select, 0));
+        snapshot.ids.push_back(select.integer(16));
         std::int64_t changed = select.integer(15);
         if (!snapshot.oldestChangeUtc || changed < *snapshot.oldestChangeUtc)
             snapshot.oldestChangeUtc = changed;
@@ -577,7 +578,22 @@ Changed SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, 
     countListWrite(connection, alliance, kind);
     std::vector<std::int64_t> ids;
     std::vector<FleetEntry> candidates;
-    {
+    auto collect = [&](Statement& select) {
+        while (select.step()) {
+            ids.push_back(select.integer(0));
+            candidates.push_back(readEntry(select, 1));
+        }
+    };
+    if (key.entryId) {
+        Statement select(connection, std::string("SELECT id, ") + kEntryColumns +
+                                         " FROM entry WHERE alliance_id = ? AND list = ? AND "
+                                         "updated_at >= ? AND id = ?");
+        select.bind(1, alliance)
+            .bind(2, static_cast<std::int64_t>(kind))
+            .bind(3, notBeforeUtc)
+            .bind(4, *key.entryId);
+        collect(select);
+    } else {
         Statement select(connection,
                          std::string("SELECT id, ") + kEntryColumns +
                              " FROM entry WHERE alliance_id = ? AND list = ? AND updated_at >= ? "
@@ -587,10 +603,7 @@ Changed SqliteStore::changeEntryOn(Connection& connection, AllianceId alliance, 
             .bind(3, notBeforeUtc)
             .bind(4, key.basisZeit)
             .bind(5, key.nameLength);
-        while (select.step()) {
-            ids.push_back(select.integer(0));
-            candidates.push_back(readEntry(select, 1));
-        }
+        collect(select);
     }
     if (candidates.empty())
         return Changed{ChangeResult::NotFound, 0, {}, {}};

@@ -32,6 +32,49 @@ WebSessions::WebSessions(std::size_t maxSessions, double lifetimeSeconds,
       maxPerClient_(std::max<std::size_t>(1, maxPerClient)), lifetimeSeconds_(lifetimeSeconds) {
     if (sodium_init() < 0)
         throw std::runtime_error("libsodium cannot be initialised");
+    static_assert(sizeof csrfKey_ >= crypto_generichash_KEYBYTES_MIN &&
+                  sizeof csrfKey_ <= crypto_generichash_KEYBYTES_MAX);
+    randombytes_buf(csrfKey_, sizeof csrfKey_);
+}
+
+WebSessions::~WebSessions() {
+    sodium_memzero(csrfKey_, sizeof csrfKey_);
+}
+
+std::string WebSessions::keyOf(std::string_view token) {
+    return wellFormed(token) ? tokenHash(token) : std::string();
+}
+
+std::optional<WebSession> WebSessions::findByKey(const std::string& key, double now) {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(key);
+    if (it == sessions_.end())
+        return std::nullopt;
+    if (it->second.expires <= now) {
+        sessions_.erase(it);
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+void WebSessions::closeByKey(const std::string& key) {
+    std::lock_guard lock(mutex_);
+    sessions_.erase(key);
+}
+
+std::string WebSessions::csrfOf(std::string_view token) const {
+    unsigned char hash[32];
+    crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(token.data()),
+                       token.size(), csrfKey_, sizeof csrfKey_);
+    char hex[2 * sizeof hash + 1];
+    sodium_bin2hex(hex, sizeof hex, hash, sizeof hash);
+    return std::string(hex, 2 * sizeof hash);
+}
+
+bool WebSessions::csrfMatches(std::string_view token, std::string_view csrf) const {
+    const std::string expected = csrfOf(token);
+    return wellFormed(token) && csrf.size() == expected.size() &&
+           sodium_memcmp(expected.data(), csrf.data(), expected.size()) == 0;
 }
 
 std::string WebSessions::open(WebSession session, double now) {

@@ -50,6 +50,9 @@ class WebSessions {
                          double lifetimeSeconds = kLifetimeSeconds,
                          std::size_t maxPerAlliance = kMaxPerAlliance,
                          std::size_t maxPerClient = kMaxPerClient);
+    ~WebSessions();
+    WebSessions(const WebSessions&) = delete;
+    WebSessions& operator=(const WebSessions&) = delete;
 
     // A new session that expires lifetimeSeconds after now; its token.
     std::string open(WebSession session, double now);
@@ -61,6 +64,19 @@ class WebSessions {
     bool takeAsk(std::string_view token, double now);
     std::size_t size();
 
+    // The key a session is kept by (a hash of its token): what holds on to a session without
+    // its token, such as a live stream, names it so.
+    static std::string keyOf(std::string_view token);
+    std::optional<WebSession> findByKey(const std::string& key, double now);
+    void closeByKey(const std::string& key);
+
+    // What the page must send back in a header with every write: a keyed hash of the session's
+    // token under a key of this process, bound to the session and telling nothing of the
+    // cookie; 64 hex digits.
+    std::string csrfOf(std::string_view token) const;
+    // Whether `csrf` is the one of that token, compared in constant time.
+    bool csrfMatches(std::string_view token, std::string_view csrf) const;
+
   private:
     // Drops the expired sessions, then makes room for a session of this alliance and client.
     void makeRoom(const WebSession& coming, double now);
@@ -71,6 +87,7 @@ class WebSessions {
     double lifetimeSeconds_;
     std::mutex mutex_;
     std::unordered_map<std::string, WebSession> sessions_; // by the hash of the token
+    unsigned char csrfKey_[32];
 };
 
 } // namespace reef::listserver

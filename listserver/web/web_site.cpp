@@ -1,5 +1,6 @@
 #include "listserver/web/web_site.h"
 
+#include "listserver/web/entry_json.h"
 #include "listserver/web/web_assets.h"
 #include "listserver/web/web_text.h"
 #include "text/cp1252.h"
@@ -17,6 +18,11 @@ constexpr std::string_view kRootPath = "/";
 constexpr std::string_view kLoginPath = "/login";
 constexpr std::string_view kLogoutPath = "/logout";
 constexpr std::string_view kListsPath = "/api/lists";
+constexpr std::string_view kEntriesPath = "/api/entries";
+// A changed entry: "/api/entries/" and the entry's number.
+constexpr std::string_view kEntryPrefix = "/api/entries/";
+constexpr std::string_view kCsrfHeader = "X-Reef-Csrf";
+constexpr std::string_view kEventsPath = "/api/events";
 
 constexpr const char* kHtml = "text/html; charset=utf-8";
 constexpr const char* kJson = "application/json; charset=utf-8";
@@ -36,7 +42,8 @@ WebAnswer page(int status, std::string body, std::string note) {
             .body = std::move(body),
             .headers = {{"Cache-Control", "no-store"}},
             .note = std::move(note),
-            .sharedBody = {}};
+            .sharedBody = {},
+            .ownMembers = {}};
 }
 
 WebAnswer backToStart(HeaderList headers, std::string note) {
@@ -47,7 +54,8 @@ WebAnswer backToStart(HeaderList headers, std::string note) {
             .body = "",
             .headers = std::move(headers),
             .note = std::move(note),
-            .sharedBody = {}};
+            .sharedBody = {},
+            .ownMembers = {}};
 }
 
 WebAnswer jsonAnswer(int status, std::string body, std::string note) {
@@ -56,7 +64,8 @@ WebAnswer jsonAnswer(int status, std::string body, std::string note) {
             .body = std::move(body),
             .headers = {{"Cache-Control", "no-store"}},
             .note = std::move(note),
-            .sharedBody = {}};
+            .sharedBody = {},
+            .ownMembers = {}};
 }
 
 WebAnswer methodNotAllowed(const char* allowed) {
@@ -65,7 +74,8 @@ WebAnswer methodNotAllowed(const char* allowed) {
             .body = "Methode nicht erlaubt\n",
             .headers = {{"Allow", allowed}},
             .note = "web: method not allowed",
-            .sharedBody = {}};
+            .sharedBody = {},
+            .ownMembers = {}};
 }
 
 // Alliance names come from an admin's terminal: UTF-8 as a rule, else taken as Windows-1252.
@@ -89,18 +99,17 @@ std::string nameAsUtf8(const std::string& name) {
 }
 
 void appendField(std::string& out, wire::WireField field, const std::string& value) {
-    if (out.back() != '{')
-        out.push_back(',');
+    out.push_back(',');
     out += jsonString(wire::kFieldNames[wire::fieldIndex(field)]);
     out.push_back(':');
     out += value;
 }
 
-std::string entryJson(const FleetEntry& e) {
+std::string entryJson(std::int64_t id, const FleetEntry& e) {
     using wire::WireField;
     auto text = [](const std::string& bytes) { return jsonString(text::cp1252ToUtf8(bytes)); };
     auto digits = [](std::int64_t value) { return jsonString(std::to_string(value)); };
-    std::string out = "{";
+    std::string out = "{\"id\":" + std::to_string(id);
     appendField(out, WireField::Hilfe, std::to_string(e.Hilfe));
     appendField(out, WireField::Name, text(e.Name));
     appendField(out, WireField::Allianz, text(e.Allianz));
@@ -120,15 +129,42 @@ std::string entryJson(const FleetEntry& e) {
     return out;
 }
 
-void appendList(std::string& out, ListKind kind, const std::vector<FleetEntry>& entries) {
+void appendList(std::string& out, ListKind kind, const ListSnapshot& list) {
     out += jsonString(wire::listIdentifier(static_cast<int>(kind)));
     out += ":[";
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < list.entries.size(); ++i) {
         if (i > 0)
             out.push_back(',');
-        out += entryJson(entries[i]);
+        out += entryJson(i < list.ids.size() ? list.ids[i] : 0, list.entries[i]);
     }
     out.push_back(']');
+}
+
+// The number of "/api/entries/N"; nothing for anything else (a sign, a leading zero, more
+// digits than a row number has).
+std::optional<std::int64_t> entryNumberOf(std::string_view path) {
+    if (!path.starts_with(kEntryPrefix))
+        return std::nullopt;
+    const std::string_view digits = path.substr(kEntryPrefix.size());
+    if (digits.empty() || digits.size() > 18 || digits.front() == '0' ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    std::int64_t number = 0;
+    for (char c : digits)
+        number = number * 10 + (c - '0');
+    return number;
+}
+
+WebAnswer jsonError(int status, std::string_view message, std::string note) {
+    return jsonAnswer(status, "{\"error\":" + jsonString(message) + "}", std::move(note));
+}
+
+WebAnswer problemAnswer(const EntryProblem& problem, std::string note) {
+    std::string body = "{\"error\":" + jsonString(problem.message);
+    if (!problem.field.empty())
+        body += ",\"field\":" + jsonString(problem.field);
+    body += "}";
+    return jsonAnswer(problem.status, std::move(body), std::move(note));
 }
 
 std::string lowerCase(std::string_view text) {
@@ -172,13 +208,28 @@ bool fromThisSite(const WebRequest& request) {
 
 } // namespace
 
+std::string WebAnswer::sentText() const {
+    if (!sharedBody || ownMembers.empty())
+        return text();
+    std::string sent;
+    sent.reserve(ownMembers.size() + sharedBody->size() - 1);
+    sent += ownMembers;
+    sent.append(*sharedBody, 1);
+    return sent;
+}
+
 WebRequest::~WebRequest() {
     sodium_memzero(body.data(), body.size());
 }
 
 bool isWebPath(std::string_view path) {
     return path == kRootPath || path == kLoginPath || path == kLogoutPath || path == kListsPath ||
-           path == kWebScriptPath || path == kWebStylePath;
+           path == kWebScriptPath || path == kWebStylePath || path == kEntriesPath ||
+           path.starts_with(kEntryPrefix) || path == kEventsPath;
+}
+
+std::size_t webBodyLimit(std::string_view path) {
+    return path.starts_with(kEntriesPath) ? kMaxEntryBodyBytes : kMaxFormBytes;
 }
 
 const HeaderList& webSecurityHeaders() {
@@ -195,7 +246,7 @@ const HeaderList& webSecurityHeaders() {
     return kHeaders;
 }
 
-std::string listsJson(const std::vector<FleetEntry>& allied, const std::vector<FleetEntry>& enemy) {
+std::string listsJson(const ListSnapshot& allied, const ListSnapshot& enemy) {
     std::string out = "{\"lists\":{";
     appendList(out, ListKind::Allied, allied);
     out.push_back(',');
@@ -212,11 +263,25 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
     const std::string& path = request.path;
     const bool get = request.method == "GET";
     const bool post = request.method == "POST";
+    const bool put = request.method == "PUT";
+    const bool entries = path == kEntriesPath || path.starts_with(kEntryPrefix);
     // A form of another site must neither log a member into a session of its choosing nor
-    // log one out (the answer's cookie would replace the member's).
-    if (post && !fromThisSite(request))
+    // log one out (the answer's cookie would replace the member's), nor write in its name.
+    if ((post || put) && !fromThisSite(request)) {
+        if (entries)
+            return jsonError(403, "Einträge gehen nur von dieser Seite aus.",
+                             "web: write of another site refused");
         return page(403, loginPage("Die Anmeldung geht nur von dieser Seite aus."),
                     "web: form of another site refused");
+    }
+    if (path == kEntriesPath)
+        return post ? writeEntry(request, std::nullopt) : WebOutcome{methodNotAllowed("POST")};
+    if (entries) {
+        const std::optional<std::int64_t> number = entryNumberOf(path);
+        if (!number)
+            return jsonError(404, "Diesen Eintrag gibt es nicht.", "web: no such entry path");
+        return put ? writeEntry(request, number) : WebOutcome{methodNotAllowed("PUT")};
+    }
     if (path == kLoginPath)
         return post ? login(request, ticket) : WebOutcome{methodNotAllowed("POST")};
     if (path == kLogoutPath)
@@ -229,20 +294,32 @@ WebOutcome WebSite::handle(const WebRequest& request, GuardTicket& ticket) {
                          .body = std::string(webScript()),
                          .headers = {{"Cache-Control", "no-cache"}},
                          .note = "web: script",
-                         .sharedBody = {}};
+                         .sharedBody = {},
+                         .ownMembers = {}};
     if (path == kWebStylePath)
         return WebAnswer{.status = 200,
                          .contentType = "text/css; charset=utf-8",
                          .body = std::string(webStyle()),
                          .headers = {{"Cache-Control", "no-cache"}},
                          .note = "web: style",
-                         .sharedBody = {}};
+                         .sharedBody = {},
+                         .ownMembers = {}};
     if (path == kListsPath)
         return lists(request);
+    if (path == kEventsPath) {
+        try {
+            if (std::optional<Member> member = memberOf(request))
+                return WebStream{member->session.alliance, WebSessions::keyOf(member->token)};
+        } catch (const std::exception& error) {
+            return jsonError(503, "Die Datenbank ist gerade nicht erreichbar.",
+                             std::string("web: events: database unavailable: ") + error.what());
+        }
+        return jsonError(401, "Nicht angemeldet.", "web: events without session");
+    }
     try {
-        if (auto session = sessionOf(request))
-            return page(200, listsPage(session->allianceName),
-                        "web: page of alliance " + session->allianceName);
+        if (auto member = memberOf(request))
+            return page(200, listsPage(member->session.allianceName),
+                        "web: page of alliance " + member->session.allianceName);
     } catch (const std::exception& error) {
         return page(503, loginPage("Die Datenbank ist gerade nicht erreichbar."),
                     std::string("web: database unavailable: ") + error.what());
@@ -314,23 +391,24 @@ WebAnswer WebSite::logout(const WebRequest& request) {
 
 WebAnswer WebSite::lists(const WebRequest& request) {
     try {
-        std::optional<WebSession> session = sessionOf(request);
-        if (!session)
+        std::optional<Member> member = memberOf(request);
+        if (!member)
             return jsonAnswer(401, "{\"error\":\"not logged in\"}", "web: lists without session");
-        if (!sessions_.takeAsk(cookieValue(request.cookieHeader, kSessionCookie),
-                               monotonicSeconds_())) {
+        if (!sessions_.takeAsk(member->token, monotonicSeconds_())) {
             WebAnswer refused = jsonAnswer(429, "{\"error\":\"too many requests\"}",
                                            "web: lists asked too often by one session");
             refused.headers.emplace_back(
                 "Retry-After", std::to_string(static_cast<int>(WebSessions::kAskRefillSeconds)));
             return refused;
         }
-        Answer both = service_.bothLists(session->alliance, &listsJson);
+        const WebSession& session = member->session;
+        Answer both = service_.bothLists(session.alliance, &listsJson);
         if (both.status != 200)
             return jsonAnswer(503, "{\"error\":\"busy\"}", "web: " + both.note);
         WebAnswer answer = jsonAnswer(
-            200, "", "web: lists of alliance " + session->allianceName + ", " + both.note);
+            200, "", "web: lists of alliance " + session.allianceName + ", " + both.note);
         answer.sharedBody = std::move(both.body);
+        answer.ownMembers = "{\"csrf\":" + jsonString(sessions_.csrfOf(member->token)) + ",";
         return answer;
     } catch (const std::exception& error) {
         return jsonAnswer(503, "{\"error\":\"database unavailable\"}",
@@ -338,8 +416,79 @@ WebAnswer WebSite::lists(const WebRequest& request) {
     }
 }
 
-std::optional<WebSession> WebSite::sessionOf(const WebRequest& request) {
-    const std::string token = cookieValue(request.cookieHeader, kSessionCookie);
+WebOutcome WebSite::writeEntry(const WebRequest& request, std::optional<std::int64_t> entryId) {
+    const char* what = entryId ? "web: change" : "web: new entry";
+    std::optional<Member> member;
+    try {
+        member = memberOf(request);
+    } catch (const std::exception& error) {
+        return jsonError(503, "Die Datenbank ist gerade nicht erreichbar.",
+                         std::string(what) + ": database unavailable: " + error.what());
+    }
+    if (!member)
+        return jsonError(401, "Nicht angemeldet.", std::string(what) + " without session");
+    if (!sessions_.csrfMatches(member->token, request.csrfHeader))
+        return jsonError(403, "Die Anfrage kam nicht von dieser Seite. Bitte die Seite neu laden.",
+                         std::string(what) + " without the session's " + std::string(kCsrfHeader));
+    if (request.bodyTooLarge)
+        return jsonError(413, "Der Eintrag ist zu lang.", std::string(what) + ": body too large");
+    auto body = readEntryBody(request.body);
+    if (auto* problem = std::get_if<EntryProblem>(&body))
+        return problemAnswer(*problem, std::string(what) + " refused: " + problem->field);
+    EntryBody& entry = std::get<EntryBody>(body);
+    EntryWrite write;
+    try {
+        write = service_.writeEntry(member->alliance, entry.list, entry.values, entryId,
+                                    request.clientAddress);
+    } catch (const std::exception& error) {
+        return jsonError(500, "Der Eintrag wurde nicht gespeichert.",
+                         std::string(what) + ": " + error.what());
+    }
+    if (auto* rejection = std::get_if<Rejection>(&write))
+        return problemAnswer(problemOf(*rejection),
+                             std::string(what) + " refused: " + rejection->reason);
+    if (auto* refused = std::get_if<WriteBudgetUsedUp>(&write)) {
+        WebAnswer answer = jsonError(429,
+                                     "Zu viele Einträge in kurzer Zeit. Bitte warte einen Moment "
+                                     "und versuche es dann noch einmal.",
+                                     std::string(what) + ": " + refused->note);
+        answer.headers.emplace_back("Retry-After", "10");
+        return answer;
+    }
+    const bool created = !entryId;
+    return WebWrite{
+        std::move(std::get<Write>(write).run), [created](const Answer& stored) {
+            const std::string& word = stored.text();
+            if (word.starts_with("ready ")) {
+                const std::string number = word.substr(6);
+                return jsonAnswer(created ? 201 : 200, "{\"id\":" + number + "}",
+                                  "web: " + stored.note);
+            }
+            if (word == "full")
+                return jsonError(409, "Die Liste ist voll.", "web: " + stored.note);
+            if (word == "gone")
+                return jsonError(404, "Diesen Eintrag gibt es nicht mehr.", "web: " + stored.note);
+            if (word == "Error2")
+                return jsonError(503, "Die Datenbank ist gerade nicht erreichbar.",
+                                 "web: " + stored.note);
+            return jsonError(500, "Der Eintrag wurde nicht gespeichert.", "web: " + stored.note);
+        }};
+}
+
+bool WebSite::sessionLasts(const std::string& sessionKey) {
+    std::optional<WebSession> session = sessions_.findByKey(sessionKey, monotonicSeconds_());
+    if (!session)
+        return false;
+    std::optional<Alliance> alliance = service_.allianceWithHash(session->passwordHash);
+    if (!alliance || alliance->id != session->alliance) {
+        sessions_.closeByKey(sessionKey);
+        return false;
+    }
+    return true;
+}
+
+std::optional<WebSite::Member> WebSite::memberOf(const WebRequest& request) {
+    std::string token = cookieValue(request.cookieHeader, kSessionCookie);
     std::optional<WebSession> session = sessions_.find(token, monotonicSeconds_());
     if (!session)
         return std::nullopt;
@@ -349,7 +498,7 @@ std::optional<WebSession> WebSite::sessionOf(const WebRequest& request) {
         sessions_.close(token);
         return std::nullopt;
     }
-    return session;
+    return Member{std::move(*session), std::move(token), std::move(*alliance)};
 }
 
 } // namespace reef::listserver

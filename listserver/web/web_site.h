@@ -1,10 +1,12 @@
 #pragma once
 // listserver/web: the browser page of an alliance's lists, its sessions, texts and compiled-in
-// assets, above HTTP (http/ carries its requests). Uses listserver/core only.
+// assets, its interface for new and changed entries and its live updates, above HTTP (http/
+// carries its requests). Uses listserver/core, and listserver/chat for the alerts' texts.
 //
-// The read-only browser page of an alliance's lists: the password form, the session cookie
-// and the lists as JSON. The password goes through the same guard as the desktop program's
-// requests; the lists come from the same store.
+// The browser page of an alliance's lists: the password form, the session cookie, the lists
+// as JSON, and new and changed entries. The password goes through the same guard as the
+// desktop program's requests; the lists come from the same store, and the entries go through
+// the same checks, write budgets and write queue.
 
 #include "listserver/core/list_service.h"
 #include "listserver/core/write_budget.h"
@@ -39,7 +41,9 @@ struct WebRequest {
     std::string origin;
     std::string referer;
     std::string host;
-    std::string body; // the form of a POST; wiped when the request is gone
+    // The token the page sends with every write ("X-Reef-Csrf").
+    std::string csrfHeader;
+    std::string body; // the form of a POST, the entry of a write; wiped when the request is gone
     bool bodyTooLarge = false;
     std::string clientAddress;
 
@@ -59,8 +63,13 @@ struct WebAnswer {
     std::string note;   // for the log, never a password or a token
     // A body that many answers send (the lists): sent instead of `body`, never copied.
     SharedBody sharedBody;
+    // The members of this answer alone (the session's token), sent in place of the opening
+    // "{" of sharedBody, before the members every answer shares: "{"csrf":"...",".
+    std::string ownMembers;
 
     const std::string& text() const { return sharedBody ? *sharedBody : body; }
+    // The bytes that go out.
+    std::string sentText() const;
 };
 
 // The answer comes later: ask again at `until` (monotonic seconds), or send `then` then.
@@ -68,18 +77,33 @@ struct WebHold {
     double until = 0;
     std::optional<WebAnswer> then;
 };
-using WebOutcome = std::variant<WebAnswer, WebHold>;
+// A write for the writer thread (the same queue as the desktop program's): run() stores it,
+// answer() words for the page what it gave.
+struct WebWrite {
+    std::function<Answer()> run;
+    std::function<WebAnswer(const Answer&)> answer;
+};
+// A live stream of the lists' events (GET /api/events) for a session that may have one: HTTP
+// holds it open, bounded per session and in all, while the session lasts.
+struct WebStream {
+    AllianceId alliance = 0;
+    std::string sessionKey; // WebSessions::keyOf the session's token
+};
+using WebOutcome = std::variant<WebAnswer, WebHold, WebWrite, WebStream>;
 
 // The paths the page answers; every other path is the desktop program's.
 bool isWebPath(std::string_view path);
+// The most body bytes a request of the path may bring.
+std::size_t webBodyLimit(std::string_view path);
 
 // What every answer of the page carries: no script but its own, no framing, no sniffing.
 const HeaderList& webSecurityHeaders();
 
 // The lists of one alliance as the page reads them: per list identifier the entries in the
-// order of a download, each with the record's field names; texts in UTF-8, the points as
-// decimal strings (JavaScript numbers stop being exact at 2^53), ZielZeit null when not given.
-std::string listsJson(const std::vector<FleetEntry>& allied, const std::vector<FleetEntry>& enemy);
+// order of a download, each with its number ("id") and the record's field names; texts in
+// UTF-8, the points as decimal strings (JavaScript numbers stop being exact at 2^53), ZielZeit
+// null when not given.
+std::string listsJson(const ListSnapshot& allied, const ListSnapshot& enemy);
 
 class WebSite {
   public:
@@ -93,12 +117,23 @@ class WebSite {
     WebOutcome handle(const WebRequest& request, GuardTicket& ticket);
 
     std::size_t sessionCount() { return sessions_.size(); }
+    // Whether the session of that key still lasts: not logged out, not expired, and its
+    // alliance still has the password it logged in with. Throws when the store cannot be read.
+    bool sessionLasts(const std::string& sessionKey);
 
   private:
+    // A logged-in member: the session, its token and the alliance as the store has it now.
+    struct Member {
+        WebSession session;
+        std::string token;
+        Alliance alliance;
+    };
+
     WebOutcome login(const WebRequest& request, GuardTicket& ticket);
     WebAnswer logout(const WebRequest& request);
     WebAnswer lists(const WebRequest& request);
-    std::optional<WebSession> sessionOf(const WebRequest& request);
+    WebOutcome writeEntry(const WebRequest& request, std::optional<std::int64_t> entryId);
+    std::optional<Member> memberOf(const WebRequest& request);
 
     ListService& service_;
     std::function<double()> monotonicSeconds_;

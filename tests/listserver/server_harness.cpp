@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -164,8 +165,10 @@ std::string ServerProcess::log() const {
     return readFile(logFile_);
 }
 
-std::string exchange(std::uint16_t port, const std::string& request,
-                     const std::string& sourceAddress) {
+namespace {
+
+// A connected socket to the server on loopback, from sourceAddress when one is given.
+int connectTo(std::uint16_t port, const std::string& sourceAddress) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw std::runtime_error("socket failed");
@@ -190,6 +193,14 @@ std::string exchange(std::uint16_t port, const std::string& request,
         ::close(fd);
         throw std::runtime_error(std::string("connect failed: ") + std::strerror(errno));
     }
+    return fd;
+}
+
+} // namespace
+
+std::string exchange(std::uint16_t port, const std::string& request,
+                     const std::string& sourceAddress) {
+    const int fd = connectTo(port, sourceAddress);
     std::size_t sent = 0;
     while (sent < request.size()) {
         ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
@@ -236,6 +247,47 @@ HttpAnswer parseAnswer(const std::string& raw) {
         answer.headers[name] = value;
     }
     return answer;
+}
+
+StreamingConnection::StreamingConnection(std::uint16_t port, const std::string& request,
+                                         const std::string& sourceAddress)
+    : fd_(connectTo(port, sourceAddress)) {
+    std::size_t sent = 0;
+    while (sent < request.size()) {
+        ssize_t n = ::send(fd_, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += static_cast<std::size_t>(n);
+    }
+}
+
+StreamingConnection::~StreamingConnection() {
+    ::close(fd_);
+}
+
+bool StreamingConnection::waitFor(const std::string& text, double seconds) {
+    using namespace std::chrono;
+    const auto until =
+        steady_clock::now() + duration_cast<steady_clock::duration>(duration<double>(seconds));
+    for (;;) {
+        const std::size_t found = received_.find(text, looked_);
+        if (found != std::string::npos) {
+            looked_ = found + text.size();
+            return true;
+        }
+        const auto left = duration_cast<milliseconds>(until - steady_clock::now()).count();
+        if (closed_ || left <= 0)
+            return false;
+        pollfd readable{fd_, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(left)) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            closed_ = true;
+        else
+            received_.append(buffer, static_cast<std::size_t>(n));
+    }
 }
 
 HttpAnswer get(std::uint16_t port, const std::string& target, const std::string& sourceAddress) {

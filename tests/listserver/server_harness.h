@@ -64,6 +64,32 @@ struct HttpAnswer {
 std::string exchange(std::uint16_t port, const std::string& request,
                      const std::string& sourceAddress = "");
 HttpAnswer parseAnswer(const std::string& raw);
+
+// A connection whose answer is read as it comes (a live stream): sends the request at once,
+// then reads on request.
+class StreamingConnection {
+  public:
+    StreamingConnection(std::uint16_t port, const std::string& request,
+                        const std::string& sourceAddress = "");
+    ~StreamingConnection();
+    StreamingConnection(const StreamingConnection&) = delete;
+    StreamingConnection& operator=(const StreamingConnection&) = delete;
+
+    // Reads until what arrived since the last wait holds `text`, the server closes the
+    // connection, or `seconds` pass; true when the text came. Everything arrived so far
+    // stays in received().
+    bool waitFor(const std::string& text, double seconds);
+    // Whether the server has closed the connection (found by a read).
+    bool closed() const { return closed_; }
+    const std::string& received() const { return received_; }
+    HttpAnswer answer() const { return parseAnswer(received_); }
+
+  private:
+    int fd_ = -1;
+    bool closed_ = false;
+    std::string received_;
+    std::size_t looked_ = 0; // where the next wait begins to look
+};
 // "GET <target> HTTP/1.0\r\n\r\n", the way the desktop program sends it.
 HttpAnswer get(std::uint16_t port, const std::string& target,
                const std::string& sourceAddress = "");

@@ -1,6 +1,6 @@
 // The browser page of the list server over real HTTP on loopback.
 
-#include "listserver/contract_fixture.h"
+#include "listserver/web/page_fixture.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -13,33 +13,7 @@ using namespace reef::listserver::testing;
 
 namespace {
 
-class WebHttpTest : public ListServerTest {
-  protected:
-    HttpAnswer request(const std::string& method, const std::string& path,
-                       const std::string& body = "", const std::string& headers = "",
-                       const std::string& source = "") {
-        std::string text = method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + headers;
-        if (method == "POST")
-            text += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                    std::to_string(body.size()) + "\r\n";
-        text += "Connection: close\r\n\r\n" + body;
-        return parseAnswer(exchange(port(), text, source));
-    }
-    HttpAnswer login(const std::string& password, const std::string& source = "",
-                     const std::string& headers = "") {
-        return request("POST", "/login", "passwort=" + password, headers, source);
-    }
-    // "Cookie: ..." for the session of a right login.
-    std::string sessionHeader() {
-        HttpAnswer answer = login(kPassword);
-        EXPECT_EQ(status(answer), 303);
-        std::string cookie = answer.headers["set-cookie"];
-        return "Cookie: " + cookie.substr(0, cookie.find(';')) + "\r\n";
-    }
-    static int status(const HttpAnswer& answer) {
-        return answer.statusLine.size() >= 12 ? std::stoi(answer.statusLine.substr(9, 3)) : 0;
-    }
-};
+using WebHttpTest = PageTest;
 
 TEST_F(WebHttpTest, TheStartPageIsThePasswordFormWithTheSecurityHeaders) {
     HttpAnswer page = request("GET", "/");

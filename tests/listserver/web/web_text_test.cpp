@@ -20,7 +20,9 @@ TEST(WebText, EveryWindows1252ByteBecomesTheSameCharacterAsInTheProgram) {
     FleetEntry sample;
     sample.Name = "\x80 Gr\xFC\xDF"
                   "e";
-    const nlohmann::json lists = nlohmann::json::parse(listsJson({every, sample}, {}));
+    const nlohmann::json lists =
+        nlohmann::json::parse(listsJson({{every, sample}, std::nullopt, {7, 9}}, {}));
+    EXPECT_EQ(lists["lists"]["Reef_Frend"][1]["id"], 9);
     const std::string shown = lists["lists"]["Reef_Frend"][0]["Name"];
     EXPECT_EQ(reef::text::utf8ToCp1252(shown), every.Name);
     EXPECT_EQ(lists["lists"]["Reef_Frend"][1]["Name"], "\xE2\x82\xAC Gr\xC3\xBC\xC3\x9F"

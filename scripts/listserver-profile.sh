@@ -36,12 +36,12 @@ echo "Update of $ENTRIES entries under wrk -t$THREADS -c$CONNECTIONS: $(rps "$WO
 echo
 echo "== reef-listserver: share of all samples by symbol (self) =="
 perf report -i "$DATA" --pid "$SERVER_PID" --no-children --sort symbol --stdio -g none \
-    --percent-limit 0.7 2>/dev/null | grep -v '^#' | grep -v '^$' | head -45
+    --percent-limit 0.7 2>/dev/null | grep -v '^#' | grep -v "^$" | cut -c1-110 | head -45
 echo
 echo "== reef-listserver: by call chain, children included (what the time is spent for) =="
 perf report -i "$DATA" --pid "$SERVER_PID" --children --sort symbol --stdio -g none \
-    --percent-limit 3 2>/dev/null | grep -v '^#' | grep -v '^$' | head -45
+    --percent-limit 3 2>/dev/null | grep -v '^#' | grep -v "^$" | cut -c1-110 | head -45
 echo
 echo "== the whole machine by command (server, wrk, the rest) =="
-perf report -i "$DATA" --sort comm --stdio -g none 2>/dev/null | grep -v '^#' | grep -v '^$' |
+perf report -i "$DATA" --sort comm --stdio -g none 2>/dev/null | grep -v '^#' | grep -v "^$" | cut -c1-110 |
     head -12

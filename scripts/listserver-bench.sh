@@ -94,7 +94,8 @@ write_lists_script "$WORK/lists.lua" "$WORK/cookies.txt"
 echo "/api/lists body: 200 entries, $(stat -c %s "$WORK/lists.json") bytes, $(wc -l <"$WORK/cookies.txt") sessions"
 WEB_DURATION=${WEB_DURATION:-5}
 DURATION=$WEB_DURATION run_wrk "http://127.0.0.1:$PORT/api/lists" "$WORK/lists.lua" >"$WORK/ours-web.txt"
-DURATION=$WEB_DURATION run_wrk "http://127.0.0.1:$NGINX_PORT/api/lists" >"$WORK/nginx-web.txt"
+# The same script for nginx: wrk reads both answers alike.
+DURATION=$WEB_DURATION run_wrk "http://127.0.0.1:$NGINX_PORT/api/lists" "$WORK/lists.lua" >"$WORK/nginx-web.txt"
 WEB_OK=$(awk '/^200 answers\/sec:/ {print $3}' "$WORK/ours-web.txt")
 printf '%-34s %12s req/s   p99 %s\n' "reef-listserver /api/lists" "$WEB_OK" "$(p99 "$WORK/ours-web.txt")"
 line "nginx static file (/api/lists)" "$WORK/nginx-web.txt"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Where reef-listserver spends its time while wrk downloads a list ("Update", Connection:
-# close, as listserver-bench.sh measures it): perf samples the whole machine with call graphs
-# (the kernel's share of a connection is most of the cost), then prints the top of perf's
-# report for the server process, by symbol and by caller. Not a test: it asserts nothing.
+# close, as listserver-bench.sh measures it): perf samples the server's threads with call
+# graphs (DWARF, so that libc's and the libraries' frames count too; the kernel's share of a
+# connection is most of the cost), then prints the top of perf's report, by symbol and with
+# callees included. Not a test: it asserts nothing.
 #
 # Usage: scripts/listserver-profile.sh [entries]   (default 200; 2000 is the other size the
 #        benchmark measures). Settings: see listserver-run.sh; PERF_DATA keeps perf's file.
@@ -29,19 +30,16 @@ DATA=${PERF_DATA:-$WORK/perf.data}
 run_wrk "$URL" >"$WORK/wrk.txt" &
 WRK_PID=$!
 sleep 1 # past wrk's start
-perf record -q -a -g -o "$DATA" -- sleep $((DURATION - 2)) 2>/dev/null
+perf record -q -p "$SERVER_PID" --call-graph dwarf,16384 -F 2000 -o "$DATA" \
+    -- sleep $((DURATION - 2)) 2>/dev/null
 wait "$WRK_PID"
 echo "Update of $ENTRIES entries under wrk -t$THREADS -c$CONNECTIONS: $(rps "$WORK/wrk.txt") req/s," \
     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-echo "== reef-listserver: share of all samples by symbol (self) =="
-perf report -i "$DATA" --pid "$SERVER_PID" --no-children --sort symbol --stdio -g none \
+echo "== reef-listserver: share of its samples by symbol (self) =="
+perf report -i "$DATA" --no-children --percentage relative --sort symbol --stdio -g none \
     --percent-limit 0.7 2>/dev/null | grep -v '^#' | grep -v "^$" | cut -c1-110 | head -45
 echo
 echo "== reef-listserver: by call chain, children included (what the time is spent for) =="
-perf report -i "$DATA" --pid "$SERVER_PID" --children --sort symbol --stdio -g none \
+perf report -i "$DATA" --children --percentage relative --sort symbol --stdio -g none \
     --percent-limit 3 2>/dev/null | grep -v '^#' | grep -v "^$" | cut -c1-110 | head -45
-echo
-echo "== the whole machine by command (server, wrk, the rest) =="
-perf report -i "$DATA" --sort comm --stdio -g none 2>/dev/null | grep -v '^#' | grep -v "^$" | cut -c1-110 |
-    head -12

@@ -24,7 +24,7 @@ if [ -z "${REEF_TEST_POSTGRES:-}" ]; then
     prepare_listserver postgresql
     exec bash "$ROOT/scripts/with-postgres.sh" --durable bash "$0" "$@"
 fi
-require_tools wrk nginx psql
+require_tools wrk nginx psql python3
 make_work_folder bench
 
 DB=$WORK/lists.sqlite

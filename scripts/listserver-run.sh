@@ -20,7 +20,7 @@ prepare_listserver() { # extra-packages...
     source "$ROOT/scripts/packages.sh"
     if [ "$(id -u)" = 0 ]; then
         reef_install_packages wrk nginx-light libmicrohttpd-dev libsqlite3-dev libsodium-dev \
-            libpq-dev libcurl4-openssl-dev nlohmann-json3-dev pkg-config cmake make g++ "$@"
+            libpq-dev libcurl4-openssl-dev nlohmann-json3-dev pkg-config cmake make g++ python3 "$@"
     fi
     if [ ! -x "$BIN" ]; then
         (cd "$ROOT" && cmake --preset native-release -B "$BUILD_DIR" >/dev/null &&

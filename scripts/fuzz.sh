@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Fuzzes the readers of untrusted bytes with libFuzzer under AddressSanitizer and UBSan: the
 # program's answer readers (download, submission, proxy), its file readers (settings, list
-# cache, fleet files) and reef-listserver's request handling on a temporary database. Each
-# target starts from its seeds in the repository and runs for a bounded time; the last line of
-# each run names the executions and the coverage reached.
+# cache, fleet files), and reef-listserver's request handling and the browser page's JSON
+# entries on a temporary database. Each target starts from its seeds in the repository and
+# runs for a bounded time; the last line of each run names the executions and the coverage
+# reached.
 #
 # Usage: scripts/fuzz.sh [TARGET|all] [SECONDS]       (default: all, 600 s each)
 # Targets: download_answer submission_answer proxy_answer settings_file list_cache fleet_file
-#          listserver_request
+#          listserver_request listserver_entry_body
 # Settings: BUILD_DIR (default build/fuzz); FUZZ_JOBS (targets run at once, default 1; each
 #           at nice 19); CORPUS_ROOT (a folder that keeps what the runs found, one subfolder
 #           per target; default temporary ones); FINDINGS (where crash-*/leak-*/timeout-*
@@ -18,7 +19,7 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 ALL_TARGETS=(download_answer submission_answer proxy_answer settings_file list_cache fleet_file
-    listserver_request)
+    listserver_request listserver_entry_body)
 TARGET=${1:-all}
 SECONDS_TO_RUN=${2:-600}
 BUILD_DIR=${BUILD_DIR:-$ROOT/build/fuzz}
@@ -58,14 +59,16 @@ trap 'rm -rf "$WORK"' EXIT
 seeds_of() {
     if [ "$1" = listserver_request ]; then
         echo "$ROOT/tests/listserver/fuzz/corpus"
+    elif [ "$1" = listserver_entry_body ]; then
+        echo "$ROOT/tests/listserver/fuzz/entry_corpus"
     else
         echo "$ROOT/tests/fuzz/corpus/$1"
     fi
 }
 
 binary_of() {
-    if [ "$1" = listserver_request ]; then
-        echo "$BUILD_DIR/tests/listserver/fuzz/listserver_request_fuzzer"
+    if [ "$1" = listserver_request ] || [ "$1" = listserver_entry_body ]; then
+        echo "$BUILD_DIR/tests/listserver/fuzz/$1_fuzzer"
     else
         echo "$BUILD_DIR/tests/fuzz/$1_fuzzer"
     fi
@@ -75,6 +78,9 @@ options_of() {
     case "$1" in
     listserver_request)
         echo "-dict=$ROOT/tests/listserver/fuzz/request.dict -max_len=4096"
+        ;;
+    listserver_entry_body)
+        echo "-dict=$ROOT/tests/listserver/fuzz/entry_body.dict -max_len=16384"
         ;;
     download_answer | list_cache)
         echo "-max_len=16384"

@@ -42,6 +42,7 @@ struct EventStreams::Stream {
     int fd = -1;
     AllianceId alliance = 0;
     std::string sessionKey;
+    std::string client;
 
     std::mutex mutex;
     std::string waiting; // bytes not yet handed to libmicrohttpd
@@ -92,7 +93,7 @@ EventStreams::~EventStreams() {
 }
 
 EventStreams::Opened EventStreams::open(MHD_Connection* connection, int fd, AllianceId alliance,
-                                        const std::string& sessionKey) {
+                                        const std::string& sessionKey, const std::string& client) {
     std::vector<MHD_Connection*> resume;
     Opened opened;
     {
@@ -101,6 +102,7 @@ EventStreams::Opened EventStreams::open(MHD_Connection* connection, int fd, Alli
             return {nullptr, Refusal::Closed};
         // A reloaded page opens its stream before the old one is noticed gone: look now.
         std::size_t ofSession = 0;
+        std::size_t ofClient = 0;
         std::size_t open = 0;
         for (const StreamRef& each : streams_) {
             std::lock_guard streamLock(each->mutex);
@@ -114,9 +116,12 @@ EventStreams::Opened EventStreams::open(MHD_Connection* connection, int fd, Alli
             }
             ++open;
             ofSession += each->sessionKey == sessionKey;
+            ofClient += each->client == client;
         }
         if (ofSession >= limits_.perSession)
             opened.refusal = Refusal::Session;
+        else if (ofClient >= limits_.perClient)
+            opened.refusal = Refusal::Client;
         else if (open >= limits_.total)
             opened.refusal = Refusal::Total;
         if (opened.refusal == Refusal::None) {
@@ -125,6 +130,7 @@ EventStreams::Opened EventStreams::open(MHD_Connection* connection, int fd, Alli
             stream->fd = fd;
             stream->alliance = alliance;
             stream->sessionKey = sessionKey;
+            stream->client = client;
             stream->lastSent = monotonicNow();
             try {
                 const ListService::ListVersions versions = live_.follow(alliance);

@@ -25,6 +25,9 @@ namespace reef::listserver {
 
 struct StreamLimits {
     std::size_t perSession = 2;
+    // Per client (an IPv4 address, an IPv6 /64): members behind one NAT share it, and one
+    // address with many sessions must still not take every stream of the server.
+    std::size_t perClient = 20;
     std::size_t total = 200;
     // A comment line after this much quiet, so that proxies and phones keep the connection.
     double keepAliveSeconds = 20;
@@ -42,15 +45,16 @@ class EventStreams {
     EventStreams(const EventStreams&) = delete;
     EventStreams& operator=(const EventStreams&) = delete;
 
-    enum class Refusal { None, Session, Total, Closed, Unavailable };
+    enum class Refusal { None, Session, Client, Total, Closed, Unavailable };
     struct Opened {
         MHD_Response* response = nullptr; // to queue and destroy; nothing when refused
         Refusal refusal = Refusal::None;
     };
-    // A stream for a session of that alliance on this connection (its socket `fd`): its first
-    // event tells the lists' current versions. Only from libmicrohttpd's request callback.
+    // A stream for a session of that alliance on this connection (its socket `fd`) of that
+    // client (PasswordGuard::clientOf): its first event tells the lists' current versions.
+    // Only from libmicrohttpd's request callback.
     Opened open(MHD_Connection* connection, int fd, AllianceId alliance,
-                const std::string& sessionKey);
+                const std::string& sessionKey, const std::string& client);
 
     // Ends every stream now and takes no more.
     void close();

@@ -602,14 +602,17 @@ MHD_Result openStream(HttpServer::State& state, MHD_Connection* connection, Requ
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     EventStreams::Opened opened =
-        info ? state.streams.open(connection, info->connect_fd, stream.alliance, stream.sessionKey)
+        info ? state.streams.open(connection, info->connect_fd, stream.alliance, stream.sessionKey,
+                                  PasswordGuard::clientOf(request.address))
              : EventStreams::Opened{nullptr, EventStreams::Refusal::Unavailable};
     if (!opened.response) {
-        const bool tooMany = opened.refusal == EventStreams::Refusal::Session ||
-                             opened.refusal == EventStreams::Refusal::Total;
-        const char* why = opened.refusal == EventStreams::Refusal::Session ? "of this session"
-                          : opened.refusal == EventStreams::Refusal::Total ? "of the server"
-                                                                           : "";
+        using Refusal = EventStreams::Refusal;
+        const bool tooMany = opened.refusal == Refusal::Session ||
+                             opened.refusal == Refusal::Client || opened.refusal == Refusal::Total;
+        const char* why = opened.refusal == Refusal::Session  ? "of this session"
+                          : opened.refusal == Refusal::Client ? "of this address"
+                          : opened.refusal == Refusal::Total  ? "of the server"
+                                                              : "";
         WebAnswer refused{
             .status = tooMany ? 429 : 503,
             .contentType = "application/json; charset=utf-8",

@@ -122,8 +122,9 @@ TEST_F(PostgresStoreTest, AWriteOfAnotherProcessCountsUpTheVersionOfItsListAlone
     EXPECT_NE(reader.listVersion(alliance, ListKind::Allied), alliedBefore);
     EXPECT_EQ(reader.listVersion(alliance, ListKind::Enemy), enemyBefore);
     const auto afterAdd = reader.listVersion(alliance, ListKind::Allied);
-    const Changed changed = writer.changeEntry(alliance, ListKind::Allied, ChangeKey{1, 0},
-                                               EntryPatch{}, ChangeTime{0, kNow + 1}, 0);
+    const Changed changed =
+        writer.changeEntry(alliance, ListKind::Allied, ChangeKey{1, 0, std::nullopt}, EntryPatch{},
+                           ChangeTime{0, kNow + 1}, 0);
     ASSERT_EQ(changed.result, ChangeResult::Replaced);
     EXPECT_NE(reader.listVersion(alliance, ListKind::Allied), afterAdd);
 }

@@ -167,15 +167,18 @@ TEST_F(PageApiTest, ARefusedValueIsNamedInGerman) {
         const char* field;
         const char8_t* says;
     };
-    const std::string longName(101, 'x');
+    // The body reader's own cases are its unit test's; here one of each way to the member.
     const Case cases[] = {
         {"name missing", "Reef_Enemy", {{"Name", nullptr}}, 422, "Name", u8"„Name“ ausfüllen"},
-        {"name blank", "Reef_Enemy", {{"Name", "   "}}, 422, "Name", u8"„Name“ ausfüllen"},
-        {"name too long", "Reef_Enemy", {{"Name", longName}}, 422, "Name", u8"länger als 100"},
-        {"100 characters are fine", "Reef_Enemy", {{"Name", std::string(100, 'x')}}, 201, "", u8""},
-        {"umlauts count once",
+        {"name too long",
          "Reef_Enemy",
-         {{"Name", std::string(50, 'x') + utf8(u8"üüüüüüüüüü")}},
+         {{"Name", std::string(101, 'x')}},
+         422,
+         "Name",
+         u8"länger als 100"},
+        {"100 characters, umlauts too, are fine",
+         "Reef_Enemy",
+         {{"Name", std::string(90, 'x') + utf8(u8"üüüüüüüüüü")}},
          201,
          "",
          u8""},
@@ -186,65 +189,18 @@ TEST_F(PageApiTest, ARefusedValueIsNamedInGerman) {
          "Basis",
          u8"„Basis“ enthält Zeichen"},
         {"field marker", "Reef_Enemy", {{"ZielName", "a|>b"}}, 422, "ZielName", u8"„Ziel Name“"},
-        {"end marker", "Reef_Enemy", {{"Allianz", "x<>end|<>"}}, 422, "Allianz", u8"„Allianz“"},
-        {"control character",
-         "Reef_Enemy",
-         {{"ZielBasis", "a\tb"}},
-         422,
-         "ZielBasis",
-         u8"„Ziel Basis“"},
-        {"ships missing",
-         "Reef_Enemy",
-         {{"Schiffe", nullptr}},
-         422,
-         "Schiffe",
-         u8"„Schiffe“ ausfüllen"},
-        {"ships not a number",
-         "Reef_Enemy",
-         {{"Schiffe", "viele"}},
-         422,
-         "Schiffe",
-         u8"„Schiffe“ muss eine Zahl sein"},
-        {"ships negative", "Reef_Enemy", {{"Schiffe", -5}}, 422, "Schiffe", u8"Zahl"},
-        {"ships beyond 32 bits",
-         "Reef_Enemy",
-         {{"Schiffe", 4294967296LL}},
-         422,
-         "Schiffe",
-         u8"Zahl"},
-        {"mission out of range", "Reef_Enemy", {{"Modus", 3}}, 422, "Modus", u8"„Auftrag“"},
-        {"help code out of range",
-         "Reef_Enemy",
-         {{"Hilfe", 6}},
-         422,
-         "Hilfe",
-         u8"„Hilfe-/ Status“"},
-        {"return time missing",
-         "Reef_Enemy",
-         {{"BasisZeit", nullptr}},
-         422,
-         "BasisZeit",
-         u8"„Rückkehr“"},
         {"return time past midnight",
          "Reef_Enemy",
          {{"BasisZeit", 86400}},
          422,
          "BasisZeit",
          u8"„Rückkehr“ ist keine Uhrzeit"},
-        {"impact time no clock time",
-         "Reef_Enemy",
-         {{"ZielZeit", "25:00"}},
-         422,
-         "ZielZeit",
-         u8"„am Ziel“"},
         {"entered by missing (enemy)",
          "Reef_Enemy",
          {{"Von", ""}},
          422,
          "Von",
          u8"„Eintragung getätigt von“"},
-        {"text as a number", "Reef_Enemy", {{"Name", 5}}, 422, "Name", u8"Text"},
-        {"unknown field", "Reef_Enemy", {{"Namen", "x"}}, 422, "Namen", u8"Unbekanntes Feld"},
         {"unknown list", "Reef_Alle", {}, 422, "list", u8"Reef_Frend oder Reef_Enemy"},
     };
     const Page page = openPage();
@@ -266,17 +222,10 @@ TEST_F(PageApiTest, ARefusedValueIsNamedInGerman) {
         EXPECT_NE(refused.value("error", "").find(utf8(each.says)), std::string::npos)
             << each.what << ": " << refused.dump();
     }
-    const std::pair<const char*, const char*> unreadable[] = {
-        {"not json", "Name=Klaus"},
-        {"an array", "[1,2]"},
-        {"cut off", "{\"list\":\"Reef_Enemy\",\"entry\":{"},
-        {"bad UTF-8", "{\"list\":\"Reef_Enemy\",\"entry\":{\"Name\":\"\xff\"}}"},
-    };
-    for (const auto& [what, body] : unreadable)
-        EXPECT_EQ(status(request("POST", "/api/entries", body, page.writeHeaders())), 400) << what;
+    EXPECT_EQ(status(request("POST", "/api/entries", "Name=Klaus", page.writeHeaders())), 400);
     EXPECT_EQ(status(request("POST", "/api/entries", std::string(20000, ' '), page.writeHeaders())),
               413);
-    EXPECT_EQ(lists(page)["Reef_Enemy"].size(), 2u) << "only the two good entries are stored";
+    EXPECT_EQ(lists(page)["Reef_Enemy"].size(), 1u) << "only the good entry is stored";
 }
 
 TEST_F(PageApiTest, AWriteNeedsTheSessionAndItsTokenFromThisSite) {

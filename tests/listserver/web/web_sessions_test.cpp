@@ -109,3 +109,43 @@ TEST(WebSessions, BoundsPerAddressAndAllianceMakeRoomWithinThemFirst) {
 }
 
 } // namespace
+
+namespace {
+
+// The token of a session's writes: bound to the session, never its cookie, and of this process
+// alone.
+TEST(WebSessions, TheWriteTokenBelongsToItsSessionAlone) {
+    WebSessions sessions;
+    const std::string one = sessions.open(of(1), 100);
+    const std::string two = sessions.open(of(1), 100);
+    const std::string csrf = sessions.csrfOf(one);
+    EXPECT_EQ(csrf.size(), 64u);
+    EXPECT_EQ(csrf.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(csrf, one);
+    EXPECT_EQ(sessions.csrfOf(one), csrf) << "the same for every answer of the session";
+    EXPECT_TRUE(sessions.csrfMatches(one, csrf));
+    const std::pair<std::string, std::string> refused[] = {
+        {two, csrf},                                   // another session
+        {one, sessions.csrfOf(two)},                   // another session's token
+        {one, one},                                    // the cookie itself
+        {one, ""},                                     // none
+        {one, csrf.substr(0, 63)},                     // cut short
+        {one, csrf + "0"},                             // one more
+        {one, std::string(64, '0')},                   // a guess
+        {"kein-token", sessions.csrfOf("kein-token")}, // no well-formed session token
+    };
+    for (const auto& [token, sent] : refused)
+        EXPECT_FALSE(sessions.csrfMatches(token, sent)) << sent;
+    WebSessions otherProcess;
+    EXPECT_NE(otherProcess.csrfOf(one), csrf) << "a key of each process";
+    // A session is found by its key, as a live stream holds it, and closed so.
+    const std::string key = WebSessions::keyOf(one);
+    ASSERT_TRUE(sessions.findByKey(key, 100));
+    EXPECT_EQ(key.find(one), std::string::npos);
+    sessions.closeByKey(key);
+    EXPECT_FALSE(sessions.find(one, 100));
+    EXPECT_TRUE(sessions.find(two, 100));
+    EXPECT_EQ(WebSessions::keyOf("kurz"), "");
+}
+
+} // namespace

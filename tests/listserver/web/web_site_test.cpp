@@ -134,6 +134,11 @@ TEST_F(WebSiteTest, TheListsNeedASessionAndAreJsonWithTheRecordFieldNames) {
     ASSERT_EQ(lists.status, 200);
     EXPECT_EQ(lists.contentType, "application/json; charset=utf-8");
     EXPECT_EQ(lists.text().find('<'), std::string::npos) << "no markup even inside strings";
+    // What goes out: the session's token first, then the body every session shares.
+    EXPECT_EQ(lists.sentText().rfind("{\"csrf\":\"", 0), 0u);
+    EXPECT_EQ(nlohmann::json::parse(lists.sentText())["csrf"].get<std::string>().size(), 64u);
+    EXPECT_EQ(nlohmann::json::parse(lists.sentText())["lists"],
+              nlohmann::json::parse(lists.text())["lists"]);
     nlohmann::json json = nlohmann::json::parse(lists.text());
     EXPECT_TRUE(json["lists"]["Reef_Frend"].empty());
     ASSERT_EQ(json["lists"]["Reef_Enemy"].size(), 1u);

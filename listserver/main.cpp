@@ -73,7 +73,8 @@ Options:
   --timezone ZONE        time zone of the times of change sent to the desktop program,
                          e.g. Europe/Berlin (default: the machine's)
   --expiry-hours HOURS   entries not updated for this long are removed (default 24)
-  --threads N            worker threads answering requests (default 4)
+  --threads N            worker threads answering requests (default: one per processor
+                         core, at least 2)
   --max-connections N    connections of all clients together (default 512, and at most
                          the open-file limit less 64)
   --connections-per-address N
@@ -142,7 +143,10 @@ struct Arguments {
     std::string db = "reef-lists.sqlite";
     std::optional<std::string> timezone;
     long expiryHours = 24;
-    long threads = 4;
+    // One per core, as more only take turns on the cores (each turn a switch of threads that
+    // costs a download's worth of time); at least two, so that one slow read does not stop
+    // every answer.
+    long threads = std::clamp<long>(std::thread::hardware_concurrency(), 2, 256);
     long maxConnections = 512;
     long maxStreams = 200;
     long connectionsPerAddress = 8;

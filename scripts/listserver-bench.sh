@@ -5,6 +5,8 @@
 #     serving the very same bodies as static files: same wrk load, same concurrency,
 #     "Connection: close" on both. Prints requests/s and p99 latency of each, and the ratios
 #     (goal: at least 0.9).
+#     The browser page's "GET /api/lists" with a session, against nginx serving the same
+#     JSON (goal: at least 0.9); only answers with the lists count.
 #  2. "Update" of the 200-entry list from one process on a PostgreSQL database, against the
 #     SQLite figure of 1. (goal: at least 0.9).
 #  3. Durable "New" requests per second (each "ready" is on disk before it is sent).
@@ -22,7 +24,7 @@ if [ -z "${REEF_TEST_POSTGRES:-}" ]; then
     prepare_listserver postgresql
     exec bash "$ROOT/scripts/with-postgres.sh" --durable bash "$0" "$@"
 fi
-require_tools wrk nginx psql
+require_tools wrk nginx psql python3
 make_work_folder bench
 
 DB=$WORK/lists.sqlite
@@ -51,7 +53,8 @@ NGINX_PORT=$(free_port 18080)
 start_nginx "$NGINX_PORT" auto "access_log $WORK/nginx/access.log;
 server { listen 127.0.0.1:$NGINX_PORT;
     location = /Reef-Update.php { default_type text/plain; alias $WORK/Reef-Update.php; }
-    location = /Reef-Update-2000.php { default_type text/plain; alias $WORK/Reef-Update-2000.php; } }"
+    location = /Reef-Update-2000.php { default_type text/plain; alias $WORK/Reef-Update-2000.php; }
+    location = /api/lists { default_type application/json; alias $WORK/lists.json; } }"
 
 echo "reef-listserver benchmark: $(nproc) cores, wrk -t$THREADS -c$CONNECTIONS -d${DURATION}s, Connection: close"
 ratio() { # label ours theirs
@@ -69,6 +72,36 @@ for size in 200 2000; do
     ratio "reef-listserver/nginx, $size entries" "$(rps "$WORK/ours-$size.txt")" "$(rps "$WORK/nginx-$size.txt")"
     grep -E 'Non-2xx|Socket errors' "$WORK/ours-$size.txt" "$WORK/nginx-$size.txt" || true
 done
+
+# The browser page: GET /api/lists with a session, 200 entries in each of five alliances,
+# against nginx serving the JSON one session gets. A session may ask ten times at once, then
+# once every 6 seconds: the run takes its turns over thousands of sessions (logged in from
+# many loopback addresses, within the server's limits per address and alliance) and counts
+# only the answers with the lists.
+WEB_PASSWORDS=()
+for i in 1 2 3 4 5; do
+    fill_list "$PORT" "$PASSWORD-$i" 200 Reef_Frend
+    WEB_PASSWORDS+=("$PASSWORD-$i")
+done
+python3 "$ROOT/scripts/listserver-sessions.py" "$PORT" "${SESSIONS:-5000}" "$WORK/cookies.txt" \
+    "${WEB_PASSWORDS[@]}"
+exec 3<>"/dev/tcp/127.0.0.1/$PORT"
+printf 'GET /api/lists HTTP/1.0\r\nCookie: %s\r\n\r\n' "$(head -1 "$WORK/cookies.txt")" >&3
+sed '1,/^\r$/d' <&3 >"$WORK/lists.json"
+exec 3<&-
+chmod 644 "$WORK/lists.json"
+write_lists_script "$WORK/lists.lua" "$WORK/cookies.txt"
+echo "/api/lists body: 200 entries, $(stat -c %s "$WORK/lists.json") bytes, $(wc -l <"$WORK/cookies.txt") sessions"
+WEB_DURATION=${WEB_DURATION:-5}
+DURATION=$WEB_DURATION run_wrk "http://127.0.0.1:$PORT/api/lists" "$WORK/lists.lua" >"$WORK/ours-web.txt"
+# The same script for nginx: wrk reads both answers alike.
+DURATION=$WEB_DURATION run_wrk "http://127.0.0.1:$NGINX_PORT/api/lists" "$WORK/lists.lua" >"$WORK/nginx-web.txt"
+WEB_OK=$(awk '/^200 answers\/sec:/ {print $3}' "$WORK/ours-web.txt")
+printf '%-34s %12s req/s   p99 %s\n' "reef-listserver /api/lists" "$WEB_OK" "$(p99 "$WORK/ours-web.txt")"
+line "nginx static file (/api/lists)" "$WORK/nginx-web.txt"
+ratio "reef-listserver/nginx, /api/lists" "$WEB_OK" "$(rps "$WORK/nginx-web.txt")"
+grep 'answers other than 200' "$WORK/ours-web.txt"
+grep -E 'Non-2xx|Socket errors' "$WORK/nginx-web.txt" || true
 
 # One process on a PostgreSQL database: the same 200-entry download.
 PG_NAME=reef_bench

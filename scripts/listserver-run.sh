@@ -20,7 +20,7 @@ prepare_listserver() { # extra-packages...
     source "$ROOT/scripts/packages.sh"
     if [ "$(id -u)" = 0 ]; then
         reef_install_packages wrk nginx-light libmicrohttpd-dev libsqlite3-dev libsodium-dev \
-            libpq-dev libcurl4-openssl-dev nlohmann-json3-dev pkg-config cmake make g++ "$@"
+            libpq-dev libcurl4-openssl-dev nlohmann-json3-dev pkg-config cmake make g++ python3 "$@"
     fi
     if [ ! -x "$BIN" ]; then
         (cd "$ROOT" && cmake --preset native-release -B "$BUILD_DIR" >/dev/null &&
@@ -172,6 +172,42 @@ done = function(summary, latency, requests)
     end
     io.write(string.format("ready answers: %d\n", readyTotal))
     io.write(string.format("answers other than ready: %d\n", otherTotal))
+end
+LUA
+}
+
+# The wrk script of "GET /api/lists" with the sessions of a cookie file (one a line), each
+# asked in turn; at its end it prints how many answers were 200 and how many 200 answers per
+# second that makes (what a page waits for: a 429 is no list).
+write_lists_script() { # file cookie-file
+    cat >"$1" <<LUA
+local threads = {}
+local cookies = {}
+for line in io.lines("$2") do cookies[#cookies + 1] = line end
+ok = 0
+other = 0
+function setup(thread)
+    thread:set("id", #threads)
+    table.insert(threads, thread)
+end
+local counter = 0
+request = function()
+    counter = counter + 1
+    local index = (counter * $THREADS + id) % #cookies + 1
+    return wrk.format("GET", "/api/lists", { ["Cookie"] = cookies[index] })
+end
+response = function(status, headers, body)
+    if status == 200 then ok = ok + 1 else other = other + 1 end
+end
+done = function(summary, latency, requests)
+    local okTotal, otherTotal = 0, 0
+    for _, thread in ipairs(threads) do
+        okTotal = okTotal + thread:get("ok")
+        otherTotal = otherTotal + thread:get("other")
+    end
+    io.write(string.format("200 answers: %d\n", okTotal))
+    io.write(string.format("answers other than 200: %d\n", otherTotal))
+    io.write(string.format("200 answers/sec: %.2f\n", okTotal / (summary.duration / 1e6)))
 end
 LUA
 }

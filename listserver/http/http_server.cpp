@@ -304,6 +304,28 @@ MHD_Response* sharedResponse(const SharedBody& body) {
     return response;
 }
 
+// The answer's own first bytes, then the shared body without its opening "{": two pieces that
+// the kernel gathers, so that the shared body is never copied per answer. Both live until
+// libmicrohttpd is done with the connection.
+struct Pieces {
+    std::string own;
+    SharedBody shared;
+};
+
+void releasePieces(void* pieces) {
+    delete static_cast<Pieces*>(pieces);
+}
+
+MHD_Response* pieceResponse(const std::string& own, const SharedBody& shared) {
+    auto pieces = std::make_unique<Pieces>(Pieces{own, shared});
+    const MHD_IoVec parts[2] = {{pieces->own.data(), pieces->own.size()},
+                                {pieces->shared->data() + 1, pieces->shared->size() - 1}};
+    MHD_Response* response = MHD_create_response_from_iovec(parts, 2, &releasePieces, pieces.get());
+    if (response)
+        pieces.release(); // now the response's
+    return response;
+}
+
 // libmicrohttpd's own messages may quote the decoded request path: escaped and rate-limited
 // like everything else that reaches the log from outside.
 void onLibraryMessage(void* cls, const char* format, va_list args) {
@@ -533,11 +555,20 @@ MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
                          const Request& request, const std::string& method,
                          const WebAnswer& answer) {
     state.metrics.countWebAnswer(answer.status);
-    const SharedBody body = answer.sharedBody && answer.ownMembers.empty()
-                                ? answer.sharedBody
-                                : std::make_shared<const std::string>(answer.sentText());
-    capSendBuffer(state, connection, body->size());
-    MHD_Response* response = sharedResponse(body);
+    MHD_Response* response = nullptr;
+    std::size_t bytes = 0;
+    if (answer.sharedBody && !answer.ownMembers.empty() && answer.sharedBody->starts_with('{')) {
+        bytes = answer.ownMembers.size() + answer.sharedBody->size() - 1;
+        capSendBuffer(state, connection, bytes);
+        response = pieceResponse(answer.ownMembers, answer.sharedBody);
+    } else {
+        const SharedBody body = answer.sharedBody && answer.ownMembers.empty()
+                                    ? answer.sharedBody
+                                    : std::make_shared<const std::string>(answer.sentText());
+        bytes = body->size();
+        capSendBuffer(state, connection, bytes);
+        response = sharedResponse(body);
+    }
     if (!response)
         return MHD_NO;
     MHD_set_response_options(
@@ -558,7 +589,7 @@ MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
     std::string_view target = request.target;
     writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) + " " +
                  printable(target.substr(0, target.find('?')), 120) + "\" " +
-                 std::to_string(answer.status) + " " + std::to_string(body->size()) + " B " + took +
+                 std::to_string(answer.status) + " " + std::to_string(bytes) + " B " + took +
                  " - " + printable(answer.note, 300));
     return queued;
 }

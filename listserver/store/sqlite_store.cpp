@@ -381,6 +381,12 @@ SqliteStore::SqliteStore(const std::string& path, Create create) : path_(path) {
         throw StorageUnavailable(std::string("cannot open database ") + path + ": " + error.what());
     }
     idle_.push_back(std::move(first));
+    watch_ = openConnection(false);
+    stamps_ = std::make_unique<WalStampReader>(watch_->db);
+    if (!stamps_->usable()) {
+        stamps_.reset();
+        watch_.reset();
+    }
 }
 
 SqliteStore::~SqliteStore() = default;
@@ -391,13 +397,38 @@ void SqliteStore::openConnections(std::size_t count) {
         idle_.push_back(openConnection(false));
 }
 
+std::optional<WalStamp> SqliteStore::stampNow() const {
+    return stamps_ ? stamps_->now() : std::nullopt;
+}
+
+// Read before the database: whatever the query then finds is at least as new as the stamp.
+template <typename Remember> void SqliteStore::remember(const WalStamp& stamp, Remember remember) {
+    std::unique_lock lock(knownMutex_);
+    if (known_.stamp != stamp) {
+        known_.alliances.clear();
+        known_.versions.clear();
+        known_.stamp = stamp;
+    }
+    remember(known_);
+}
+
 std::optional<Alliance> SqliteStore::findAlliance(const std::string& passwordHash) {
+    const std::optional<WalStamp> stamp = stampNow();
+    if (stamp) {
+        std::shared_lock lock(knownMutex_);
+        if (known_.stamp == stamp)
+            if (auto it = known_.alliances.find(passwordHash); it != known_.alliances.end())
+                return it->second;
+    }
     Lease connection(*this);
     Statement find(*connection, "SELECT id, name FROM alliance WHERE password_hash = ?");
     find.bind(1, passwordHash);
     if (!find.step())
         return std::nullopt;
-    return Alliance{find.integer(0), find.bytes(1)};
+    Alliance found{find.integer(0), find.bytes(1)};
+    if (stamp)
+        remember(*stamp, [&](Known& known) { known.alliances[passwordHash] = found; });
+    return found;
 }
 
 std::vector<Alliance> SqliteStore::alliances() {
@@ -665,11 +696,22 @@ bool SqliteStore::setWebhook(const std::string& allianceName,
 }
 
 std::optional<std::int64_t> SqliteStore::listVersion(AllianceId alliance, ListKind kind) {
+    const auto slot = std::make_pair(alliance, static_cast<int>(kind));
+    const std::optional<WalStamp> stamp = stampNow();
+    if (stamp) {
+        std::shared_lock lock(knownMutex_);
+        if (known_.stamp == stamp)
+            if (auto it = known_.versions.find(slot); it != known_.versions.end())
+                return it->second;
+    }
     Lease connection(*this);
     Statement read(*connection,
                    "SELECT version FROM list_state WHERE alliance_id = ? AND list = ?");
     read.bind(1, alliance).bind(2, static_cast<std::int64_t>(kind));
-    return read.step() ? read.integer(0) : 0;
+    const std::int64_t version = read.step() ? read.integer(0) : 0;
+    if (stamp)
+        remember(*stamp, [&](Known& known) { known.versions[slot] = version; });
+    return version;
 }
 
 std::optional<std::string> SqliteStore::keyCheck() {

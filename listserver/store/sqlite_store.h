@@ -6,13 +6,18 @@
 // on disk before it is sent; a schema version with migrations.
 
 #include "listserver/core/store.h"
+#include "listserver/store/wal_stamp.h"
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -51,7 +56,8 @@ class SqliteStore final : public ListStore {
                         std::int64_t notBeforeUtc) override;
     std::int64_t removeExpired(std::int64_t beforeUtc) override;
     void inOneCommit(const std::function<void()>& writes) override;
-    // Other processes may write the same file.
+    // Other processes may write the same file. Both this and findAlliance answer from memory
+    // while nobody committed since they last read the database.
     std::optional<std::int64_t> listVersion(AllianceId alliance, ListKind kind) override;
 
     std::optional<Webhook> webhook(AllianceId alliance) override;
@@ -85,6 +91,22 @@ class SqliteStore final : public ListStore {
     // The commit inOneCommit runs, and its thread (the only one that may use it).
     std::atomic<std::thread::id> batchThread_{};
     Connection* batch_ = nullptr;
+
+    // What findAlliance and listVersion found while the database showed one stamp (only
+    // alliances that exist: wrong passwords are looked up every time).
+    struct Known {
+        std::optional<WalStamp> stamp;
+        std::unordered_map<std::string, Alliance> alliances;
+        std::map<std::pair<AllianceId, int>, std::int64_t> versions;
+    };
+    std::optional<WalStamp> stampNow() const;
+    template <typename Remember> void remember(const WalStamp& stamp, Remember remember);
+    std::shared_mutex knownMutex_;
+    Known known_;
+    // A connection of its own that keeps the shared WAL index mapped for the stamp reader;
+    // nothing when the index cannot be read (then every call asks the database).
+    std::unique_ptr<Connection> watch_;
+    std::unique_ptr<WalStampReader> stamps_;
 };
 
 } // namespace reef::listserver

@@ -113,3 +113,49 @@ TEST_F(ConcurrencyTest, ParallelChangesOfDistinctEntriesAllTakeEffect) {
 }
 
 } // namespace
+
+namespace {
+
+// Two servers on one SQLite file, as an admin may run them, each keeping what downloads ask
+// for in memory: what one stores, and a new password the admin command sets, count at the
+// other's next request. (PostgreSQL's servers learn of it by notification, a moment later: its
+// own tests.)
+TEST_F(ConcurrencyTest, TwoServersOnOneFileSeeEachOthersWritesAtTheNextRequest) {
+    if (database_->isPostgres())
+        GTEST_SKIP() << "servers on PostgreSQL hear of each other's writes by notification";
+    ServerProcess second(
+        db_, dir_.file("second.log"),
+        {"--writes-per-minute", "100000", "--alliance-writes-per-minute", "100000"});
+    ASSERT_TRUE(second.started()) << second.log();
+    const std::uint16_t ports[2] = {port(), second.port()};
+    auto countsAt = [&](std::uint16_t at, const std::string& password) {
+        HttpAnswer answer = get(at, target("Reef_Enemy", "Update", "", password));
+        return answer.body.starts_with("|>Update<|")
+                   ? std::to_string(parseListBody(answer.body).size())
+                   : answer.body;
+    };
+    std::string password = kPassword;
+    for (int i = 0; i < 12; ++i) {
+        if (i == 6) {
+            ASSERT_EQ(runListServer({"alliance", "password", "Korallen", "--db", db_},
+                                    "pw-korallen-neu\n")
+                          .exitCode,
+                      0);
+            for (std::uint16_t at : ports)
+                EXPECT_EQ(countsAt(at, password), "Error1") << "the old password, port " << at;
+            password = "pw-korallen-neu";
+        }
+        const std::uint16_t writer = ports[i % 2];
+        ASSERT_EQ(get(writer, target("Reef_Enemy", "New",
+                                     enemyEntry("Spieler_" + std::to_string(i)), password))
+                      .body,
+                  "ready");
+        for (std::uint16_t at : ports)
+            for (int again = 0; again < 2; ++again)
+                EXPECT_EQ(countsAt(at, password), std::to_string(i + 1))
+                    << "entry " << i << " written through port " << writer << ", read at " << at
+                    << (again ? " again" : "");
+    }
+}
+
+} // namespace

@@ -10,6 +10,47 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+
+# Where the time goes: every stage prints its wall time and the CPU time of the processes it
+# waited for (the shell's cutime and cstime in /proc, read here because `times` in a command
+# substitution would see the subshell's), and the run ends with a table of them. CPU time is
+# the steadier figure on a machine that other work shares.
+stage_name=""
+stage_wall0=0
+stage_cpu0=0
+stage_table=""
+run_wall0=$(date +%s%N)
+cpu_ms() { # user + system time of the waited-for children so far, in milliseconds
+    # Fields after the command name in parentheses: cutime and cstime are the 14th and 15th.
+    awk -v hz="$(getconf CLK_TCK)" '{ sub(/.*\) /, ""); printf "%d", ($14 + $15) * 1000 / hz }' \
+        "/proc/$$/stat"
+}
+stage_end() {
+    [ -n "$stage_name" ] || return 0
+    local wall cpu line
+    wall=$((($(date +%s%N) - stage_wall0) / 1000000))
+    cpu=$(($(cpu_ms) - stage_cpu0))
+    line=$(printf '%-34s %7.1f s wall %7.1f s CPU' "$stage_name" "${wall}e-3" "${cpu}e-3")
+    echo "   ($line)"
+    stage_table+="$line"$'\n'
+    stage_name=""
+}
+stage() { # name: ends the stage before it and starts this one
+    stage_end
+    stage_name=$1
+    stage_wall0=$(date +%s%N)
+    stage_cpu0=$(cpu_ms)
+}
+stage_summary() {
+    stage_end
+    local wall
+    wall=$((($(date +%s%N) - run_wall0) / 1000000))
+    echo "== time per stage (load average at the end: $(cut -d' ' -f1-3 /proc/loadavg))"
+    printf '%s' "$stage_table"
+    printf '%-34s %7.1f s wall %7.1f s CPU\n' "whole run" "${wall}e-3" "$(cpu_ms)e-3"
+}
+
+stage "packages"
 . scripts/packages.sh
 reef_install_packages "${REEF_BUILD_PACKAGES[@]}" "${REEF_RUN_PACKAGES[@]}" "${REEF_TEST_PACKAGES[@]}" \
     "${REEF_BROWSER_PACKAGES[@]}" ||
@@ -76,6 +117,7 @@ count_ctest() {
 build() { # preset [target...]
     local preset=$1
     shift
+    stage "build $preset"
     echo "== build $preset"
     if ! cmake --preset "$preset" >"build/build-$preset.log" 2>&1 ||
         ! cmake --build --preset "$preset" -j"$jobs" ${1:+--target "$@"} >>"build/build-$preset.log" 2>&1; then
@@ -90,12 +132,14 @@ mkdir -p build
 native_built=0
 if build native; then
     native_built=1
+    stage "tests native"
     echo "== tests (native, ASan + UBSan)"
     ctest --test-dir build/native -j"$jobs" -LE "browser|postgres|gtk" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/native-tests.log
 
     # The list server's browser page in headless Chromium, one browser at a time; it leaves
     # screenshots at phone and desktop width in build/native/tests/listserver/screenshots/.
+    stage "tests browser"
     echo "== browser page of the list server (headless Chromium)"
     ctest --test-dir build/native -L browser -j1 --output-on-failure --timeout 300 2>&1 | tee build/browser-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/browser-tests.log
@@ -103,6 +147,7 @@ if build native; then
     # PostgreSQL: the store and HTTP tests once more against a throwaway cluster (stopped by
     # its process id when the run ends), and the tests of several server processes on one
     # database.
+    stage "tests PostgreSQL"
     echo "== tests (native, PostgreSQL store)"
     bash scripts/with-postgres.sh ctest --test-dir build/native -L postgres -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/postgres-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/postgres-tests.log
@@ -116,6 +161,7 @@ fi
 
 # --- fuzzing: every reader of untrusted bytes, a few seconds each; one check per target.
 if build fuzz; then
+    stage "fuzz run"
     echo "== fuzzing every reader (3 s per target)"
     FUZZ_JOBS=2 bash scripts/fuzz.sh all 3 >build/fuzz-run.log 2>&1
     fuzz_ok=$(grep -cE '^[a-z_]+: [0-9]+ executions' build/fuzz-run.log)
@@ -133,6 +179,7 @@ fi
 
 # Only what the threading tests need: the rest was built and run under ASan above.
 if build native-tsan reef_threads_tests; then
+    stage "tests ThreadSanitizer"
     echo "== threading tests (native, ThreadSanitizer)"
     ctest --test-dir build/native-tsan -L threads -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/tsan-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/tsan-tests.log
@@ -143,6 +190,7 @@ fi
 # program's windows over GTK. What GTK, GLib and the fonts keep until the process ends is not
 # reported as a leak (scripts/gtk-leaks.supp).
 if [ "$native_built" -eq 1 ]; then
+    stage "tests GTK"
     echo "== tests (native desktop program on GTK, Xvfb)"
     start_xvfb
     gtk_xvfb_pid=$started_xvfb_pid
@@ -155,6 +203,7 @@ if [ "$native_built" -eq 1 ]; then
 fi
 
 if build windows; then
+    stage "Wine prefix"
     echo "== tests (Windows, under Wine)"
     start_xvfb
     xvfb_pid=$started_xvfb_pid
@@ -173,9 +222,11 @@ if build windows; then
     # The end-to-end tests run the list server of the native build against the Windows build.
     export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"
     # One Wine session at a time: the tests share the prefix and the display.
+    stage "tests Wine"
     ctest --test-dir build/windows --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/windows-tests.log
 fi
 
+stage_summary
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -26,6 +26,7 @@ mkdir -p "$results"
 # the steadier figure on a machine that other work shares. Stages of different lanes overlap:
 # their wall times add up to more than the whole run's.
 lane=main
+lane_pid=$$ # the shell whose children are counted: a lane sets its own
 stage_name=""
 stage_wall0=0
 stage_cpu0=0
@@ -33,7 +34,7 @@ run_wall0=$(date +%s%N)
 cpu_ms() { # user + system time of this shell's waited-for children so far, in milliseconds
     # Fields after the command name in parentheses: cutime and cstime are the 14th and 15th.
     awk -v hz="$(getconf CLK_TCK)" '{ sub(/.*\) /, ""); printf "%d", ($14 + $15) * 1000 / hz }' \
-        "/proc/$BASHPID/stat"
+        "/proc/$lane_pid/stat"
 }
 stage_end() {
     [ -n "$stage_name" ] || return 0
@@ -168,6 +169,7 @@ run_lane() {
     shift
     (
         lane=$name
+        lane_pid=$BASHPID
         stage_name=""
         lane_pids=()
         trap cleanup EXIT
@@ -231,12 +233,16 @@ gtk_tests() { # first test number (1 or 2)
     stop_xvfb
 }
 
-# What only the optimised preset builds (the list server and the benchmarks, so that they
-# cannot break unseen: every test is built by the native preset), the fuzz targets, the
-# threading tests with ThreadSanitizer and the Windows build. At a lower priority, so that the
-# tests running meanwhile keep the processor when they need it.
+# The Windows build first (its tests under Wine are the longest lane), then what only the
+# optimised preset builds (the list server and the benchmarks, so that they cannot break
+# unseen: every test is built by the native preset), the fuzz targets and the threading tests
+# with ThreadSanitizer. At a lower priority, so that the tests running meanwhile keep the
+# processor when they need it. Each preset leaves build/results/done-<preset> when it is
+# through, and built-<preset> when it built.
 other_builds() {
     renice -n 10 -p "$BASHPID" >/dev/null
+    build windows && touch "$results/built-windows"
+    touch "$results/done-windows"
     # Counted as one check.
     if build native-release reef-listserver bench_list_parse list_cache_bench; then
         record native-release 1 0
@@ -245,9 +251,19 @@ other_builds() {
     build fuzz download_answer_fuzzer submission_answer_fuzzer proxy_answer_fuzzer \
         settings_file_fuzzer list_cache_fuzzer fleet_file_fuzzer listserver_request_fuzzer &&
         touch "$results/built-fuzz"
+    touch "$results/done-fuzz"
     # Only what the threading tests need: the rest was built and run under ASan.
     build native-tsan reef_threads_tests && touch "$results/built-native-tsan"
-    build windows && touch "$results/built-windows"
+    touch "$results/done-native-tsan"
+}
+
+# built <preset>: waits until the lane of the builds is through with that preset (or has
+# ended); true when it built.
+built() {
+    while [ ! -e "$results/done-$1" ] && kill -0 "$builds_pid" 2>/dev/null; do
+        sleep 1
+    done
+    [ -e "$results/built-$1" ]
 }
 
 # Every reader of untrusted bytes, a few seconds each; one check per target.
@@ -274,8 +290,8 @@ tsan_tests() {
 }
 
 fuzz_and_tsan() {
-    [ -e "$results/built-fuzz" ] && fuzz_run
-    [ -e "$results/built-native-tsan" ] && tsan_tests
+    built fuzz && fuzz_run
+    built native-tsan && tsan_tests
 }
 
 wine_tests() {
@@ -316,6 +332,10 @@ if [ "$native_built" -eq 1 ]; then
     stage_end
 fi
 run_lane builds other_builds
+builds_pid=$!
+run_lane wine eval 'built windows && wine_tests'
+# The fuzz run and the ThreadSanitizer tests as soon as their builds stand.
+run_lane fuzz-tsan fuzz_and_tsan
 if [ "$native_built" -eq 1 ]; then
     run_lane browser browser_tests
     run_lane postgres postgres_tests
@@ -324,13 +344,6 @@ if [ "$native_built" -eq 1 ]; then
     native_tests
 fi
 stage_end
-join_lanes
-# The ThreadSanitizer tests and the fuzz run beside the Wine tests, which mostly wait for
-# Wine and the X server.
-run_lane fuzz-tsan fuzz_and_tsan
-if [ -e "$results/built-windows" ]; then
-    wine_tests
-fi
 join_lanes
 
 passed=0

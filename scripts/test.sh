@@ -7,9 +7,62 @@
 # Windows test executables under Wine in a private Xvfb display with a private Wine prefix
 # inside the build folder. Ends with one line
 # "N passed, N failed"; the exit status is non-zero on any failure.
+#
+# Once the native build stands, what mostly waits (tests on clocks, a browser, a database,
+# X displays) runs side by side in lanes, each with its own log in build/lane-<name>.log that
+# is shown when the lane ends, while the other presets are built at a lower priority in a lane
+# of their own, so that the two cores are kept busy without slowing the tests down. Every
+# counted step leaves its counts in build/results/; the total is added up from them at the end.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+results="$root/build/results"
+rm -rf "$results"
+mkdir -p "$results"
+
+# Where the time goes: every stage prints its wall time and the CPU time of the processes it
+# waited for (the shell's cutime and cstime in /proc, read there because `times` in a command
+# substitution would see the subshell's), and the run ends with a table of them. CPU time is
+# the steadier figure on a machine that other work shares. Stages of different lanes overlap:
+# their wall times add up to more than the whole run's.
+lane=main
+lane_pid=$$ # the shell whose children are counted: a lane sets its own
+stage_name=""
+stage_wall0=0
+stage_cpu0=0
+run_wall0=$(date +%s%N)
+cpu_ms() { # user + system time of this shell's waited-for children so far, in milliseconds
+    # Fields after the command name in parentheses: cutime and cstime are the 14th and 15th.
+    awk -v hz="$(getconf CLK_TCK)" '{ sub(/.*\) /, ""); printf "%d", ($14 + $15) * 1000 / hz }' \
+        "/proc/$lane_pid/stat"
+}
+stage_end() {
+    [ -n "$stage_name" ] || return 0
+    local wall cpu line
+    wall=$((($(date +%s%N) - stage_wall0) / 1000000))
+    cpu=$(($(cpu_ms) - stage_cpu0))
+    line=$(printf '%-8s %-26s %7.1f s wall %7.1f s CPU' "$lane" "$stage_name" "${wall}e-3" \
+        "${cpu}e-3")
+    echo "   ($line)"
+    echo "$line" >>"$results/stages"
+    stage_name=""
+}
+stage() { # name: ends the stage before it and starts this one
+    stage_end
+    stage_name=$1
+    stage_wall0=$(date +%s%N)
+    stage_cpu0=$(cpu_ms)
+}
+stage_summary() {
+    stage_end
+    local wall
+    wall=$((($(date +%s%N) - run_wall0) / 1000000))
+    echo "== time per stage (lane, stage; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg))"
+    cat "$results/stages"
+    printf '%-35s %7.1f s wall %7.1f s CPU\n' "whole run" "${wall}e-3" "$(cpu_ms)e-3"
+}
+
+stage "packages"
 . scripts/packages.sh
 reef_install_packages "${REEF_BUILD_PACKAGES[@]}" "${REEF_RUN_PACKAGES[@]}" "${REEF_TEST_PACKAGES[@]}" \
     "${REEF_BROWSER_PACKAGES[@]}" ||
@@ -21,41 +74,67 @@ jobs=$(nproc)
 if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 fi
-passed=0
-failed=0
+# The tests' precompiled header is only cached with these two relaxations (ccache's manual);
+# the header's own bytes are still part of every hash, and no source uses __DATE__ or __TIME__.
+if [ "${CMAKE_CXX_COMPILER_LAUNCHER:-}" = ccache ]; then
+    export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros"
+fi
 xvfb_pid=""
-gtk_xvfb_pid=""
+wine_started=0
+lane_pids=()
 wine_prefix="$root/build/windows/wineprefix"
 
+# Each lane runs this at its own end too (a subshell does not inherit the trap): it stops what
+# that shell started.
 cleanup() {
-    if [ -d "$wine_prefix" ]; then
+    local pid
+    if [ "$wine_started" -eq 1 ]; then
         WINEPREFIX="$wine_prefix" wineserver -k 2>/dev/null
     fi
-    for pid in "$xvfb_pid" "$gtk_xvfb_pid"; do
+    for pid in "${lane_pids[@]}" "$xvfb_pid"; do
         if [ -n "$pid" ]; then
             kill "$pid" 2>/dev/null
             wait "$pid" 2>/dev/null
         fi
     done
 }
-
-# Starts Xvfb on the first free display from :99 on; sets $display and $started_xvfb_pid.
-start_xvfb() {
-    display=99
-    while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
-        display=$((display + 1))
-    done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    started_xvfb_pid=$!
-    for _ in $(seq 50); do
-        DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && break
-        [ -e "/tmp/.X11-unix/X${display}" ] && break
-        sleep 0.1
-    done
-}
 trap cleanup EXIT
 
-# Adds the counts of one ctest run (its log in $1) to the totals; a run that did not get as far
+# Starts Xvfb on the first free display from :99 on; sets $display and $xvfb_pid. A display
+# that another lane took meanwhile makes Xvfb exit at once (its lock file exists): then the
+# next one is tried.
+start_xvfb() {
+    display=99
+    while :; do
+        while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
+            display=$((display + 1))
+        done
+        Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        xvfb_pid=$!
+        for _ in $(seq 50); do
+            DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && return 0
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$xvfb_pid" 2>/dev/null; then
+            return 0
+        fi
+        wait "$xvfb_pid" 2>/dev/null
+        display=$((display + 1))
+    done
+}
+stop_xvfb() {
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
+}
+
+# record <step> <passed> <failed>: the counts of one counted step.
+record() {
+    echo "$2 $3" >"$results/count-$1"
+}
+
+# Records the counts of one ctest run (its log in $1) as step $2; a run that did not get as far
 # as counting counts as one failure.
 count_ctest() {
     local line total bad
@@ -64,58 +143,136 @@ count_ctest() {
         if grep -q 'No tests were found' "$1"; then
             return
         fi
-        failed=$((failed + 1))
+        record "$2" 0 1
         return
     fi
     bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
     total=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\2/' <<<"$line")
-    passed=$((passed + total - bad))
-    failed=$((failed + bad))
+    record "$2" $((total - bad)) "$bad"
 }
 
 build() { # preset [target...]
     local preset=$1
     shift
+    stage "build $preset"
     echo "== build $preset"
     if ! cmake --preset "$preset" >"build/build-$preset.log" 2>&1 ||
         ! cmake --build --preset "$preset" -j"$jobs" ${1:+--target "$@"} >>"build/build-$preset.log" 2>&1; then
         tail -n 40 "build/build-$preset.log"
         echo "build $preset failed (log: build/build-$preset.log)"
-        failed=$((failed + 1))
+        record "build-$preset" 0 1
+        stage_end
         return 1
     fi
+    stage_end
 }
 
-mkdir -p build
-native_built=0
-if build native; then
-    native_built=1
+# run_lane <name> <function>: runs the function in the background, its output in
+# build/lane-<name>.log; join_lanes waits for every lane and shows its log.
+run_lane() {
+    local name=$1
+    shift
+    (
+        lane=$name
+        lane_pid=$BASHPID
+        stage_name=""
+        lane_pids=()
+        trap cleanup EXIT
+        trap 'exit 143' TERM
+        "$@"
+        stage_end
+    ) >"build/lane-$name.log" 2>&1 &
+    lane_pids+=($!)
+    lane_names+=("$name")
+}
+lane_names=()
+join_lanes() {
+    local i
+    for i in "${!lane_pids[@]}"; do
+        wait "${lane_pids[$i]}"
+        echo "== lane ${lane_names[$i]} (log: build/lane-${lane_names[$i]}.log)"
+        cat "build/lane-${lane_names[$i]}.log"
+    done
+    lane_pids=()
+    lane_names=()
+}
+
+native_tests() {
+    stage "tests native"
     echo "== tests (native, ASan + UBSan)"
     ctest --test-dir build/native -j"$jobs" -LE "browser|postgres|gtk" --output-on-failure --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
-    count_ctest build/native-tests.log
+    count_ctest build/native-tests.log native
+}
 
-    # The list server's browser page in headless Chromium, one browser at a time; it leaves
-    # screenshots at phone and desktop width in build/native/tests/listserver/screenshots/.
+# The list server's browser page in headless Chromium, one browser at a time; it leaves
+# screenshots at phone and desktop width in build/native/tests/listserver/screenshots/.
+browser_tests() {
+    stage "tests browser"
     echo "== browser page of the list server (headless Chromium)"
     ctest --test-dir build/native -L browser -j1 --output-on-failure --timeout 300 2>&1 | tee build/browser-tests.log | grep -E '\*\*\*|tests passed|No tests'
-    count_ctest build/browser-tests.log
+    count_ctest build/browser-tests.log browser
+}
 
-    # PostgreSQL: the store and HTTP tests once more against a throwaway cluster (stopped by
-    # its process id when the run ends), and the tests of several server processes on one
-    # database.
+# PostgreSQL: the store and HTTP tests once more against a throwaway cluster (stopped by its
+# process id when the run ends), and the tests of several server processes on one database.
+postgres_tests() {
+    stage "tests PostgreSQL"
     echo "== tests (native, PostgreSQL store)"
     bash scripts/with-postgres.sh ctest --test-dir build/native -L postgres -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/postgres-tests.log | grep -E '\*\*\*|tests passed'
-    count_ctest build/postgres-tests.log
-fi
+    count_ctest build/postgres-tests.log postgres
+}
 
-# What only the optimised preset builds: the list server and the benchmarks, so that they
-# cannot break unseen (every test was built above); counted as one check.
-if build native-release reef-listserver bench_list_parse list_cache_bench; then
-    passed=$((passed + 1))
-fi
+# The native desktop program on GTK (reef-tools, built with the native preset) and its tests,
+# in a display of their own: the GTK conformance suite, the GTK-only checks and the program's
+# windows over GTK. One at a time: two displays side by side lost keyboard focus in the focus
+# tests under load. What GTK, GLib and the fonts keep until the process ends is not reported
+# as a leak (scripts/gtk-leaks.supp).
+gtk_tests() {
+    stage "tests GTK"
+    echo "== tests (native desktop program on GTK, Xvfb)"
+    start_xvfb
+    LSAN_OPTIONS="suppressions=$root/scripts/gtk-leaks.supp:print_suppressions=0" \
+        DISPLAY=":$display" ctest --test-dir build/native -L gtk --output-on-failure --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
+    count_ctest build/linux-tests.log gtk
+    stop_xvfb
+}
 
-# --- fuzzing: every reader of untrusted bytes, a few seconds each; one check per target.
-if build fuzz; then
+# The Windows build first (its tests under Wine are the longest lane), then what only the
+# optimised preset builds (the list server and the benchmarks, so that they cannot break
+# unseen: every test is built by the native preset), the fuzz targets and the threading tests
+# with ThreadSanitizer. At a lower priority, so that the tests running meanwhile keep the
+# processor when they need it. Each preset leaves build/results/done-<preset> when it is
+# through, and built-<preset> when it built.
+other_builds() {
+    renice -n 10 -p "$BASHPID" >/dev/null
+    build windows && touch "$results/built-windows"
+    touch "$results/done-windows"
+    # Counted as one check.
+    if build native-release reef-listserver bench_list_parse list_cache_bench; then
+        record native-release 1 0
+    fi
+    # The fuzz targets alone: the list server's other parts are built by the presets above.
+    build fuzz download_answer_fuzzer submission_answer_fuzzer proxy_answer_fuzzer \
+        settings_file_fuzzer list_cache_fuzzer fleet_file_fuzzer listserver_request_fuzzer &&
+        touch "$results/built-fuzz"
+    touch "$results/done-fuzz"
+    # Only what the threading tests need: the rest was built and run under ASan.
+    build native-tsan reef_threads_tests && touch "$results/built-native-tsan"
+    touch "$results/done-native-tsan"
+}
+
+# built <preset>: waits until the lane of the builds is through with that preset (or has
+# ended); true when it built.
+built() {
+    while [ ! -e "$results/done-$1" ] && kill -0 "$builds_pid" 2>/dev/null; do
+        sleep 1
+    done
+    [ -e "$results/built-$1" ]
+}
+
+# Every reader of untrusted bytes, a few seconds each; one check per target.
+fuzz_run() {
+    stage "fuzz run"
     echo "== fuzzing every reader (3 s per target)"
     FUZZ_JOBS=2 bash scripts/fuzz.sh all 3 >build/fuzz-run.log 2>&1
     fuzz_ok=$(grep -cE '^[a-z_]+: [0-9]+ executions' build/fuzz-run.log)
@@ -126,39 +283,27 @@ if build fuzz; then
         echo "fuzz run failed (log: build/fuzz-run.log)"
         fuzz_bad=1
     fi
-    passed=$((passed + fuzz_ok))
-    failed=$((failed + fuzz_bad))
-fi
-# --- end of fuzzing
+    record fuzz "$fuzz_ok" "$fuzz_bad"
+}
 
-# Only what the threading tests need: the rest was built and run under ASan above.
-if build native-tsan reef_threads_tests; then
+tsan_tests() {
+    stage "tests ThreadSanitizer"
     echo "== threading tests (native, ThreadSanitizer)"
     ctest --test-dir build/native-tsan -L threads -j"$jobs" --output-on-failure --timeout 300 2>&1 | tee build/tsan-tests.log | grep -E '\*\*\*|tests passed|No tests'
-    count_ctest build/tsan-tests.log
-fi
+    count_ctest build/tsan-tests.log tsan
+}
 
-# The native desktop program on GTK (reef-tools, built with the native preset above) and its
-# tests, in a display of their own: the GTK conformance suite, the GTK-only checks and the
-# program's windows over GTK. What GTK, GLib and the fonts keep until the process ends is not
-# reported as a leak (scripts/gtk-leaks.supp).
-if [ "$native_built" -eq 1 ]; then
-    echo "== tests (native desktop program on GTK, Xvfb)"
-    start_xvfb
-    gtk_xvfb_pid=$started_xvfb_pid
-    LSAN_OPTIONS="suppressions=$root/scripts/gtk-leaks.supp:print_suppressions=0" \
-        DISPLAY=":$display" ctest --test-dir build/native -L gtk --output-on-failure --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
-    count_ctest build/linux-tests.log
-    kill "$gtk_xvfb_pid" 2>/dev/null
-    wait "$gtk_xvfb_pid" 2>/dev/null
-    gtk_xvfb_pid=""
-fi
+fuzz_and_tsan() {
+    built fuzz && fuzz_run
+    built native-tsan && tsan_tests
+}
 
-if build windows; then
+wine_tests() {
+    stage "Wine prefix"
     echo "== tests (Windows, under Wine)"
     start_xvfb
-    xvfb_pid=$started_xvfb_pid
     export DISPLAY=":$display" WINEPREFIX="$wine_prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    wine_started=1
     if [ ! -d "$wine_prefix" ]; then
         wineboot -i >/dev/null 2>&1
         wineserver -w
@@ -173,9 +318,45 @@ if build windows; then
     # The end-to-end tests run the list server of the native build against the Windows build.
     export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"
     # One Wine session at a time: the tests share the prefix and the display.
+    stage "tests Wine"
     ctest --test-dir build/windows --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
-    count_ctest build/windows-tests.log
-fi
+    count_ctest build/windows-tests.log wine
+    stage_end
+    wineserver -k 2>/dev/null
+    wine_started=0
+    stop_xvfb
+}
 
+build native && native_built=1 || native_built=0
+if [ "$native_built" -eq 1 ]; then
+    # The test lists of the native build, found once before the lanes' ctest runs would all
+    # write them at the same moment.
+    stage "test discovery"
+    ctest --test-dir build/native -N >build/native-discovery.log 2>&1
+    stage_end
+fi
+run_lane builds other_builds
+builds_pid=$!
+run_lane wine eval 'built windows && wine_tests'
+# The fuzz run and the ThreadSanitizer tests as soon as their builds stand.
+run_lane fuzz-tsan fuzz_and_tsan
+if [ "$native_built" -eq 1 ]; then
+    run_lane browser browser_tests
+    run_lane postgres postgres_tests
+    run_lane gtk gtk_tests
+    native_tests
+fi
+stage_end
+join_lanes
+
+passed=0
+failed=0
+for file in "$results"/count-*; do
+    [ -e "$file" ] || continue
+    read -r p f <"$file"
+    passed=$((passed + p))
+    failed=$((failed + f))
+done
+stage_summary
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

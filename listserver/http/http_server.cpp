@@ -288,6 +288,23 @@ void capSendBuffer(const HttpServer::State& state, MHD_Connection* connection,
     ::setsockopt(info->connect_fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
 }
 
+// Every answer speaks HTTP/1.0 and ends its connection, as the program expects of its server.
+void shapeClosingAnswer(MHD_Response* response, const char* contentType) {
+    MHD_set_response_options(
+        response,
+        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
+        MHD_RO_END);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType);
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+}
+
+// Queues the answer and lets go of this side's reference: the connection keeps its own.
+MHD_Result queueOnce(MHD_Connection* connection, unsigned status, MHD_Response* response) {
+    MHD_Result queued = MHD_queue_response(connection, status, response);
+    MHD_destroy_response(response);
+    return queued;
+}
+
 void releaseBody(void* reference) {
     delete static_cast<SharedBody*>(reference);
 }
@@ -462,18 +479,10 @@ MHD_Result answerRequest(void* cls, MHD_Connection* connection, const char* meth
     MHD_Response* response = sharedResponse(answer.body);
     if (!response)
         return MHD_NO;
-    MHD_set_response_options(
-        response,
-        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
-        MHD_RO_END);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
-                            "text/plain; charset=windows-1252");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    shapeClosingAnswer(response, "text/plain; charset=windows-1252");
     if (answer.status == 405)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET");
-    MHD_Result queued =
-        MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
-    MHD_destroy_response(response);
+    MHD_Result queued = queueOnce(connection, static_cast<unsigned>(answer.status), response);
 
     // Only the path of the target: its query carries the password.
     std::string_view target = request->target;
@@ -523,16 +532,10 @@ MHD_Result answerMetrics(HttpServer::State& state, MHD_Connection* connection, R
         body.size(), const_cast<char*>(body.data()), MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
-    MHD_set_response_options(
-        response,
-        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
-        MHD_RO_END);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, contentType.c_str());
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    shapeClosingAnswer(response, contentType.c_str());
     if (status == 405)
         MHD_add_response_header(response, MHD_HTTP_HEADER_ALLOW, "GET");
-    MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
-    MHD_destroy_response(response);
+    MHD_Result queued = queueOnce(connection, static_cast<unsigned>(status), response);
     writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) +
                  " /metrics\" " + std::to_string(status) + " " + std::to_string(body.size()) +
                  " B - " + note);
@@ -571,19 +574,12 @@ MHD_Result sendWebAnswer(HttpServer::State& state, MHD_Connection* connection,
     }
     if (!response)
         return MHD_NO;
-    MHD_set_response_options(
-        response,
-        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
-        MHD_RO_END);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    shapeClosingAnswer(response, answer.contentType.c_str());
     for (const auto& [name, value] : webSecurityHeaders())
         MHD_add_response_header(response, name.c_str(), value.c_str());
     for (const auto& [name, value] : answer.headers)
         MHD_add_response_header(response, name.c_str(), value.c_str());
-    MHD_Result queued =
-        MHD_queue_response(connection, static_cast<unsigned>(answer.status), response);
-    MHD_destroy_response(response);
+    MHD_Result queued = queueOnce(connection, static_cast<unsigned>(answer.status), response);
     char took[32];
     std::snprintf(took, sizeof took, "%.1f ms", (monotonicSeconds() - request.started) * 1000);
     std::string_view target = request.target;
@@ -634,20 +630,13 @@ MHD_Result openStream(HttpServer::State& state, MHD_Connection* connection, Requ
         }
     }
     MHD_Response* response = opened.response;
-    MHD_set_response_options(
-        response,
-        static_cast<MHD_ResponseFlags>(MHD_RF_HTTP_1_0_SERVER | MHD_RF_HTTP_1_0_COMPATIBLE_STRICT),
-        MHD_RO_END);
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE,
-                            "text/event-stream; charset=utf-8");
-    MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
+    shapeClosingAnswer(response, "text/event-stream; charset=utf-8");
     MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
     // A proxy in front (nginx) would otherwise gather the events before it passes them on.
     MHD_add_response_header(response, "X-Accel-Buffering", "no");
     for (const auto& [name, value] : webSecurityHeaders())
         MHD_add_response_header(response, name.c_str(), value.c_str());
-    MHD_Result queued = MHD_queue_response(connection, MHD_HTTP_OK, response);
-    MHD_destroy_response(response);
+    MHD_Result queued = queueOnce(connection, MHD_HTTP_OK, response);
     state.metrics.countWebAnswer(200);
     writeLogLine(utcTimestamp() + " " + request.address + " \"" + printable(method, 16) +
                  " /api/events\" 200 stream - web: live stream opened");

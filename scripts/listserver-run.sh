@@ -176,6 +176,21 @@ end
 LUA
 }
 
+# Sessions of the browser page for GET /api/lists: COUNT sessions (default 10000, the most the
+# server keeps) of ceil(COUNT/1000) alliances PASSWORD-1, PASSWORD-2, ... (1000 sessions each
+# at most), each alliance with 200 entries in its friends' list; their cookies to OUT, one a
+# line. The page asks once a minute; with this many sessions, each asked in turn, no session
+# asks more often in a run than its allowance (10 at once, then one every 6 s) lets it, and
+# only the limits of the server's own bounds are met: no 429 counts against the figure.
+page_sessions() { # port password out [count]
+    local count=${4:-10000} i passwords=()
+    for i in $(seq 1 $(((count + 999) / 1000))); do
+        fill_list "$1" "$2-$i" 200 Reef_Frend
+        passwords+=("$2-$i")
+    done
+    python3 "$ROOT/scripts/listserver-sessions.py" "$1" "$count" "$3" "${passwords[@]}"
+}
+
 # The wrk script of "GET /api/lists" with the sessions of a cookie file (one a line), each
 # asked in turn; at its end it prints how many answers were 200 and how many 200 answers per
 # second that makes (what a page waits for: a 429 is no list).

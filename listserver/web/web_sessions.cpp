@@ -83,6 +83,7 @@ std::string WebSessions::open(WebSession session, double now) {
     char hex[kTokenLength + 1];
     sodium_bin2hex(hex, sizeof hex, random, sizeof random);
     std::string token(hex, kTokenLength);
+    session.csrf = csrfOf(token);
     session.expires = now + lifetimeSeconds_;
     session.asksLeft = kAsksAtOnce;
     session.asksCounted = now;
@@ -113,23 +114,39 @@ void WebSessions::close(std::string_view token) {
     sessions_.erase(tokenHash(token));
 }
 
-bool WebSessions::takeAsk(std::string_view token, double now) {
-    if (!wellFormed(token))
-        return false;
-    std::lock_guard lock(mutex_);
-    auto it = sessions_.find(tokenHash(token));
-    if (it == sessions_.end())
-        return false;
-    WebSession& session = it->second;
+namespace {
+
+// Refills the session's allowance for the time since it was last counted, then takes one ask
+// when one is left.
+bool takeOneAsk(WebSession& session, double now) {
     if (now > session.asksCounted) {
-        session.asksLeft = std::min(kAsksAtOnce, session.asksLeft + (now - session.asksCounted) /
-                                                                        kAskRefillSeconds);
+        session.asksLeft = std::min(WebSessions::kAsksAtOnce,
+                                    session.asksLeft + (now - session.asksCounted) /
+                                                           WebSessions::kAskRefillSeconds);
         session.asksCounted = now;
     }
     if (session.asksLeft < 1)
         return false;
     session.asksLeft -= 1;
     return true;
+}
+
+} // namespace
+
+std::optional<SessionAsk> WebSessions::ask(std::string_view token, double now) {
+    if (!wellFormed(token))
+        return std::nullopt;
+    const std::string key = tokenHash(token);
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(key);
+    if (it == sessions_.end())
+        return std::nullopt;
+    if (it->second.expires <= now) {
+        sessions_.erase(it);
+        return std::nullopt;
+    }
+    const bool allowed = takeOneAsk(it->second, now);
+    return SessionAsk{it->second, allowed};
 }
 
 std::size_t WebSessions::size() {

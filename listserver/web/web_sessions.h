@@ -30,6 +30,15 @@ struct WebSession {
     // What is left of the session's allowance of asking for the lists, and since when.
     double asksLeft = 0;
     double asksCounted = 0;
+    // The token the page sends back with its writes (WebSessions::csrfOf the session's
+    // token): made once at the login, as every answer with the lists carries it.
+    std::string csrf = {};
+};
+
+// A session's ask for the lists: the session, and whether its allowance had an ask left.
+struct SessionAsk {
+    WebSession session;
+    bool allowed = false;
 };
 
 class WebSessions {
@@ -59,9 +68,9 @@ class WebSessions {
     // The session of a token while it lasts; an expired one is dropped.
     std::optional<WebSession> find(std::string_view token, double now);
     void close(std::string_view token);
-    // Takes one ask for the lists from the session's allowance; false when none is left
-    // (or the session is gone).
-    bool takeAsk(std::string_view token, double now);
+    // The session of a token while it lasts, as find; and one ask for the lists taken from its
+    // allowance when one is left (`allowed`). One look at the table for both.
+    std::optional<SessionAsk> ask(std::string_view token, double now);
     std::size_t size();
 
     // The key a session is kept by (a hash of its token): what holds on to a session without

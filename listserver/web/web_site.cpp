@@ -391,24 +391,34 @@ WebAnswer WebSite::logout(const WebRequest& request) {
 
 WebAnswer WebSite::lists(const WebRequest& request) {
     try {
-        std::optional<Member> member = memberOf(request);
-        if (!member)
+        const std::string token = cookieValue(request.cookieHeader, kSessionCookie);
+        std::optional<SessionAsk> asked = sessions_.ask(token, monotonicSeconds_());
+        // A new password for the alliance, or its removal, ends the sessions it had.
+        if (asked) {
+            std::optional<Alliance> alliance =
+                service_.allianceWithHash(asked->session.passwordHash);
+            if (!alliance || alliance->id != asked->session.alliance) {
+                sessions_.close(token);
+                asked.reset();
+            }
+        }
+        if (!asked)
             return jsonAnswer(401, "{\"error\":\"not logged in\"}", "web: lists without session");
-        if (!sessions_.takeAsk(member->token, monotonicSeconds_())) {
+        if (!asked->allowed) {
             WebAnswer refused = jsonAnswer(429, "{\"error\":\"too many requests\"}",
                                            "web: lists asked too often by one session");
             refused.headers.emplace_back(
                 "Retry-After", std::to_string(static_cast<int>(WebSessions::kAskRefillSeconds)));
             return refused;
         }
-        const WebSession& session = member->session;
+        const WebSession& session = asked->session;
         Answer both = service_.bothLists(session.alliance, &listsJson);
         if (both.status != 200)
             return jsonAnswer(503, "{\"error\":\"busy\"}", "web: " + both.note);
         WebAnswer answer = jsonAnswer(
             200, "", "web: lists of alliance " + session.allianceName + ", " + both.note);
         answer.sharedBody = std::move(both.body);
-        answer.ownMembers = "{\"csrf\":" + jsonString(sessions_.csrfOf(member->token)) + ",";
+        answer.ownMembers = "{\"csrf\":" + jsonString(session.csrf) + ",";
         return answer;
     } catch (const std::exception& error) {
         return jsonAnswer(503, "{\"error\":\"database unavailable\"}",

@@ -149,3 +149,51 @@ TEST(WebSessions, TheWriteTokenBelongsToItsSessionAlone) {
 }
 
 } // namespace
+
+namespace {
+
+// An ask for the lists finds the session and takes from its allowance in one step; the
+// session brings its own write token, made at the login.
+TEST(WebSessions, AnAskFindsTheSessionWithItsTokenAndTakesFromItsAllowance) {
+    WebSessions sessions(10, 100);
+    const std::string one = sessions.open(of(1), 0);
+    const std::string two = sessions.open(of(2), 0);
+    for (const std::string& token : {one, two}) {
+        auto asked = sessions.ask(token, 0);
+        ASSERT_TRUE(asked);
+        EXPECT_EQ(asked->session.csrf, sessions.csrfOf(token));
+    }
+    EXPECT_NE(sessions.ask(one, 0)->session.csrf, sessions.ask(two, 0)->session.csrf);
+    EXPECT_EQ(sessions.ask(two, 0)->session.alliance, 2);
+
+    // `one` has asked twice at 0: 8 left at once, then one more every 6 seconds.
+    const struct {
+        double at;
+        int asks;
+        int allowed;
+    } steps[] = {
+        {0, 9, 8},    // the rest of the 10 at once
+        {5.9, 1, 0},  // not yet a whole ask back
+        {6.5, 2, 1},  // one back after 6 s
+        {90, 12, 10}, // never more than 10 saved up
+    };
+    for (const auto& step : steps) {
+        int allowed = 0;
+        for (int i = 0; i < step.asks; ++i) {
+            auto asked = sessions.ask(one, step.at);
+            ASSERT_TRUE(asked) << "a session refused an ask still lasts, at " << step.at;
+            allowed += asked->allowed;
+        }
+        EXPECT_EQ(allowed, step.allowed) << "at " << step.at;
+    }
+    EXPECT_TRUE(sessions.ask(two, 90)->allowed) << "each session has its own allowance";
+
+    EXPECT_FALSE(sessions.ask(one.substr(1), 90));
+    EXPECT_FALSE(sessions.ask("", 90));
+    EXPECT_FALSE(sessions.ask(one, 100)) << "expired";
+    EXPECT_EQ(sessions.size(), 1u) << "the expired session is dropped";
+    sessions.close(two);
+    EXPECT_FALSE(sessions.ask(two, 90));
+}
+
+} // namespace

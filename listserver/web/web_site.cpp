@@ -393,15 +393,8 @@ WebAnswer WebSite::lists(const WebRequest& request) {
     try {
         const std::string token = cookieValue(request.cookieHeader, kSessionCookie);
         std::optional<SessionAsk> asked = sessions_.ask(token, monotonicSeconds_());
-        // A new password for the alliance, or its removal, ends the sessions it had.
-        if (asked) {
-            std::optional<Alliance> alliance =
-                service_.allianceWithHash(asked->session.passwordHash);
-            if (!alliance || alliance->id != asked->session.alliance) {
-                sessions_.close(token);
-                asked.reset();
-            }
-        }
+        if (asked && !allianceOf(asked->session, token))
+            asked.reset();
         if (!asked)
             return jsonAnswer(401, "{\"error\":\"not logged in\"}", "web: lists without session");
         if (!asked->allowed) {
@@ -502,13 +495,20 @@ std::optional<WebSite::Member> WebSite::memberOf(const WebRequest& request) {
     std::optional<WebSession> session = sessions_.find(token, monotonicSeconds_());
     if (!session)
         return std::nullopt;
+    std::optional<Alliance> alliance = allianceOf(*session, token);
+    if (!alliance)
+        return std::nullopt;
+    return Member{std::move(*session), std::move(token), std::move(*alliance)};
+}
+
+std::optional<Alliance> WebSite::allianceOf(const WebSession& session, const std::string& token) {
     // A new password for the alliance, or its removal, ends the sessions it had.
-    std::optional<Alliance> alliance = service_.allianceWithHash(session->passwordHash);
-    if (!alliance || alliance->id != session->alliance) {
+    std::optional<Alliance> alliance = service_.allianceWithHash(session.passwordHash);
+    if (!alliance || alliance->id != session.alliance) {
         sessions_.close(token);
         return std::nullopt;
     }
-    return Member{std::move(*session), std::move(token), std::move(*alliance)};
+    return alliance;
 }
 
 } // namespace reef::listserver

@@ -134,6 +134,9 @@ class WebSite {
     WebAnswer lists(const WebRequest& request);
     WebOutcome writeEntry(const WebRequest& request, std::optional<std::int64_t> entryId);
     std::optional<Member> memberOf(const WebRequest& request);
+    // The alliance of a session as the store has it now; none, and the session ended, when
+    // the alliance has a new password or is gone.
+    std::optional<Alliance> allianceOf(const WebSession& session, const std::string& token);
 
     ListService& service_;
     std::function<double()> monotonicSeconds_;

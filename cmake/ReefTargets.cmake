@@ -111,6 +111,14 @@ function(reef_use_test_pch name)
   target_precompile_headers(${name} REUSE_FROM reef_test_pch)
 endfunction()
 
+# Under Wine every test runs in one of the Wine slots (an X display and a Wine prefix) that
+# ctest hands out as the resource "wine", so that tests with windows can run side by side,
+# each alone on its display; see tests/support/in_wine_slot.sh.
+set(REEF_IN_WINE_SLOT ${PROJECT_SOURCE_DIR}/tests/support/in_wine_slot.sh)
+function(reef_run_in_wine_slot name)
+  set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS wine:1)
+endfunction()
+
 # Every test labelled "threads": what the ThreadSanitizer build needs to build, and no more.
 add_custom_target(reef_threads_tests)
 
@@ -141,7 +149,9 @@ function(reef_add_test name)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   if(WIN32)
-    add_test(NAME ${name} COMMAND ${name})
+    add_test(NAME ${name} COMMAND bash ${REEF_IN_WINE_SLOT} ${CMAKE_CROSSCOMPILING_EMULATOR}
+                                  $<TARGET_FILE:${name}>)
+    reef_run_in_wine_slot(${name})
     if(T_LABELS)
       set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     endif()

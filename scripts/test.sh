@@ -335,25 +335,27 @@ wine_tests() {
         xvfb_pid=""
         mkdir -p "$wine_slots/$slot"
         echo ":$display" >"$wine_slots/$slot/display"
-        export DISPLAY=":$display" WINEPREFIX="$wine_slots/$slot/prefix"
-        if [ ! -d "$WINEPREFIX" ]; then
-            if [ "$slot" -eq 0 ]; then
-                wineboot -i >/dev/null 2>&1
-                wineserver -w
-            else
-                cp -a "$wine_slots/0/prefix" "$WINEPREFIX"
-            fi
-        fi
-        # No window manager runs on the private display: let Wine draw the window frames
+        spec+="$([ "$slot" -eq 0 ] || echo ,) {\"id\": \"$slot\", \"slots\": 1}"
+    done
+    spec+=']}]}'
+    echo "$spec" >"$wine_slots/resources.json"
+    local first="$wine_slots/0/prefix"
+    if [ ! -d "$first" ]; then
+        export DISPLAY=$(cat "$wine_slots/0/display") WINEPREFIX="$first"
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+        # No window manager runs on the private displays: let Wine draw the window frames
         # itself instead of waiting for a manager at every window it opens.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
         # A fresh prefix may lack the ".txt" association every Windows has; the editor
         # fallback (the shell's "open" action) is tested against it.
         wine reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f >/dev/null 2>&1
         wineserver -w
-        spec+="$([ "$slot" -eq 0 ] || echo ,) {\"id\": \"$slot\", \"slots\": 1}"
+        unset DISPLAY WINEPREFIX
+    fi
+    for slot in $(seq 1 $((wine_slot_count - 1))); do
+        [ -d "$wine_slots/$slot/prefix" ] || cp -a "$first" "$wine_slots/$slot/prefix"
     done
-    spec+=']}]}'
     # Only now, with every prefix copied from a first one that Wine has written in full. The
     # system processes that the first program starts live as long as the wineserver: started
     # here, they do not hold the output of the test that would start them, which ctest reads
@@ -363,8 +365,6 @@ wine_tests() {
         DISPLAY=$(cat "$wine_slots/$slot/display") WINEPREFIX="$wine_slots/$slot/prefix" \
             wine cmd /c exit </dev/null >/dev/null 2>&1
     done
-    echo "$spec" >"$wine_slots/resources.json"
-    unset DISPLAY WINEPREFIX
     export REEF_WINE_SLOTS="$wine_slots"
     # The end-to-end tests run the list server of the native build against the Windows build.
     export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"

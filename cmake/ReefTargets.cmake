@@ -124,8 +124,9 @@ add_custom_target(reef_threads_tests)
 
 # reef_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...] [NO_MAIN]
 #               [WINDOWS_ONLY] [NATIVE_ONLY] [RESOURCE_LOCK <resource>])
-# The label "threads" marks tests that the ThreadSanitizer build runs as well. Tests that
-# share a RESOURCE_LOCK (an X display) never run at the same time.
+# The label "threads" marks tests that the ThreadSanitizer build runs as well; tests labelled
+# "gtk" each take an X display of their own. Tests that share a RESOURCE_LOCK never run at the
+# same time.
 # Natively every test case becomes a ctest test of its own; under Wine (cross build) the
 # executable is one ctest test, because starting Wine once per case is slow.
 function(reef_add_test name)
@@ -159,6 +160,13 @@ function(reef_add_test name)
     set(_properties LABELS "${T_LABELS}")
     if(T_RESOURCE_LOCK)
       list(APPEND _properties RESOURCE_LOCK ${T_RESOURCE_LOCK})
+    endif()
+    # A test with windows has an X display to itself: one of those that the test command hands
+    # out as the resource "display" (tests/support/on_ctest_display.sh).
+    if("gtk" IN_LIST T_LABELS)
+      list(APPEND _properties RESOURCE_GROUPS display:1)
+      set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+                                               ${PROJECT_SOURCE_DIR}/tests/support/on_ctest_display.sh)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES ${_properties})

@@ -231,19 +231,31 @@ postgres_tests() {
     count_ctest build/postgres-tests.log postgres
 }
 
-# The native desktop program on GTK (reef-tools, built with the native preset) and its tests,
-# in a display of their own: the GTK conformance suite, the GTK-only checks and the program's
-# windows over GTK. One at a time: two displays side by side lost keyboard focus in the focus
-# tests under load. What GTK, GLib and the fonts keep until the process ends is not reported
-# as a leak (scripts/gtk-leaks.supp).
+# The native desktop program on GTK (reef-tools, built with the native preset) and its tests:
+# the GTK conformance suite, the GTK-only checks and the program's windows over GTK. Each test
+# has a private Xvfb display to itself (programs on one display take the keyboard focus from
+# each other); ctest hands out gtk_display_count of them side by side (the resource
+# "display", tests/support/on_ctest_display.sh). What GTK, GLib and the fonts keep until the
+# process ends is not reported as a leak (scripts/gtk-leaks.supp).
+gtk_display_count=2
 gtk_tests() {
     stage "tests GTK"
-    echo "== tests (native desktop program on GTK, Xvfb)"
-    start_xvfb
+    echo "== tests (native desktop program on GTK, Xvfb, $gtk_display_count displays)"
+    local spec='{"version": {"major": 1, "minor": 0}, "local": [{"display": ['
+    local i
+    for i in $(seq "$gtk_display_count"); do
+        start_xvfb
+        xvfb_pids+=("$xvfb_pid")
+        xvfb_pid=""
+        spec+="$([ "$i" -eq 1 ] || echo ,) {\"id\": \"$display\", \"slots\": 1}"
+    done
+    spec+=']}]}'
+    echo "$spec" >"$root/build/gtk-displays.json"
     LSAN_OPTIONS="suppressions=$root/scripts/gtk-leaks.supp:print_suppressions=0" \
-        DISPLAY=":$display" ctest --test-dir build/native -L gtk --output-on-failure --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
+        ctest --test-dir build/native -L gtk -j"$gtk_display_count" --resource-spec-file "$root/build/gtk-displays.json" \
+        --output-on-failure --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/linux-tests.log gtk
-    stop_xvfb
+    stop_xvfbs
 }
 
 # The Windows build first (its tests under Wine are the longest lane), then what only the

@@ -112,8 +112,10 @@ start_xvfb() {
         Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
         xvfb_pid=$!
         for _ in $(seq 50); do
-            DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && return 0
+            # Another lane's server may answer on a display ours failed to take: ours must live.
             kill -0 "$xvfb_pid" 2>/dev/null || break
+            DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null &&
+                return 0
             sleep 0.1
         done
         if kill -0 "$xvfb_pid" 2>/dev/null; then

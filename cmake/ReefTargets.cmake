@@ -111,13 +111,22 @@ function(reef_use_test_pch name)
   target_precompile_headers(${name} REUSE_FROM reef_test_pch)
 endfunction()
 
+# Under Wine every test runs in one of the Wine slots (an X display and a Wine prefix) that
+# ctest hands out as the resource "wine", so that tests with windows can run side by side,
+# each alone on its display; see tests/support/in_wine_slot.sh.
+set(REEF_IN_WINE_SLOT ${PROJECT_SOURCE_DIR}/tests/support/in_wine_slot.sh)
+function(reef_run_in_wine_slot name)
+  set_tests_properties(${name} PROPERTIES RESOURCE_GROUPS wine:1)
+endfunction()
+
 # Every test labelled "threads": what the ThreadSanitizer build needs to build, and no more.
 add_custom_target(reef_threads_tests)
 
 # reef_add_test(<name> SOURCES <files>... [LIBS <libs>...] [LABELS <labels>...] [NO_MAIN]
 #               [WINDOWS_ONLY] [NATIVE_ONLY] [RESOURCE_LOCK <resource>])
-# The label "threads" marks tests that the ThreadSanitizer build runs as well. Tests that
-# share a RESOURCE_LOCK (an X display) never run at the same time.
+# The label "threads" marks tests that the ThreadSanitizer build runs as well; tests labelled
+# "gtk" each take an X display of their own. Tests that share a RESOURCE_LOCK never run at the
+# same time.
 # Natively every test case becomes a ctest test of its own; under Wine (cross build) the
 # executable is one ctest test, because starting Wine once per case is slow.
 function(reef_add_test name)
@@ -141,7 +150,9 @@ function(reef_add_test name)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   if(WIN32)
-    add_test(NAME ${name} COMMAND ${name})
+    add_test(NAME ${name} COMMAND bash ${REEF_IN_WINE_SLOT} ${CMAKE_CROSSCOMPILING_EMULATOR}
+                                  $<TARGET_FILE:${name}>)
+    reef_run_in_wine_slot(${name})
     if(T_LABELS)
       set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     endif()
@@ -149,6 +160,13 @@ function(reef_add_test name)
     set(_properties LABELS "${T_LABELS}")
     if(T_RESOURCE_LOCK)
       list(APPEND _properties RESOURCE_LOCK ${T_RESOURCE_LOCK})
+    endif()
+    # A test with windows has an X display to itself: one of those that the test command hands
+    # out as the resource "display" (tests/support/on_ctest_display.sh).
+    if("gtk" IN_LIST T_LABELS)
+      list(APPEND _properties RESOURCE_GROUPS display:1)
+      set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+                                               ${PROJECT_SOURCE_DIR}/tests/support/on_ctest_display.sh)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                          PROPERTIES ${_properties})

@@ -80,18 +80,18 @@ if [ "${CMAKE_CXX_COMPILER_LAUNCHER:-}" = ccache ]; then
     export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros"
 fi
 xvfb_pid=""
+xvfb_pids=()
 wine_started=0
 lane_pids=()
-wine_prefix="$root/build/windows/wineprefix"
 
 # Each lane runs this at its own end too (a subshell does not inherit the trap): it stops what
 # that shell started.
 cleanup() {
     local pid
     if [ "$wine_started" -eq 1 ]; then
-        WINEPREFIX="$wine_prefix" wineserver -k 2>/dev/null
+        stop_wine
     fi
-    for pid in "${lane_pids[@]}" "$xvfb_pid"; do
+    for pid in "${lane_pids[@]}" "$xvfb_pid" "${xvfb_pids[@]}"; do
         if [ -n "$pid" ]; then
             kill "$pid" 2>/dev/null
             wait "$pid" 2>/dev/null
@@ -112,8 +112,10 @@ start_xvfb() {
         Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
         xvfb_pid=$!
         for _ in $(seq 50); do
-            DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && return 0
+            # Another lane's server may answer on a display ours failed to take: ours must live.
             kill -0 "$xvfb_pid" 2>/dev/null || break
+            DISPLAY=":$display" xdpyinfo >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null &&
+                return 0
             sleep 0.1
         done
         if kill -0 "$xvfb_pid" 2>/dev/null; then
@@ -127,6 +129,15 @@ stop_xvfb() {
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
     xvfb_pid=""
+}
+# Stops the displays that start_xvfb left in xvfb_pids.
+stop_xvfbs() {
+    local pid
+    for pid in "${xvfb_pids[@]}"; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    xvfb_pids=()
 }
 
 # record <step> <passed> <failed>: the counts of one counted step.
@@ -222,19 +233,31 @@ postgres_tests() {
     count_ctest build/postgres-tests.log postgres
 }
 
-# The native desktop program on GTK (reef-tools, built with the native preset) and its tests,
-# in a display of their own: the GTK conformance suite, the GTK-only checks and the program's
-# windows over GTK. One at a time: two displays side by side lost keyboard focus in the focus
-# tests under load. What GTK, GLib and the fonts keep until the process ends is not reported
-# as a leak (scripts/gtk-leaks.supp).
+# The native desktop program on GTK (reef-tools, built with the native preset) and its tests:
+# the GTK conformance suite, the GTK-only checks and the program's windows over GTK. Each test
+# has a private Xvfb display to itself (programs on one display take the keyboard focus from
+# each other); ctest hands out gtk_display_count of them side by side (the resource
+# "display", tests/support/on_ctest_display.sh). What GTK, GLib and the fonts keep until the
+# process ends is not reported as a leak (scripts/gtk-leaks.supp).
+gtk_display_count=2
 gtk_tests() {
     stage "tests GTK"
-    echo "== tests (native desktop program on GTK, Xvfb)"
-    start_xvfb
+    echo "== tests (native desktop program on GTK, Xvfb, $gtk_display_count displays)"
+    local spec='{"version": {"major": 1, "minor": 0}, "local": [{"display": ['
+    local i
+    for i in $(seq "$gtk_display_count"); do
+        start_xvfb
+        xvfb_pids+=("$xvfb_pid")
+        xvfb_pid=""
+        spec+="$([ "$i" -eq 1 ] || echo ,) {\"id\": \"$display\", \"slots\": 1}"
+    done
+    spec+=']}]}'
+    echo "$spec" >"$root/build/gtk-displays.json"
     LSAN_OPTIONS="suppressions=$root/scripts/gtk-leaks.supp:print_suppressions=0" \
-        DISPLAY=":$display" ctest --test-dir build/native -L gtk --output-on-failure --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
+        ctest --test-dir build/native -L gtk -j"$gtk_display_count" --resource-spec-file "$root/build/gtk-displays.json" \
+        --output-on-failure --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/linux-tests.log gtk
-    stop_xvfb
+    stop_xvfbs
 }
 
 # The Windows build first (its tests under Wine are the longest lane), then what only the
@@ -298,33 +321,75 @@ fuzz_and_tsan() {
     built native-tsan && tsan_tests
 }
 
+# The Windows tests in Wine slots side by side, each slot an X display and a Wine prefix of its
+# own (tests/support/in_wine_slot.sh), so that what a test's programs share (the keyboard
+# focus, the clipboard, the tray, the Wine processes that a failing test ends) stays in its
+# slot; ctest gives every test one slot and starts the longest first. The first prefix is made
+# with wineboot, the others are copies of it. Each slot's wineserver stays up for the whole
+# run: a Wine start without one (the system processes started anew) costs seconds per test.
+wine_slot_count=2
+wine_slots="$root/build/windows/wine-slots"
+# Ends every Wine process of every slot, the wineservers kept up included.
+stop_wine() {
+    local prefix
+    for prefix in "$wine_slots"/*/prefix; do
+        [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+    done
+}
 wine_tests() {
     stage "Wine prefix"
-    echo "== tests (Windows, under Wine)"
-    start_xvfb
-    export DISPLAY=":$display" WINEPREFIX="$wine_prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    echo "== tests (Windows, under Wine, $wine_slot_count slots)"
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     wine_started=1
-    if [ ! -d "$wine_prefix" ]; then
+    local slot spec
+    spec='{"version": {"major": 1, "minor": 0}, "local": [{"wine": ['
+    for slot in $(seq 0 $((wine_slot_count - 1))); do
+        start_xvfb
+        xvfb_pids+=("$xvfb_pid")
+        xvfb_pid=""
+        mkdir -p "$wine_slots/$slot"
+        echo ":$display" >"$wine_slots/$slot/display"
+        spec+="$([ "$slot" -eq 0 ] || echo ,) {\"id\": \"$slot\", \"slots\": 1}"
+    done
+    spec+=']}]}'
+    echo "$spec" >"$wine_slots/resources.json"
+    local first="$wine_slots/0/prefix"
+    if [ ! -d "$first" ]; then
+        export DISPLAY=$(cat "$wine_slots/0/display") WINEPREFIX="$first"
         wineboot -i >/dev/null 2>&1
         wineserver -w
+        # No window manager runs on the private displays: let Wine draw the window frames
+        # itself instead of waiting for a manager at every window it opens.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        # A fresh prefix may lack the ".txt" association every Windows has; the editor
+        # fallback (the shell's "open" action) is tested against it.
+        wine reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f >/dev/null 2>&1
+        wineserver -w
+        unset DISPLAY WINEPREFIX
     fi
-    # No window manager runs on the private display: let Wine draw the window frames itself
-    # instead of waiting for a manager at every window it opens.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    # A fresh prefix may lack the ".txt" association every Windows has; the editor fallback
-    # (the shell's "open" action) is tested against it.
-    wine reg add 'HKCR\.txt' /ve /t REG_SZ /d txtfile /f >/dev/null 2>&1
-    wineserver -w
+    for slot in $(seq 1 $((wine_slot_count - 1))); do
+        [ -d "$wine_slots/$slot/prefix" ] || cp -a "$first" "$wine_slots/$slot/prefix"
+    done
+    # Only now, with every prefix copied from a first one that Wine has written in full. The
+    # system processes that the first program starts live as long as the wineserver: started
+    # here, they do not hold the output of the test that would start them, which ctest reads
+    # until every writer has closed it.
+    for slot in $(seq 0 $((wine_slot_count - 1))); do
+        WINEPREFIX="$wine_slots/$slot/prefix" wineserver -p
+        DISPLAY=$(cat "$wine_slots/$slot/display") WINEPREFIX="$wine_slots/$slot/prefix" \
+            wine cmd /c exit </dev/null >/dev/null 2>&1
+    done
+    export REEF_WINE_SLOTS="$wine_slots"
     # The end-to-end tests run the list server of the native build against the Windows build.
     export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"
-    # One Wine session at a time: the tests share the prefix and the display.
     stage "tests Wine"
-    ctest --test-dir build/windows --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
+    ctest --test-dir build/windows -j"$wine_slot_count" --resource-spec-file "$wine_slots/resources.json" \
+        --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/windows-tests.log wine
     stage_end
-    wineserver -k 2>/dev/null
+    stop_wine
     wine_started=0
-    stop_xvfb
+    stop_xvfbs
 }
 
 build native && native_built=1 || native_built=0

@@ -32,7 +32,13 @@ trap finish EXIT
 
 step() {
     echo "== $*"
-    wine "$probe" "$1" "$windir" "${@:2}" || status=1
+    local code=0
+    wine "$probe" "$1" "$windir" "${@:2}" || code=$?
+    if [ "$code" -ne 0 ]; then
+        # A probe that fails says why; one that ends otherwise (a crash) is named here.
+        echo "FAIL: step \"$1\" ended with exit code $code"
+        status=1
+    fi
 }
 
 start_list_server || { status=1; exit; }

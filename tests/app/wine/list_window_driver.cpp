@@ -152,14 +152,20 @@ ListWindow openListWindow(DWORD pid, ListKind kind, const std::string& password)
         fail("main window");
         return {};
     }
-    clickControl(childWithText(main, button));
     HWND prompt = nullptr;
-    waitFor(
-        [&] {
-            return (prompt = findDialog(pid, "Reef - Tools")) != nullptr ||
-                   findWindow(pid, listWindowTitle(kind)) != nullptr;
-        },
-        20000);
+    const auto answered = [&] {
+        return (prompt = findDialog(pid, "Reef - Tools")) != nullptr ||
+               findWindow(pid, listWindowTitle(kind)) != nullptr;
+    };
+    clickControl(childWithText(main, button));
+    // Under Wine a click can go nowhere while the system tray window of another program shows
+    // or hides and takes the activation for a moment; a user then clicks once more. A second
+    // click on a list that is already open only brings its window to the front.
+    if (!waitFor(answered, 5000)) {
+        note(std::string("no answer to the click on \"") + button + "\" yet: clicked again");
+        clickControl(childWithText(main, button));
+        waitFor(answered, 15000);
+    }
     if (password.empty()) {
         check(prompt == nullptr, std::string(button) + ": no password prompt");
         if (prompt) {

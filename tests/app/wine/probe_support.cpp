@@ -123,6 +123,16 @@ DWORD startProgram(const std::string& exe, const std::string& arguments, const s
     const bool shown = waitForWindow(pi.dwProcessId, "Reef - Tools") != nullptr;
     // Input sent before the program waits for its first event can get lost.
     WaitForInputIdle(pi.hProcess, 10000);
+    // So can a click under way while the system activates the new window: the activation moves
+    // the keyboard focus, and with it the pressed button's mouse capture. A user clicks a window
+    // that is already in front.
+    waitFor(
+        [&] {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(GetForegroundWindow(), &owner);
+            return owner == pi.dwProcessId;
+        },
+        10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     check(shown, "main window appears");

@@ -110,6 +110,10 @@ gboolean watchTimer(gpointer data) {
     return G_SOURCE_CONTINUE;
 }
 
+// How long the X server may take to give a window the keyboard focus: a count of polls
+// would run out sooner on a loaded machine, where every poll waits longer for the server.
+constexpr gint64 kActivationPatienceUs = 10 * G_USEC_PER_SEC;
+
 bool isFocusable(ControlKind kind) {
     return kind == ControlKind::Button || kind == ControlKind::Edit ||
            kind == ControlKind::TextArea || kind == ControlKind::DropDown ||
@@ -153,7 +157,8 @@ bool GtkUiDriver::activate(WindowId window) {
     }
     if (!gtk_window_is_active(widget)) {
         gtk_window_present(widget);
-        for (int attempt = 0; attempt < 200 && !gtk_window_is_active(widget); ++attempt) {
+        const gint64 deadline = g_get_monotonic_time() + kActivationPatienceUs;
+        while (!gtk_window_is_active(widget) && g_get_monotonic_time() < deadline) {
             settle();
             if (!gtk_window_is_active(widget)) {
                 g_usleep(5000);
@@ -346,8 +351,8 @@ void GtkUiDriver::moveFocusAway() {
         gtk_widget_show(elsewhere_);
     }
     gtk_window_present(GTK_WINDOW(elsewhere_));
-    for (int attempt = 0; attempt < 200 && !gtk_window_is_active(GTK_WINDOW(elsewhere_));
-         ++attempt) {
+    const gint64 deadline = g_get_monotonic_time() + kActivationPatienceUs;
+    while (!gtk_window_is_active(GTK_WINDOW(elsewhere_)) && g_get_monotonic_time() < deadline) {
         settle();
         if (!gtk_window_is_active(GTK_WINDOW(elsewhere_))) {
             g_usleep(5000);

@@ -117,17 +117,19 @@ endfunction()
 # compiler that cannot use it says so (-Winvalid-pch, an error with -Werror) rather than
 # quietly parsing the headers again.
 option(REEF_TEST_PCH "Precompile GoogleTest's headers once for every test executable" ON)
-# With GCC 12 at -O2 and above the precompiled header lets a false -Warray-bounds from inside
-# libstdc++ through into a test (std::string's operator+ inlined into a test case), which
-# stops the build. The warning needs -O2's value ranges, so an optimised build
-# shares the header only where the tests' own code is compiled below -O2
-# (REEF_TEST_OPTIMIZATION).
+# With the precompiled header GCC 12 reports, in an optimised build, a false -Warray-bounds
+# from inside libstdc++ (std::string's operator+ inlined into a test case, its memcpy taken
+# for one past the string object): GCC keeps warnings in system headers quiet, but not those
+# that reach a test through the precompiled header. The same sources without it compile
+# clean. That one warning is off for the test code that shares the header in such builds;
+# the code under test keeps it.
 function(reef_use_test_pch name)
   if(NOT REEF_TEST_PCH)
     return()
   endif()
-  if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug" AND NOT REEF_TEST_OPTIMIZATION MATCHES "^-O[01g]$")
-    return()
+  set(_quiet "")
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    set(_quiet "$<$<NOT:$<CONFIG:Debug>>:-Wno-array-bounds>")
   endif()
   if(NOT TARGET reef_test_pch)
     set(_source ${CMAKE_BINARY_DIR}/reef_test_pch.cpp)
@@ -138,8 +140,10 @@ function(reef_use_test_pch name)
     set_target_properties(reef_test_pch PROPERTIES UNITY_BUILD OFF)
     target_link_libraries(reef_test_pch PRIVATE GTest::gmock reef_warnings reef_charset
                                                 Threads::Threads)
+    target_compile_options(reef_test_pch PRIVATE ${_quiet})
     target_precompile_headers(reef_test_pch PRIVATE <gmock/gmock.h> <gtest/gtest.h>)
   endif()
+  target_compile_options(${name} PRIVATE ${_quiet})
   target_precompile_headers(${name} REUSE_FROM reef_test_pch)
 endfunction()
 

@@ -23,7 +23,7 @@ if(REEF_SANITIZE AND NOT WIN32)
 endif()
 
 # The linker: LLVM's lld links the sanitized test executables in a fraction of ld.bfd's time,
-# and every build links some eighty of them. A compiler that cannot use it links with its own.
+# and the native build links some fifty of them. A compiler that cannot use it links with its own.
 option(REEF_LLD "Link with lld where the compiler can" ON)
 if(REEF_LLD AND NOT WIN32)
   include(CheckLinkerFlag)

@@ -16,14 +16,14 @@ reef_install_packages() {
     apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# Everything the build needs: native (tests, list server), the native desktop program on
-# GTK 3, the fuzz build (Clang with libFuzzer) and the Windows cross build.
+# Everything the build needs: native (tests, list server; linked with lld), the native desktop
+# program on GTK 3, the fuzz build (Clang with libFuzzer) and the Windows cross build.
 REEF_BUILD_PACKAGES=(
     cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libgtk-3-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     libmicrohttpd-dev libsqlite3-dev libsodium-dev libpq-dev
     libcurl4-openssl-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev lld
     nlohmann-json3-dev
 )
 # What the desktop program needs to run on Linux: the native build's GTK 3 with its icons

@@ -276,7 +276,8 @@ other_builds() {
     fi
     # The fuzz targets alone: the list server's other parts are built by the presets above.
     build fuzz download_answer_fuzzer submission_answer_fuzzer proxy_answer_fuzzer \
-        settings_file_fuzzer list_cache_fuzzer fleet_file_fuzzer listserver_request_fuzzer &&
+        settings_file_fuzzer list_cache_fuzzer fleet_file_fuzzer listserver_request_fuzzer \
+        listserver_entry_body_fuzzer &&
         touch "$results/built-fuzz"
     touch "$results/done-fuzz"
     # Only what the threading tests need: the rest was built and run under ASan.

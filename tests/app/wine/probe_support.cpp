@@ -220,7 +220,26 @@ void clickAt(int x, int y) {
 }
 
 void clickControl(HWND control) {
+    // A click lands on whatever is under the pointer when the system takes it. Right after a
+    // window opens or closes (another of the program's windows, the system tray's own window)
+    // the activation can still move and take the pressed button's capture along: a user looks
+    // that the window is in front and the button visible before clicking, and so does this.
+    HWND top = GetAncestor(control, GA_ROOT);
+    if (top && GetForegroundWindow() != top) {
+        SetForegroundWindow(top);
+    }
+    waitFor([&] { return !top || GetForegroundWindow() == top; }, 3000);
     pointAt(control);
+    waitFor(
+        [&] {
+            POINT p{};
+            GetCursorPos(&p);
+            HWND under = WindowFromPoint(p);
+            // The system finds no disabled or hidden window at a point: nothing to wait for.
+            return under == control || IsChild(control, under) || !IsWindowEnabled(control) ||
+                   !IsWindowVisible(control);
+        },
+        3000);
     pressMouseButton();
     Sleep(300);
 }

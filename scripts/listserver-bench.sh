@@ -7,6 +7,8 @@
 #     (goal: at least 0.9).
 #     The browser page's "GET /api/lists" with a session, against nginx serving the same
 #     JSON (goal: at least 0.9); only answers with the lists count, the others are printed.
+#     Beside each comparison: the CPU time per answer of reef-listserver and of nginx's
+#     workers, which moves much less with the machine's other work than the answers per second.
 #  2. "Update" of the 200-entry list from one process on a PostgreSQL database, against the
 #     SQLite figure of 1. (goal: at least 0.9).
 #  3. Durable "New" requests per second (each "ready" is on disk before it is sent).
@@ -63,14 +65,29 @@ ratio() { # label ours theirs
         'BEGIN { printf "ratio %-40s %.2f (goal >= 0.9)   load average %s\n", l ":", a / b, load }'
 }
 line() { printf '%-34s %12s req/s   p99 %s\n' "$1" "$(rps "$2")" "$(p99 "$2")"; }
+# The server's and nginx's workers' CPU per answer of the runs between their marks.
+OURS_PID=${SERVER_PIDS[-1]}
+NGINX_WORKERS=$(pgrep -P "$NGINX_PID" | tr '\n' ' ')
+cpu_line() { # label ours-ticks ours-rps theirs-ticks theirs-rps seconds
+    printf '%-34s %s us reef-listserver, %s us nginx\n' "CPU per answer ($1)" \
+        "$(cpu_per_answer "$2" "$3" "$6")" "$(cpu_per_answer "$4" "$5" "$6")"
+}
 
 for size in 200 2000; do
     if [ "$size" = 200 ]; then query=$UPDATE_QUERY file=Reef-Update.php; else query=$BIG_QUERY file=Reef-Update-2000.php; fi
     echo "Update body: $size entries, $(stat -c %s "$WORK/$file") bytes"
+    t0=$(cpu_ticks "$OURS_PID")
     run_wrk "http://127.0.0.1:$PORT/Reef-Update.php?$query" >"$WORK/ours-$size.txt"
+    t1=$(cpu_ticks "$OURS_PID")
+    # shellcheck disable=SC2086
+    n0=$(cpu_ticks $NGINX_WORKERS)
     run_wrk "http://127.0.0.1:$NGINX_PORT/$file?$query" >"$WORK/nginx-$size.txt"
+    # shellcheck disable=SC2086
+    n1=$(cpu_ticks $NGINX_WORKERS)
     line "reef-listserver Update ($size)" "$WORK/ours-$size.txt"
     line "nginx static file ($size)" "$WORK/nginx-$size.txt"
+    cpu_line "Update $size" $((t1 - t0)) "$(rps "$WORK/ours-$size.txt")" $((n1 - n0)) \
+        "$(rps "$WORK/nginx-$size.txt")" "$DURATION"
     ratio "reef-listserver/nginx, $size entries" "$(rps "$WORK/ours-$size.txt")" "$(rps "$WORK/nginx-$size.txt")"
     grep -E 'Non-2xx|Socket errors' "$WORK/ours-$size.txt" "$WORK/nginx-$size.txt" || true
 done
@@ -90,12 +107,21 @@ chmod 644 "$WORK/lists.json"
 write_lists_script "$WORK/lists.lua" "$WORK/cookies.txt"
 echo "/api/lists body: 200 entries, $(stat -c %s "$WORK/lists.json") bytes, $(wc -l <"$WORK/cookies.txt") sessions"
 WEB_DURATION=${WEB_DURATION:-5}
+t0=$(cpu_ticks "$OURS_PID")
 DURATION=$WEB_DURATION run_wrk "http://127.0.0.1:$PORT/api/lists" "$WORK/lists.lua" >"$WORK/ours-web.txt"
+t1=$(cpu_ticks "$OURS_PID")
 # The same script for nginx: wrk reads both answers alike.
+# shellcheck disable=SC2086
+n0=$(cpu_ticks $NGINX_WORKERS)
 DURATION=$WEB_DURATION run_wrk "http://127.0.0.1:$NGINX_PORT/api/lists" "$WORK/lists.lua" >"$WORK/nginx-web.txt"
+# shellcheck disable=SC2086
+n1=$(cpu_ticks $NGINX_WORKERS)
 WEB_OK=$(awk '/^200 answers\/sec:/ {print $3}' "$WORK/ours-web.txt")
 printf '%-34s %12s req/s   p99 %s\n' "reef-listserver /api/lists" "$WEB_OK" "$(p99 "$WORK/ours-web.txt")"
 line "nginx static file (/api/lists)" "$WORK/nginx-web.txt"
+# Every answer of the run is counted for the CPU, the 200s and the others alike.
+cpu_line "/api/lists" $((t1 - t0)) "$(rps "$WORK/ours-web.txt")" $((n1 - n0)) \
+    "$(rps "$WORK/nginx-web.txt")" "$WEB_DURATION"
 ratio "reef-listserver/nginx, /api/lists" "$WEB_OK" "$(rps "$WORK/nginx-web.txt")"
 grep 'answers other than 200' "$WORK/ours-web.txt"
 grep -E 'Non-2xx|Socket errors' "$WORK/nginx-web.txt" || true

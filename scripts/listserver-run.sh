@@ -233,4 +233,19 @@ run_wrk() { # url [script]
     wrk "${args[@]}" "$1"
 }
 rps() { awk '/^Requests\/sec:/ {print $2}' "$1"; }
+
+# CPU time (user and system, in clock ticks) the processes have used so far: the server's cost
+# per answer does not swing with the other work on the machine the way answers per second do.
+cpu_ticks() { # pid...
+    local pid total=0
+    for pid in "$@"; do
+        total=$((total + $(awk '{print $14 + $15}' "/proc/$pid/stat")))
+    done
+    echo "$total"
+}
+# Microseconds of CPU per answer, from the ticks a run took.
+cpu_per_answer() { # ticks answers-per-second seconds
+    awk -v t="$1" -v r="$2" -v d="$3" -v hz="$(getconf CLK_TCK)" \
+        'BEGIN { if (r > 0) printf "%.1f", t * 1e6 / hz / (r * d); else print "-" }'
+}
 p99() { awk '$1 == "99%" {print $2}' "$1"; }

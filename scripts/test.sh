@@ -273,18 +273,22 @@ gtk_tests() {
 # The other presets in two lanes of builds side by side, at a lower priority, so that the tests
 # running meanwhile keep the processor when they need it, and so that a build that keeps only
 # one core busy (a few large sources at the end, a link) leaves the other to the second lane.
-# The first lane builds for Windows, at the higher of the two priorities: its tests under Wine
-# are the longest lane, and mostly wait. The second lane builds the fuzz targets, the threading
-# tests with ThreadSanitizer, and what only the optimised preset builds (the list server and
-# the benchmarks, so that they cannot break unseen: every test is built by the native preset).
-# Each preset leaves build/results/done-<preset> when it is through, and built-<preset> when it
-# built.
-windows_build() {
+# The first lane builds for Windows first, at the higher of the two priorities (its tests under
+# Wine are the longest lane, and mostly wait), then what only the optimised preset builds (the
+# list server and the benchmarks, so that they cannot break unseen: every test is built by the
+# native preset). The second lane builds the fuzz targets and the threading tests with
+# ThreadSanitizer. Each preset leaves build/results/done-<preset> when it is through, and
+# built-<preset> when it built.
+windows_and_release_builds() {
     renice -n 10 -p "$BASHPID" >/dev/null
     build windows && touch "$results/built-windows"
     touch "$results/done-windows"
+    # Counted as one check.
+    if build native-release reef-listserver bench_list_parse list_cache_bench; then
+        record native-release 1 0
+    fi
 }
-other_builds() {
+fuzz_and_tsan_builds() {
     renice -n 15 -p "$BASHPID" >/dev/null
     # The fuzz targets alone: the list server's other parts are built by the native presets.
     build fuzz download_answer_fuzzer submission_answer_fuzzer proxy_answer_fuzzer \
@@ -295,10 +299,6 @@ other_builds() {
     # Only what the threading tests need: the rest was built and run under ASan.
     build native-tsan reef_threads_tests && touch "$results/built-native-tsan"
     touch "$results/done-native-tsan"
-    # Counted as one check.
-    if build native-release reef-listserver bench_list_parse list_cache_bench; then
-        record native-release 1 0
-    fi
 }
 
 # built <preset>: waits until a lane of the builds is through with that preset (or the lanes
@@ -428,9 +428,9 @@ if [ "$native_built" -eq 1 ]; then
     ctest --test-dir build/native -N >build/native-discovery.log 2>&1
     stage_end
 fi
-run_lane winbuild windows_build
+run_lane builds windows_and_release_builds
 builds_pids+=($!)
-run_lane builds other_builds
+run_lane builds2 fuzz_and_tsan_builds
 builds_pids+=($!)
 run_lane wine eval 'built windows && wine_tests'
 # The fuzz run and the ThreadSanitizer tests as soon as their builds stand.

@@ -74,9 +74,10 @@ jobs=$(nproc)
 if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
     export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 fi
-# Paths inside the clone are hashed relative to it, so that a clone in another folder (CI's)
-# finds what an earlier clone compiled; the objects' debug information then names the folder
-# of the clone that compiled them first, which no test reads.
+# Paths inside the clone are hashed relative to it, so that a clone in another folder finds what
+# an earlier clone compiled outside the unity batches (a batch names its sources by their full
+# path, so those are found by a clone in the same folder only); the objects' debug information
+# then names the folder of the clone that compiled them first, which no test reads.
 if [ "${CMAKE_CXX_COMPILER_LAUNCHER:-}" = ccache ]; then
     export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-true}"
 fi

@@ -275,13 +275,14 @@ gtk_tests() {
 # running meanwhile keep the processor when they need it, and so that a build that keeps only
 # one core busy (a few large sources at the end, a link) leaves the other to the second lane.
 # The first lane builds for Windows first, at the higher of the two priorities (its tests under
-# Wine are the longest lane, and mostly wait), then what only the optimised preset builds (the
+# Wine are the longest lane, and mostly wait: at a priority as low as the other lane's, a
+# rebuild of a few files waited minutes for the tests beside it), then what only the optimised preset builds (the
 # list server and the benchmarks, so that they cannot break unseen: every test is built by the
 # native preset). The second lane builds the fuzz targets and the threading tests with
 # ThreadSanitizer. Each preset leaves build/results/done-<preset> when it is through, and
 # built-<preset> when it built.
 windows_and_release_builds() {
-    renice -n 10 -p "$BASHPID" >/dev/null
+    renice -n 5 -p "$BASHPID" >/dev/null
     build windows && touch "$results/built-windows"
     touch "$results/done-windows"
     # Counted as one check.
@@ -290,7 +291,7 @@ windows_and_release_builds() {
     fi
 }
 fuzz_and_tsan_builds() {
-    renice -n 15 -p "$BASHPID" >/dev/null
+    renice -n 10 -p "$BASHPID" >/dev/null
     # The fuzz targets alone: the list server's other parts are built by the native presets.
     build fuzz download_answer_fuzzer submission_answer_fuzzer proxy_answer_fuzzer \
         settings_file_fuzzer list_cache_fuzzer fleet_file_fuzzer listserver_request_fuzzer \

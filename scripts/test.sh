@@ -271,27 +271,18 @@ gtk_tests() {
     stop_xvfbs
 }
 
-# The other presets in two lanes of builds side by side, at a lower priority, so that the tests
-# running meanwhile keep the processor when they need it, and so that a build that keeps only
-# one core busy (a few large sources at the end, a link) leaves the other to the second lane.
-# The first lane builds for Windows first, at the higher of the two priorities (its tests under
-# Wine are the longest lane, and mostly wait: at a priority as low as the other lane's, a
-# rebuild of a few files waited minutes for the tests beside it), then what only the optimised preset builds (the
-# list server and the benchmarks, so that they cannot break unseen: every test is built by the
-# native preset). The second lane builds the fuzz targets and the threading tests with
-# ThreadSanitizer. Each preset leaves build/results/done-<preset> when it is through, and
-# built-<preset> when it built.
-windows_and_release_builds() {
+# The other presets, one after the other in a lane of their own at a lower priority, so that
+# the tests running meanwhile keep the processor when they need it (two lanes of builds side
+# by side were measured too: they fought the tests and each other for the two cores and ended
+# later). First the Windows build (its tests under Wine are the longest lane, and mostly wait),
+# then the fuzz targets and the threading tests with ThreadSanitizer, whose runs follow them,
+# and last what only the optimised preset builds (the list server and the benchmarks, so that
+# they cannot break unseen: every test is built by the native preset). Each preset leaves
+# build/results/done-<preset> when it is through, and built-<preset> when it built.
+other_builds() {
     renice -n 5 -p "$BASHPID" >/dev/null
     build windows && touch "$results/built-windows"
     touch "$results/done-windows"
-    # Counted as one check.
-    if build native-release reef-listserver bench_list_parse list_cache_bench; then
-        record native-release 1 0
-    fi
-}
-fuzz_and_tsan_builds() {
-    renice -n 10 -p "$BASHPID" >/dev/null
     # The fuzz targets alone: the list server's other parts are built by the native presets.
     build fuzz download_answer_fuzzer submission_answer_fuzzer proxy_answer_fuzzer \
         settings_file_fuzzer list_cache_fuzzer fleet_file_fuzzer listserver_request_fuzzer \
@@ -301,19 +292,16 @@ fuzz_and_tsan_builds() {
     # Only what the threading tests need: the rest was built and run under ASan.
     build native-tsan reef_threads_tests && touch "$results/built-native-tsan"
     touch "$results/done-native-tsan"
+    # Counted as one check.
+    if build native-release reef-listserver bench_list_parse list_cache_bench; then
+        record native-release 1 0
+    fi
 }
 
-# built <preset>: waits until a lane of the builds is through with that preset (or the lanes
-# of the builds have ended); true when it built.
-builds_pids=()
+# built <preset>: waits until the lane of the builds is through with that preset (or has
+# ended); true when it built.
 built() {
-    local pid alive
-    while [ ! -e "$results/done-$1" ]; do
-        alive=0
-        for pid in "${builds_pids[@]}"; do
-            kill -0 "$pid" 2>/dev/null && alive=1
-        done
-        [ "$alive" -eq 1 ] || break
+    while [ ! -e "$results/done-$1" ] && kill -0 "$builds_pid" 2>/dev/null; do
         sleep 1
     done
     [ -e "$results/built-$1" ]
@@ -430,10 +418,8 @@ if [ "$native_built" -eq 1 ]; then
     ctest --test-dir build/native -N >build/native-discovery.log 2>&1
     stage_end
 fi
-run_lane builds windows_and_release_builds
-builds_pids+=($!)
-run_lane builds2 fuzz_and_tsan_builds
-builds_pids+=($!)
+run_lane builds other_builds
+builds_pid=$!
 run_lane wine eval 'built windows && wine_tests'
 # The fuzz run and the ThreadSanitizer tests as soon as their builds stand.
 run_lane fuzz-tsan fuzz_and_tsan

@@ -45,16 +45,22 @@ std::string WebSessions::keyOf(std::string_view token) {
     return wellFormed(token) ? tokenHash(token) : std::string();
 }
 
-std::optional<WebSession> WebSessions::findByKey(const std::string& key, double now) {
-    std::lock_guard lock(mutex_);
+WebSession* WebSessions::liveSession(const std::string& key, double now) {
     auto it = sessions_.find(key);
     if (it == sessions_.end())
-        return std::nullopt;
+        return nullptr;
     if (it->second.expires <= now) {
         sessions_.erase(it);
-        return std::nullopt;
+        return nullptr;
     }
-    return it->second;
+    return &it->second;
+}
+
+std::optional<WebSession> WebSessions::findByKey(const std::string& key, double now) {
+    std::lock_guard lock(mutex_);
+    if (WebSession* session = liveSession(key, now))
+        return *session;
+    return std::nullopt;
 }
 
 void WebSessions::closeByKey(const std::string& key) {
@@ -138,15 +144,11 @@ std::optional<SessionAsk> WebSessions::ask(std::string_view token, double now) {
         return std::nullopt;
     const std::string key = tokenHash(token);
     std::lock_guard lock(mutex_);
-    auto it = sessions_.find(key);
-    if (it == sessions_.end())
+    WebSession* session = liveSession(key, now);
+    if (!session)
         return std::nullopt;
-    if (it->second.expires <= now) {
-        sessions_.erase(it);
-        return std::nullopt;
-    }
-    const bool allowed = takeOneAsk(it->second, now);
-    return SessionAsk{it->second, allowed};
+    const bool allowed = takeOneAsk(*session, now);
+    return SessionAsk{*session, allowed};
 }
 
 std::size_t WebSessions::size() {

@@ -87,6 +87,8 @@ class WebSessions {
     bool csrfMatches(std::string_view token, std::string_view csrf) const;
 
   private:
+    // With mutex_ held: the session of a key while it lives; one that has expired goes.
+    WebSession* liveSession(const std::string& key, double now);
     // Drops the expired sessions, then makes room for a session of this alliance and client.
     void makeRoom(const WebSession& coming, double now);
 

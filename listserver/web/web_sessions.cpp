@@ -102,15 +102,7 @@ std::string WebSessions::open(WebSession session, double now) {
 std::optional<WebSession> WebSessions::find(std::string_view token, double now) {
     if (!wellFormed(token))
         return std::nullopt;
-    std::lock_guard lock(mutex_);
-    auto it = sessions_.find(tokenHash(token));
-    if (it == sessions_.end())
-        return std::nullopt;
-    if (it->second.expires <= now) {
-        sessions_.erase(it);
-        return std::nullopt;
-    }
-    return it->second;
+    return findByKey(tokenHash(token), now);
 }
 
 void WebSessions::close(std::string_view token) {

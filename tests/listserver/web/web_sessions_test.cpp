@@ -148,10 +148,6 @@ TEST(WebSessions, TheWriteTokenBelongsToItsSessionAlone) {
     EXPECT_EQ(WebSessions::keyOf("kurz"), "");
 }
 
-} // namespace
-
-namespace {
-
 // An ask for the lists finds the session and takes from its allowance in one step; the
 // session brings its own write token, made at the login.
 TEST(WebSessions, AnAskFindsTheSessionWithItsTokenAndTakesFromItsAllowance) {

@@ -43,7 +43,7 @@ fi
 source "$ROOT/scripts/packages.sh"
 if [ "$(id -u)" = 0 ]; then
     reef_install_packages clang libclang-rt-14-dev libmicrohttpd-dev libsqlite3-dev \
-        libsodium-dev libcurl4-openssl-dev nlohmann-json3-dev libpq-dev pkg-config cmake make googletest
+        libsodium-dev libcurl4-openssl-dev nlohmann-json3-dev libpq-dev pkg-config cmake ninja-build googletest
 fi
 
 binaries=()

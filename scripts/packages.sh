@@ -19,7 +19,7 @@ reef_install_packages() {
 # Everything the build needs: native (tests, list server; linked with lld), the native desktop
 # program on GTK 3, the fuzz build (Clang with libFuzzer) and the Windows cross build.
 REEF_BUILD_PACKAGES=(
-    cmake make g++ pkg-config googletest libgtest-dev libgmock-dev libgtk-3-dev
+    cmake ninja-build make g++ pkg-config googletest libgtest-dev libgmock-dev libgtk-3-dev
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     libmicrohttpd-dev libsqlite3-dev libsodium-dev libpq-dev
     libcurl4-openssl-dev

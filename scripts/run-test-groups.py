@@ -279,7 +279,9 @@ def main():
         print("No tests were found!!!")
         return 0
 
-    times_file = os.path.join(args.test_dir, "Testing", "case-times.json")
+    # One file per selection: the lanes of the test command run side by side on one build.
+    selection = re.sub(r"[^A-Za-z0-9]+", "_", f"{args.include or ''}-{args.exclude or ''}")
+    times_file = os.path.join(args.test_dir, "Testing", f"case-times{selection}.json")
     try:
         with open(times_file) as f:
             times = json.load(f)
@@ -294,8 +296,9 @@ def main():
 
     times.update(runner.new_times)
     os.makedirs(os.path.dirname(times_file), exist_ok=True)
-    with open(times_file, "w") as f:
+    with open(times_file + ".new", "w") as f:
         json.dump(times, f)
+    os.replace(times_file + ".new", times_file)
 
     failed = [t for t in tests if not runner.results.get(t.number, False)]
     total = len(tests) + len(runner.extra_failures)

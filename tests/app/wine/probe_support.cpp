@@ -24,7 +24,13 @@ BOOL CALLBACK findTopLevel(HWND hwnd, LPARAM param) {
     }
     wchar_t title[256] = {};
     GetWindowTextW(hwnd, title, 256);
-    if (f->title.empty() || f->title == title) {
+    if (f->title.empty()) {
+        f->found.push_back(hwnd);
+    } else if (f->title == title && className(hwnd) != "#32770") {
+        // The program's message boxes and input requesters are titled "Reef - Tools" like
+        // its main window and lie above it: asked for the main window, the search would
+        // otherwise hand out a question box, and the click meant for a button of the main
+        // window would go nowhere. Dialogs are found by findDialog.
         f->found.push_back(hwnd);
     }
     return TRUE;
@@ -220,6 +226,13 @@ void clickAt(int x, int y) {
 }
 
 void clickControl(HWND control) {
+    if (!control) {
+        // Its window is gone, or the program was too busy to tell the texts of its controls.
+        // A click at the origin of a rectangle never read would land on whatever lies in the
+        // corner of the screen (Wine's tray window); the caller sees that nothing happened.
+        note("nothing to click: the control was not found");
+        return;
+    }
     // A click lands on whatever is under the pointer when the system takes it. Right after a
     // window opens or closes (another of the program's windows, the system tray's own window)
     // the activation can still move and take the pressed button's capture along: a user looks
@@ -240,6 +253,22 @@ void clickControl(HWND control) {
                    !IsWindowVisible(control);
         },
         3000);
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    HWND under = WindowFromPoint(pointer);
+    if (under != control && !IsChild(control, under) && IsWindowEnabled(control) &&
+        IsWindowVisible(control)) {
+        // Not a failure by itself (the caller finds out what the click did), but the first
+        // thing to know when a step goes wrong. The captions the system keeps: a program
+        // that is busy does not hold this up.
+        const auto caption = [](HWND window) {
+            wchar_t text[256] = {};
+            GetWindowTextW(window, text, 256);
+            return narrow(text);
+        };
+        note("the click on \"" + caption(control) + "\" lands on " + className(under) + " in \"" +
+             caption(GetAncestor(under, GA_ROOT)) + "\"");
+    }
     pressMouseButton();
     Sleep(300);
 }

@@ -204,24 +204,38 @@ void moveMouseTo(int x, int y) {
     Sleep(100);
 }
 
-void pressMouseButton() {
+void pressMouseButton(POINT at) {
+    // Under Wine the pointer the system keeps is set back to where the X server last showed
+    // it whenever a program handles a pointer event that waited in its queue (a window mapped
+    // under the X pointer, a busy program catching up): a click sent "where the pointer is"
+    // then lands where it was, on the middle of the screen, which is the middle of the main
+    // window as well, "Gegnerische Flotten". Both button events carry the point themselves.
+    // Absolute input counts in 65536ths of the screen; rounded up, it names the same pixel.
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
     INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = static_cast<LONG>((at.x * 65536LL + width - 1) / width);
+        input.mi.dy = static_cast<LONG>((at.y * 65536LL + height - 1) / height);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    inputs[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
     SendInput(2, inputs, sizeof(INPUT));
 }
 
-void pointAt(HWND window) {
+POINT pointAt(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
-    moveMouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    moveMouseTo(middle.x, middle.y);
+    return middle;
 }
 
 void clickAt(int x, int y) {
     moveMouseTo(x, y);
-    pressMouseButton();
+    pressMouseButton(POINT{x, y});
     Sleep(300);
 }
 
@@ -242,7 +256,7 @@ void clickControl(HWND control) {
         SetForegroundWindow(top);
     }
     waitFor([&] { return !top || GetForegroundWindow() == top; }, 3000);
-    pointAt(control);
+    const POINT middle = pointAt(control);
     waitFor(
         [&] {
             POINT p{};
@@ -258,18 +272,18 @@ void clickControl(HWND control) {
     HWND under = WindowFromPoint(pointer);
     if (under != control && !IsChild(control, under) && IsWindowEnabled(control) &&
         IsWindowVisible(control)) {
-        // Not a failure by itself (the caller finds out what the click did), but the first
-        // thing to know when a step goes wrong. The captions the system keeps: a program
-        // that is busy does not hold this up.
+        // The click still goes to the control's middle; but the window in the way (or the
+        // pointer moved back by Wine) is the first thing to know when a step goes wrong.
+        // The captions the system keeps: a program that is busy does not hold this up.
         const auto caption = [](HWND window) {
             wchar_t text[256] = {};
             GetWindowTextW(window, text, 256);
             return narrow(text);
         };
-        note("the click on \"" + caption(control) + "\" lands on " + className(under) + " in \"" +
-             caption(GetAncestor(under, GA_ROOT)) + "\"");
+        note("the pointer is not on \"" + caption(control) + "\" but on " + className(under) +
+             " in \"" + caption(GetAncestor(under, GA_ROOT)) + "\"");
     }
-    pressMouseButton();
+    pressMouseButton(middle);
     Sleep(300);
 }
 
@@ -342,9 +356,9 @@ bool quitProgram(DWORD pid, int timeoutMs) {
     AsideSearch aside{pid, main};
     EnumWindows(moveAside, reinterpret_cast<LPARAM>(&aside));
     Sleep(500);
-    pointAt(childWithText(main, "Programm beenden"));
+    const POINT button = pointAt(childWithText(main, "Programm beenden"));
     const DWORD clicked = GetTickCount();
-    pressMouseButton();
+    pressMouseButton(button);
     const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(timeoutMs));
     note("the program ended " + std::to_string(GetTickCount() - clicked) +
          " ms after the click on \"Programm beenden\"");

@@ -239,6 +239,15 @@ void clickAt(int x, int y) {
     Sleep(300);
 }
 
+namespace {
+
+bool isGroupBox(HWND window) {
+    return className(window) == "Button" &&
+           (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+} // namespace
+
 void clickControl(HWND control) {
     if (!control) {
         // Its window is gone, or the program was too busy to tell the texts of its controls.
@@ -263,14 +272,17 @@ void clickControl(HWND control) {
             GetCursorPos(&p);
             HWND under = WindowFromPoint(p);
             // The system finds no disabled or hidden window at a point: nothing to wait for.
+            // Nor when it names the group box around a field: asked from another process, it
+            // does not look through group boxes as a click does.
             return under == control || IsChild(control, under) || !IsWindowEnabled(control) ||
-                   !IsWindowVisible(control);
+                   !IsWindowVisible(control) ||
+                   (GetAncestor(under, GA_ROOT) == top && isGroupBox(under));
         },
         3000);
     POINT pointer{};
     GetCursorPos(&pointer);
     HWND under = WindowFromPoint(pointer);
-    if (under != control && !IsChild(control, under) && IsWindowEnabled(control) &&
+    if (GetAncestor(under, GA_ROOT) != top && IsWindowEnabled(control) &&
         IsWindowVisible(control)) {
         // The click still goes to the control's middle; but the window in the way (or the
         // pointer moved back by Wine) is the first thing to know when a step goes wrong.

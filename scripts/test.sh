@@ -411,14 +411,8 @@ wine_tests() {
     # The end-to-end tests run the list server of the native build against the Windows build.
     export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"
     stage "tests Wine"
-    # A test's first attempt fails now and then on a busy machine: in most full runs
-    # odd_numbers_under_wine (its program shows a dialog titled "Reef - Tools" where none is
-    # expected and the list window does not open; run alone or once more, it passes), now and
-    # then another test whose first click went nowhere. Until that is understood, a test that
-    # fails runs once more; its failed attempt shows in the lane's output and in
-    # build/windows-tests.log.
     ctest --test-dir build/windows -j"$wine_slot_count" --resource-spec-file "$wine_slots/resources.json" \
-        --repeat until-pass:2 --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
+        --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/windows-tests.log wine
     stage_end
     stop_wine

@@ -129,16 +129,25 @@ HWND findDialog(DWORD pid, const std::string& title) {
     return found.empty() ? nullptr : found.front();
 }
 
+std::string dialogText(HWND dialog) {
+    std::string text;
+    std::string buttons;
+    for (const Child& child : childrenOf(dialog)) {
+        if (child.className == "Static" && !child.text.empty()) {
+            text += (text.empty() ? "" : " ") + child.text;
+        } else if (child.className == "Button") {
+            buttons += " [" + child.text + "]";
+        } else if (child.className == "Edit") {
+            buttons += " [field \"" + child.text + "\"]";
+        }
+    }
+    return "\"" + text + "\"" + buttons;
+}
+
 int dismissErrorBoxes(DWORD pid) {
     int count = 0;
     for (HWND box : dialogsWithTitle(pid, "Error: Reef - Tools")) {
-        std::string text;
-        for (const Child& child : childrenOf(box)) {
-            if (child.className == "Static" && !child.text.empty()) {
-                text += child.text;
-            }
-        }
-        note("message box \"Error: Reef - Tools\": " + text);
+        note("message box \"Error: Reef - Tools\": " + dialogText(box));
         ++count;
         PostMessageW(box, WM_COMMAND, IDOK, 0);
     }
@@ -167,7 +176,9 @@ ListWindow openListWindow(DWORD pid, ListKind kind, const std::string& password)
         waitFor(answered, 15000);
     }
     if (password.empty()) {
-        check(prompt == nullptr, std::string(button) + ": no password prompt");
+        check(prompt == nullptr,
+              std::string(button) + ": no password prompt" +
+                  (prompt ? " (a dialog shows " + dialogText(prompt) + ")" : ""));
         if (prompt) {
             PostMessageW(prompt, WM_COMMAND, IDCANCEL, 0);
         }
@@ -186,6 +197,12 @@ ListWindow openListWindow(DWORD pid, ListKind kind, const std::string& password)
           "window \"" + listWindowTitle(kind) + "\" with list view, status bar and buttons");
     if (list.window) {
         placeWindows(pid, list.window, kind);
+    } else {
+        // What stands in the way instead.
+        for (HWND shown : topLevelWindows(pid)) {
+            note("the program shows " + className(shown) + " \"" + windowText(shown) + "\"" +
+                 (className(shown) == "#32770" ? ": " + dialogText(shown) : ""));
+        }
     }
     return list;
 }

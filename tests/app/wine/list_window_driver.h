@@ -37,6 +37,8 @@ ListWindow openListWindow(DWORD pid, ListKind kind, const std::string& password)
 
 // The program's own input requester or message box (a dialog window) with this title.
 HWND findDialog(DWORD pid, const std::string& title);
+// The texts of a dialog's static controls, then its buttons and fields in brackets.
+std::string dialogText(HWND dialog);
 // Prints the text of every "Error: Reef - Tools" box, presses its OK and returns how many
 // there were: a box nobody expects would keep the program waiting.
 int dismissErrorBoxes(DWORD pid);

@@ -24,7 +24,13 @@ BOOL CALLBACK findTopLevel(HWND hwnd, LPARAM param) {
     }
     wchar_t title[256] = {};
     GetWindowTextW(hwnd, title, 256);
-    if (f->title.empty() || f->title == title) {
+    if (f->title.empty()) {
+        f->found.push_back(hwnd);
+    } else if (f->title == title && className(hwnd) != "#32770") {
+        // The program's message boxes and input requesters are titled "Reef - Tools" like
+        // its main window and lie above it: asked for the main window, the search would
+        // otherwise hand out a question box, and the click meant for a button of the main
+        // window would go nowhere. Dialogs are found by findDialog.
         f->found.push_back(hwnd);
     }
     return TRUE;
@@ -198,28 +204,58 @@ void moveMouseTo(int x, int y) {
     Sleep(100);
 }
 
-void pressMouseButton() {
+void pressMouseButton(POINT at) {
+    // Under Wine the pointer the system keeps is set back to where the X server last showed
+    // it whenever a program handles a pointer event that waited in its queue (a window mapped
+    // under the X pointer, a busy program catching up): a click sent "where the pointer is"
+    // then lands where it was, on the middle of the screen, which is the middle of the main
+    // window as well, "Gegnerische Flotten". Both button events carry the point themselves.
+    // Absolute input counts in 65536ths of the screen; rounded up, it names the same pixel.
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
     INPUT inputs[2] = {};
-    inputs[0].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    inputs[1].type = INPUT_MOUSE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    for (INPUT& input : inputs) {
+        input.type = INPUT_MOUSE;
+        input.mi.dx = static_cast<LONG>((at.x * 65536LL + width - 1) / width);
+        input.mi.dy = static_cast<LONG>((at.y * 65536LL + height - 1) / height);
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    }
+    inputs[0].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
     SendInput(2, inputs, sizeof(INPUT));
 }
 
-void pointAt(HWND window) {
+POINT pointAt(HWND window) {
     RECT r{};
     GetWindowRect(window, &r);
-    moveMouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    moveMouseTo(middle.x, middle.y);
+    return middle;
 }
 
 void clickAt(int x, int y) {
     moveMouseTo(x, y);
-    pressMouseButton();
+    pressMouseButton(POINT{x, y});
     Sleep(300);
 }
 
+namespace {
+
+bool isGroupBox(HWND window) {
+    return className(window) == "Button" &&
+           (GetWindowLongW(window, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+} // namespace
+
 void clickControl(HWND control) {
+    if (!control) {
+        // Its window is gone, or the program was too busy to tell the texts of its controls.
+        // A click at the origin of a rectangle never read would land on whatever lies in the
+        // corner of the screen (Wine's tray window); the caller sees that nothing happened.
+        note("nothing to click: the control was not found");
+        return;
+    }
     // A click lands on whatever is under the pointer when the system takes it. Right after a
     // window opens or closes (another of the program's windows, the system tray's own window)
     // the activation can still move and take the pressed button's capture along: a user looks
@@ -229,18 +265,37 @@ void clickControl(HWND control) {
         SetForegroundWindow(top);
     }
     waitFor([&] { return !top || GetForegroundWindow() == top; }, 3000);
-    pointAt(control);
+    const POINT middle = pointAt(control);
     waitFor(
         [&] {
             POINT p{};
             GetCursorPos(&p);
             HWND under = WindowFromPoint(p);
             // The system finds no disabled or hidden window at a point: nothing to wait for.
+            // Nor when it names the group box around a field: asked from another process, it
+            // does not look through group boxes as a click does.
             return under == control || IsChild(control, under) || !IsWindowEnabled(control) ||
-                   !IsWindowVisible(control);
+                   !IsWindowVisible(control) ||
+                   (GetAncestor(under, GA_ROOT) == top && isGroupBox(under));
         },
         3000);
-    pressMouseButton();
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    HWND under = WindowFromPoint(pointer);
+    if (GetAncestor(under, GA_ROOT) != top && IsWindowEnabled(control) &&
+        IsWindowVisible(control)) {
+        // The click still goes to the control's middle; but the window in the way (or the
+        // pointer moved back by Wine) is the first thing to know when a step goes wrong.
+        // The captions the system keeps: a program that is busy does not hold this up.
+        const auto caption = [](HWND window) {
+            wchar_t text[256] = {};
+            GetWindowTextW(window, text, 256);
+            return narrow(text);
+        };
+        note("the pointer is not on \"" + caption(control) + "\" but on " + className(under) +
+             " in \"" + caption(GetAncestor(under, GA_ROOT)) + "\"");
+    }
+    pressMouseButton(middle);
     Sleep(300);
 }
 
@@ -313,9 +368,9 @@ bool quitProgram(DWORD pid, int timeoutMs) {
     AsideSearch aside{pid, main};
     EnumWindows(moveAside, reinterpret_cast<LPARAM>(&aside));
     Sleep(500);
-    pointAt(childWithText(main, "Programm beenden"));
+    const POINT button = pointAt(childWithText(main, "Programm beenden"));
     const DWORD clicked = GetTickCount();
-    pressMouseButton();
+    pressMouseButton(button);
     const DWORD waited = WaitForSingleObject(process, static_cast<DWORD>(timeoutMs));
     note("the program ended " + std::to_string(GetTickCount() - clicked) +
          " ms after the click on \"Programm beenden\"");

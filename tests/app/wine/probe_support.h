@@ -53,10 +53,10 @@ HWND childWithText(HWND parent, const std::string& text);
 HWND childAt(HWND parent, int x, int y);
 
 void moveMouseTo(int x, int y);
-// A left click where the pointer is, returning at once.
-void pressMouseButton();
-// Moves the pointer to the middle of the window (without clicking).
-void pointAt(HWND window);
+// A left click at this point of the screen, returning at once.
+void pressMouseButton(POINT at);
+// Moves the pointer to the middle of the window (without clicking) and returns that point.
+POINT pointAt(HWND window);
 void clickAt(int x, int y);
 void clickControl(HWND control);
 void pressKey(WORD vk, bool shift = false);

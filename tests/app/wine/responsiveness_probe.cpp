@@ -58,9 +58,9 @@ Figures roundTrips(HWND window) {
 
 // From the button press (the mouse already on the button) until the window it opens shows.
 double clickUntilShown(HWND button, DWORD pid, const std::string& title) {
-    pointAt(button);
+    const POINT middle = pointAt(button);
     const Clock::time_point start = Clock::now();
-    pressMouseButton();
+    pressMouseButton(middle);
     for (;;) {
         if (findWindow(pid, title)) {
             return msSince(start);

@@ -14,7 +14,7 @@ a result of its own; a batch that failed as a whole while each of its cases pass
 as one failure more, never as a pass.
 
 Usage: run-test-groups.py --test-dir DIR [-L REGEX] [-LE REGEX] [-j N] [--timeout S]
-                          [--batch N] [--resource-spec-file FILE]
+                          [--batch N] [--resources FILE]
 """
 
 import argparse
@@ -62,16 +62,16 @@ class Test:
 
 
 class Resources:
-    """ctest's resource allocation, for the resources a spec file names (e.g. X displays)."""
+    """ctest's resource allocation, for the resources a file in ctest's format lists (X displays)."""
 
-    def __init__(self, spec_file):
+    def __init__(self, resource_file):
         self.free = {}
         self.cond = threading.Condition()
         self.locks = set()
-        if spec_file:
-            with open(spec_file) as f:
-                spec = json.load(f)
-            for kind, items in spec["local"][0].items():
+        if resource_file:
+            with open(resource_file) as f:
+                layout = json.load(f)
+            for kind, items in layout["local"][0].items():
                 self.free[kind] = {str(i["id"]): int(i.get("slots", 1)) for i in items}
 
     def _needs(self, test):
@@ -88,7 +88,7 @@ class Resources:
         for kind, slots in self._needs(test):
             pool = self.free.get(kind)
             if pool is None:
-                raise SystemExit(f"no resource \"{kind}\" for {test.name}: give --resource-spec-file")
+                raise SystemExit(f"no resource \"{kind}\" for {test.name}: give --resources")
             ident = next((i for i, n in pool.items() if n >= slots), None)
             if ident is None:
                 for k, i, s in taken:
@@ -231,10 +231,9 @@ def case_output(out, case):
     start = out.find(f"[ RUN      ] {case}\n")
     if start < 0:
         return out[-4000:]
-    end_mark = f"[  FAILED  ] {case} ("
-    end = out.find(end_mark, start)
-    end = len(out) if end < 0 else out.find("\n", end) + 1 or len(out)
-    return out[start:end]
+    failed = out.find(f"[  FAILED  ] {case} (", start)
+    end = out.find("\n", failed) if failed >= 0 else -1
+    return out[start:] if end < 0 else out[start : end + 1]
 
 
 def batches_of(tests, size, times):
@@ -261,7 +260,7 @@ def main():
     parser.add_argument("-j", dest="jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--timeout", type=float, default=300)
     parser.add_argument("--batch", type=int, default=12)
-    parser.add_argument("--resource-spec-file")
+    parser.add_argument("--resources", help="the resources to hand out, in ctest's format")
     args = parser.parse_args()
 
     query = ["ctest", "--test-dir", args.test_dir, "-N", "--show-only=json-v1"]
@@ -287,7 +286,7 @@ def main():
             times = json.load(f)
     except (OSError, ValueError):
         times = {}
-    runner = Runner(args, Resources(args.resource_spec_file), times)
+    runner = Runner(args, Resources(args.resources), times)
     started = time.monotonic()
     batches = batches_of(tests, args.batch, times)
     with ThreadPoolExecutor(max_workers=args.jobs) as pool:

@@ -225,14 +225,12 @@ join_lanes() {
 # time than most cases take (a GTK case ~0.5 s to open its display). It prints ctest's summary line
 # over the same cases; a failed batch that does not say which case failed runs again one case per
 # process. ctest itself still runs any case alone (ctest --test-dir build/native -R <name>).
-run_tests() {
-    /usr/bin/python3 "$root/scripts/run-test-groups.py" "$@"
-}
+run_tests=(/usr/bin/python3 "$root/scripts/run-test-groups.py")
 
 native_tests() {
     stage "tests native"
     echo "== tests (native, ASan + UBSan)"
-    run_tests --test-dir build/native -j"$jobs" -LE "browser|postgres|gtk" --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
+    "${run_tests[@]}" --test-dir build/native -j"$jobs" -LE "browser|postgres|gtk" --timeout 300 2>&1 | tee build/native-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/native-tests.log native
 }
 
@@ -241,7 +239,7 @@ native_tests() {
 browser_tests() {
     stage "tests browser"
     echo "== browser page of the list server (headless Chromium)"
-    run_tests --test-dir build/native -L browser -j1 --timeout 300 2>&1 | tee build/browser-tests.log | grep -E '\*\*\*|tests passed|No tests'
+    "${run_tests[@]}" --test-dir build/native -L browser -j1 --timeout 300 2>&1 | tee build/browser-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/browser-tests.log browser
 }
 
@@ -250,7 +248,7 @@ browser_tests() {
 postgres_tests() {
     stage "tests PostgreSQL"
     echo "== tests (native, PostgreSQL store)"
-    bash scripts/with-postgres.sh /usr/bin/python3 scripts/run-test-groups.py --test-dir build/native -L postgres -j"$jobs" --timeout 300 2>&1 | tee build/postgres-tests.log | grep -E '\*\*\*|tests passed'
+    bash scripts/with-postgres.sh "${run_tests[@]}" --test-dir build/native -L postgres -j"$jobs" --timeout 300 2>&1 | tee build/postgres-tests.log | grep -E '\*\*\*|tests passed'
     count_ctest build/postgres-tests.log postgres
 }
 
@@ -264,23 +262,31 @@ postgres_tests() {
 # process takes about a third less processor time (its reports then name each frame by
 # library and offset; ASAN_OPTIONS=symbolize=1 names the functions).
 gtk_display_count=2
+# resource_file <kind> <id>...: the resources that ctest (or run-test-groups.py) hands out to
+# the tests, in ctest's JSON format: one of the kind per id, for one test at a time.
+resource_file() {
+    local kind=$1 id items=""
+    shift
+    for id in "$@"; do
+        items+="${items:+, }{\"id\": \"$id\", \"slots\": 1}"
+    done
+    echo "{\"version\": {\"major\": 1, \"minor\": 0}, \"local\": [{\"$kind\": [$items]}]}"
+}
 gtk_tests() {
     stage "tests GTK"
     echo "== tests (native desktop program on GTK, Xvfb, $gtk_display_count displays)"
-    local spec='{"version": {"major": 1, "minor": 0}, "local": [{"display": ['
-    local i
+    local i displays=()
     for i in $(seq "$gtk_display_count"); do
         start_xvfb
         xvfb_pids+=("$xvfb_pid")
         xvfb_pid=""
-        spec+="$([ "$i" -eq 1 ] || echo ,) {\"id\": \"$display\", \"slots\": 1}"
+        displays+=("$display")
     done
-    spec+=']}]}'
-    echo "$spec" >"$root/build/gtk-displays.json"
+    resource_file display "${displays[@]}" >"$root/build/gtk-displays.json"
     ASAN_OPTIONS="${ASAN_OPTIONS:-symbolize=0}" \
         LSAN_OPTIONS="suppressions=$root/scripts/gtk-leaks.supp:print_suppressions=0" \
-        run_tests --test-dir build/native -L gtk -j"$gtk_display_count" \
-        --resource-spec-file "$root/build/gtk-displays.json" --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
+        "${run_tests[@]}" --test-dir build/native -L gtk -j"$gtk_display_count" \
+        --resources "$root/build/gtk-displays.json" --timeout 300 2>&1 | tee build/linux-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/linux-tests.log gtk
     stop_xvfbs
 }
@@ -340,7 +346,7 @@ fuzz_run() {
 tsan_tests() {
     stage "tests ThreadSanitizer"
     echo "== threading tests (native, ThreadSanitizer)"
-    run_tests --test-dir build/native-tsan -L threads -j"$jobs" --timeout 300 2>&1 | tee build/tsan-tests.log | grep -E '\*\*\*|tests passed|No tests'
+    "${run_tests[@]}" --test-dir build/native-tsan -L threads -j"$jobs" --timeout 300 2>&1 | tee build/tsan-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/tsan-tests.log tsan
 }
 
@@ -369,18 +375,15 @@ wine_tests() {
     echo "== tests (Windows, under Wine, $wine_slot_count slots)"
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     wine_started=1
-    local slot spec
-    spec='{"version": {"major": 1, "minor": 0}, "local": [{"wine": ['
+    local slot
     for slot in $(seq 0 $((wine_slot_count - 1))); do
         start_xvfb
         xvfb_pids+=("$xvfb_pid")
         xvfb_pid=""
         mkdir -p "$wine_slots/$slot"
         echo ":$display" >"$wine_slots/$slot/display"
-        spec+="$([ "$slot" -eq 0 ] || echo ,) {\"id\": \"$slot\", \"slots\": 1}"
     done
-    spec+=']}]}'
-    echo "$spec" >"$wine_slots/resources.json"
+    resource_file wine $(seq 0 $((wine_slot_count - 1))) >"$wine_slots/resources.json"
     local first="$wine_slots/0/prefix"
     if [ ! -d "$first" ]; then
         export DISPLAY=$(cat "$wine_slots/0/display") WINEPREFIX="$first"

@@ -93,14 +93,14 @@ for size in 200 2000; do
 done
 
 # The browser page: GET /api/lists with a session, 200 entries in each alliance, against
-# nginx serving the JSON one session gets. A session may ask ten times at once, then once
+# nginx serving the JSON one session gets (asked as the page asks, the token in a header). A session may ask ten times at once, then once
 # every 6 seconds (the page asks once a minute): the run takes its turns over the 10,000
 # sessions the server keeps (of ten alliances, logged in from many loopback addresses within
 # the server's limits per address and alliance), so that no session asks past its allowance;
 # it counts only the answers with the lists and prints how many others there were.
 page_sessions "$PORT" "$PASSWORD" "$WORK/cookies.txt" "${SESSIONS:-10000}"
 exec 3<>"/dev/tcp/127.0.0.1/$PORT"
-printf 'GET /api/lists HTTP/1.0\r\nCookie: %s\r\n\r\n' "$(head -1 "$WORK/cookies.txt")" >&3
+printf 'GET /api/lists HTTP/1.0\r\nCookie: %s\r\nX-Reef-Csrf:\r\n\r\n' "$(head -1 "$WORK/cookies.txt")" >&3
 sed '1,/^\r$/d' <&3 >"$WORK/lists.json"
 exec 3<&-
 chmod 644 "$WORK/lists.json"

@@ -193,7 +193,8 @@ page_sessions() { # port password out [count]
 
 # The wrk script of "GET /api/lists" with the sessions of a cookie file (one a line), each
 # asked in turn; at its end it prints how many answers were 200 and how many 200 answers per
-# second that makes (what a page waits for: a 429 is no list).
+# second that makes (what a page waits for: a 429 is no list). It asks as the page does, with
+# the header X-Reef-Csrf (the page's token; the server reads none on this request).
 write_lists_script() { # file cookie-file
     cat >"$1" <<LUA
 local threads = {}
@@ -209,7 +210,7 @@ local counter = 0
 request = function()
     counter = counter + 1
     local index = (counter * $THREADS + id) % #cookies + 1
-    return wrk.format("GET", "/api/lists", { ["Cookie"] = cookies[index] })
+    return wrk.format("GET", "/api/lists", { ["Cookie"] = cookies[index], ["X-Reef-Csrf"] = "" })
 end
 response = function(status, headers, body)
     if status == 200 then ok = ok + 1 else other = other + 1 end

@@ -411,7 +411,11 @@ WebAnswer WebSite::lists(const WebRequest& request) {
         WebAnswer answer = jsonAnswer(
             200, "", "web: lists of alliance " + session.allianceName + ", " + both.note);
         answer.sharedBody = std::move(both.body);
-        answer.ownMembers = "{\"csrf\":" + jsonString(session.csrf) + ",";
+        answer.headers.emplace_back(kCsrfHeader, session.csrf);
+        // A client that sends the header takes the token from it: the shared body goes out
+        // as it is, in one piece with the header. Others find the token in the body, as ever.
+        if (!request.csrfHeaderSent)
+            answer.ownMembers = "{\"csrf\":" + jsonString(session.csrf) + ",";
         return answer;
     } catch (const std::exception& error) {
         return jsonAnswer(503, "{\"error\":\"database unavailable\"}",

@@ -43,6 +43,9 @@ struct WebRequest {
     std::string host;
     // The token the page sends with every write ("X-Reef-Csrf").
     std::string csrfHeader;
+    // The request has that header at all, even empty: its client reads the token of the lists'
+    // answer from the same header, and the body can be the one every session shares.
+    bool csrfHeaderSent = false;
     std::string body; // the form of a POST, the entry of a write; wiped when the request is gone
     bool bodyTooLarge = false;
     std::string clientAddress;
@@ -63,8 +66,9 @@ struct WebAnswer {
     std::string note;   // for the log, never a password or a token
     // A body that many answers send (the lists): sent instead of `body`, never copied.
     SharedBody sharedBody;
-    // The members of this answer alone (the session's token), sent in place of the opening
-    // "{" of sharedBody, before the members every answer shares: "{"csrf":"...",".
+    // The members of this answer alone (the session's token, for clients that do not read it
+    // from the header), sent in place of the opening "{" of sharedBody, before the members
+    // every answer shares: "{"csrf":"...",".
     std::string ownMembers;
 
     const std::string& text() const { return sharedBody ? *sharedBody : body; }

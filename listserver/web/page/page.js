@@ -530,7 +530,8 @@
 
   // One GET of the lists; resolves to {ok}, {wait: ms} or {failed}, never rejects.
   function fetchLists() {
-    return fetch("/api/lists", {credentials: "same-origin", cache: "no-store"})
+    return fetch("/api/lists", {credentials: "same-origin", cache: "no-store",
+                                headers: {"X-Reef-Csrf": csrf}})
         .then(function (answer) {
           if (answer.status === 401) {
             window.location.assign("/");
@@ -543,6 +544,9 @@
           if (!answer.ok) {
             throw new Error(String(answer.status));
           }
+          // The session's token for its writes comes as a header; asked with that header
+          // (even empty), the body is the one every session of the alliance gets.
+          csrf = answer.headers.get("X-Reef-Csrf") || csrf;
           return answer.json().then(function (data) {
             takeLists(data);
             return {ok: true};
@@ -581,9 +585,6 @@
       taken[id] = Array.isArray(entries) ? entries.filter(isEntry) : [];
     });
     lists = taken;
-    if (typeof data.csrf === "string") {
-      csrf = data.csrf;
-    }
     render();
     byId("aktualisiert").textContent =
         "letzte Aktualisierung: " + clockText(nowSeconds(), true);

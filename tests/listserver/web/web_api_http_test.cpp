@@ -232,6 +232,15 @@ TEST_F(PageApiTest, AWriteNeedsTheSessionAndItsTokenFromThisSite) {
     const Page page = openPage();
     const Page other = openPage();
     ASSERT_NE(page.csrf, other.csrf) << "each session has its own token";
+    // The token comes in the header; in the body too, unless the client sends the header.
+    const HttpAnswer plain = request("GET", "/api/lists", "", page.cookie);
+    EXPECT_EQ(json::parse(plain.body).value("csrf", ""), page.csrf);
+    const HttpAnswer lean = request("GET", "/api/lists", "", page.cookie + "X-Reef-Csrf:\r\n");
+    const HttpAnswer otherLean =
+        request("GET", "/api/lists", "", other.cookie + "X-Reef-Csrf: " + other.csrf + "\r\n");
+    EXPECT_EQ(lean.headers.at("x-reef-csrf"), page.csrf);
+    EXPECT_FALSE(json::parse(lean.body).contains("csrf"));
+    EXPECT_EQ(lean.body, otherLean.body) << "the body every session of the alliance gets";
     const std::string body = json{{"list", "Reef_Enemy"}, {"entry", enemyJson()}}.dump();
     const std::string type = "Content-Type: application/json\r\n";
     struct Case {

@@ -137,6 +137,7 @@ TEST_F(WebSiteTest, TheListsNeedASessionAndAreJsonWithTheRecordFieldNames) {
     // What goes out: the session's token first, then the body every session shares.
     EXPECT_EQ(lists.sentText().rfind("{\"csrf\":\"", 0), 0u);
     EXPECT_EQ(nlohmann::json::parse(lists.sentText())["csrf"].get<std::string>().size(), 64u);
+    EXPECT_EQ(nlohmann::json::parse(lists.sentText())["csrf"], header(lists, "X-Reef-Csrf"));
     EXPECT_EQ(nlohmann::json::parse(lists.sentText())["lists"],
               nlohmann::json::parse(lists.text())["lists"]);
     nlohmann::json json = nlohmann::json::parse(lists.text());

@@ -417,6 +417,10 @@ wine_tests() {
     ctest --test-dir build/windows -j"$wine_slot_count" --resource-spec-file "$wine_slots/resources.json" \
         --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/windows-tests.log wine
+    # What a failed test printed, here too (a run on another machine keeps only this output),
+    # without GoogleTest's lines of the cases that passed.
+    awk '/\*\*\*/ { shown = 80 } / Start +[0-9]+:|tests passed/ { shown = 0 }
+         /^\[ +(RUN|OK) +\]/ { next } shown > 0 { print "   | " $0; shown-- }' build/windows-tests.log
     stage_end
     stop_wine
     wine_started=0

@@ -429,7 +429,7 @@ int main(int argc, char** argv) {
         return usage();
     }
     if (command == "cache" && args.size() == 4) {
-        check(writePreparedCache(dir, kind, args[3]), "prepared cache file");
+        check(writePreparedCache(dir, kind, args[3]), "prepared cache file in \"" + dir + "\"");
         return failures();
     }
     if (command == "open" && args.size() <= 4) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
 
 namespace reef::probe {
 
@@ -122,7 +123,8 @@ DWORD startProgram(const std::string& exe, const std::string& arguments, const s
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         widen(dir).c_str(), &si, &pi)) {
-        fail("CreateProcess " + exe);
+        fail("CreateProcess " + exe + " in \"" + dir + "\": error " +
+             std::to_string(GetLastError()));
         return 0;
     }
     std::ofstream(dir + "\\pid") << pi.dwProcessId;

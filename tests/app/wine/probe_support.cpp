@@ -123,8 +123,8 @@ DWORD startProgram(const std::string& exe, const std::string& arguments, const s
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         widen(dir).c_str(), &si, &pi)) {
-        fail("CreateProcess " + exe + " in \"" + dir + "\": error " +
-             std::to_string(GetLastError()));
+        const DWORD error = GetLastError();
+        fail("CreateProcess " + exe + " in \"" + dir + "\": error " + std::to_string(error));
         return 0;
     }
     std::ofstream(dir + "\\pid") << pi.dwProcessId;

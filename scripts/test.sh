@@ -414,11 +414,11 @@ wine_tests() {
     # The end-to-end tests run the list server of the native build against the Windows build.
     export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"
     stage "tests Wine"
-    # A test fails now and then in prefixes just made (once in four runs on fresh prefixes, in
-    # none of some twenty on prefixes that had run the tests before): a probe that can neither
-    # write into its folder nor start the program there, a test program that ends after 0.07 s.
-    # Until its cause is known, a failed test runs once more; the failed attempt and its output
-    # stay in the log and are shown in the lane's output.
+    # A test fails now and then in prefixes just made (twice in some twenty runs, one of them
+    # CI's; in none of some twenty on prefixes that had run the tests before): a probe that can
+    # neither write into its folder nor start the program there, a test program that ends after
+    # 0.07 s. Until its cause is known, a failed test runs once more; the failed attempt and its
+    # output stay in the log and are shown in the lane's output.
     ctest --test-dir build/windows -j"$wine_slot_count" --resource-spec-file "$wine_slots/resources.json" \
         --repeat until-pass:2 --output-on-failure --timeout 600 2>&1 | tee build/windows-tests.log | grep -E '\*\*\*|tests passed|No tests'
     count_ctest build/windows-tests.log wine

@@ -414,7 +414,7 @@ wine_tests() {
     # The end-to-end tests run the list server of the native build against the Windows build.
     export REEF_LISTSERVER="$root/build/native/listserver/reef-listserver"
     stage "tests Wine"
-    # A test fails now and then in prefixes just made (twice in some twenty runs, one of them
+    # A test fails now and then in prefixes just made (twice in some thirty runs, one of them
     # CI's; in none of some twenty on prefixes that had run the tests before): a probe that can
     # neither write into its folder nor start the program there, a test program that ends after
     # 0.07 s. Until its cause is known, a failed test runs once more; the failed attempt and its

@@ -655,9 +655,9 @@ MHD_Result answerWebRequest(HttpServer::State& state, MHD_Connection* connection
         web->origin = headerValue(connection, MHD_HTTP_HEADER_ORIGIN);
         web->referer = headerValue(connection, MHD_HTTP_HEADER_REFERER);
         web->host = headerValue(connection, MHD_HTTP_HEADER_HOST);
-        web->csrfHeader = headerValue(connection, "X-Reef-Csrf");
-        web->csrfHeaderSent =
-            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Reef-Csrf") != nullptr;
+        if (const char* csrf =
+                MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Reef-Csrf"))
+            web->csrfHeader = csrf;
         web->clientAddress = request.address;
         request.web = std::move(web);
         // The body of a POST or PUT comes in the calls that follow; the last one brings none.

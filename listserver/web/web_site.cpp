@@ -414,7 +414,7 @@ WebAnswer WebSite::lists(const WebRequest& request) {
         answer.headers.emplace_back(kCsrfHeader, session.csrf);
         // A client that sends the header takes the token from it: the shared body goes out
         // as it is, in one piece with the header. Others find the token in the body, as ever.
-        if (!request.csrfHeaderSent)
+        if (!request.csrfHeader)
             answer.ownMembers = "{\"csrf\":" + jsonString(session.csrf) + ",";
         return answer;
     } catch (const std::exception& error) {
@@ -434,7 +434,7 @@ WebOutcome WebSite::writeEntry(const WebRequest& request, std::optional<std::int
     }
     if (!member)
         return jsonError(401, "Nicht angemeldet.", std::string(what) + " without session");
-    if (!sessions_.csrfMatches(member->token, request.csrfHeader))
+    if (!sessions_.csrfMatches(member->token, request.csrfHeader.value_or("")))
         return jsonError(403, "Die Anfrage kam nicht von dieser Seite. Bitte die Seite neu laden.",
                          std::string(what) + " without the session's " + std::string(kCsrfHeader));
     if (request.bodyTooLarge)

@@ -41,11 +41,10 @@ struct WebRequest {
     std::string origin;
     std::string referer;
     std::string host;
-    // The token the page sends with every write ("X-Reef-Csrf").
-    std::string csrfHeader;
-    // The request has that header at all, even empty: its client reads the token of the lists'
-    // answer from the same header, and the body can be the one every session shares.
-    bool csrfHeaderSent = false;
+    // The token the page sends with every write ("X-Reef-Csrf"); none when the header is not
+    // there at all. A client that sends it, even empty, reads the token of the lists' answer
+    // from the same header, so that the body can be the one every session shares.
+    std::optional<std::string> csrfHeader;
     std::string body; // the form of a POST, the entry of a write; wiped when the request is gone
     bool bodyTooLarge = false;
     std::string clientAddress;
